@@ -1,0 +1,97 @@
+#pragma once
+// The XML reader and writer of the system. Procedures create one reader or writer per
+// document and never see the parser behind it.
+//
+// Node rules of the reader:
+//  - an element that holds only text is ONE node of type 1 whose Value() is that text
+//    (no separate text node and no end node follow it); an empty element is such a node
+//    with an empty value and IsEmptyElement() true when written <a/>;
+//  - an element with child elements gives a start node (type 1) and an end node (type 2)
+//    with the same Name();
+//  - whitespace between elements gives no node;
+//  - a CDATA section is delivered apart, as the node right after its element, with
+//    NodeType() == TextNodeKind() and the section's text as Value();
+//  - every walk ends at the end of the input: Read() returns 0 there and Eof() is true.
+// Security: no DTD loading, no network access, no external entity, no entity expansion.
+// Declared encodings (UTF-8, ISO-8859-1, Windows-1252) are honoured; texts come out UTF-8.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kalu {
+
+class XmlReader {
+ public:
+  static constexpr int16_t kElement = 1;  // NodeType of an element start
+  static constexpr int16_t kEndTag = 2;   // NodeType of an end tag
+
+  XmlReader();
+  ~XmlReader();
+  XmlReader(const XmlReader&) = delete;
+  XmlReader& operator=(const XmlReader&) = delete;
+
+  // Opens a file named in the system's form (".\importar\DATOS.XMZ"). A failure is not
+  // raised: ErrCode() is then 1 or more and ErrDescription() says why.
+  void Open(std::string_view path);
+  // Opens on an XML text (a record's fromxml).
+  void OpenText(std::string_view xml);
+  // Opens on the text of an HTTP reply.
+  void OpenReplyText(std::string_view xml);
+  // Releases the document; ErrCode() stays readable.
+  void Close();
+
+  // Moves to the next node: 1 or more when positioned on a node, 0 at the end of the
+  // input, below 0 on a parse error (ErrCode() then tells).
+  int16_t Read();
+  // Reads on until a node of `kind` (1 element start, 2 end tag) named `name` is current:
+  // above 0 when found, 0 or below when the input (or a parse error) ended the search.
+  int16_t ReadType(int16_t kind, std::string_view name);
+  bool Eof() const;
+
+  int16_t NodeType() const;
+  int16_t TextNodeKind() const;  // kind of the separate text (CDATA) node
+  std::string Name() const;          // qualified name
+  std::string LocalName() const;     // name without prefix
+  std::string NamespaceURI() const;  // namespace of the node, empty when none
+  std::string Value() const;         // text of the node
+  bool IsEmptyElement() const;
+
+  int16_t AttributeCount() const;
+  std::string AttributeName(int16_t index) const;   // 0-based; empty past the end
+  std::string AttributeValue(int16_t index) const;  // 0-based; empty past the end
+  std::string AttributeByName(std::string_view name) const;  // empty when absent
+
+  int16_t ErrCode() const;  // 0 = no error
+  std::string ErrDescription() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class XmlWriter {
+ public:
+  XmlWriter();
+  ~XmlWriter();
+  XmlWriter(const XmlWriter&) = delete;
+  XmlWriter& operator=(const XmlWriter&) = delete;
+
+  void OpenToText();            // a whole document into a text buffer
+  std::string DocumentText();   // the document written so far (finished after Close)
+  void OpenFragment();          // a fragment without declaration
+  std::string FragmentText();
+  void WriteStartDocument(std::string_view encoding, int16_t flag);
+  void WriteStartElement(std::string_view name);
+  void WriteAttribute(std::string_view name, std::string_view value);  // on the open start tag
+  void WriteElement(std::string_view name, std::string_view text);     // text escaped
+  void WriteEndElement();
+  void Close();  // ends every open element and finishes the document; a second Close does nothing
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kalu

@@ -1,0 +1,112 @@
+#pragma once
+// The data-access library: every SQL statement reaches the store database through these
+// operations, over libpq. Every call returns a status for the session's database check:
+// 0 success, 1 failure with details (ZQ_DB_GetFirstConnError), 100 no (more) rows,
+// -1 failure.
+//
+// - A cursor is a server-side prepared statement named by its cursor id on the
+//   connection; "?" markers become $1..$n (never inside quoted literals).
+// - A fetch runs the statement and keeps its whole result in memory, so a loop goes on
+//   reading rows after a commit.
+// - Manual commit: a transaction runs from the first statement after a commit to the
+//   next ZQ_DB_ConnCommit.
+// - ZQ_DB_ExecImm runs one statement only (extended protocol).
+// - Native codes: a DDL statement whose effect is already in place (the object it creates
+//   exists: 42701, 42P07, 42710; the object it drops does not: 42P01, 42704 on a DROP)
+//   gives status 1 with native code 7, and a savepoint keeps the transaction going; any
+//   other rejection gives the SQLSTATE class when it is two digits (42 for 42601), else 1,
+//   with text 1 "SQLSTATE 42601: <message>" and text 2 the server's detail; a connection
+//   that cannot be made or is lost gives native code -1 and libpq's message.
+// - Values: character parameters are cut to their width in characters; a NULL read gives
+//   0, a blank text or an empty date text; decimal values go as decimal text.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalu {
+
+constexpr int16_t kDbOk = 0;
+constexpr int16_t kDbError = 1;
+constexpr int16_t kDbNoRows = 100;
+constexpr int16_t kDbFailure = -1;
+
+// Native code of a server rejection that the check counts as success.
+constexpr int32_t kNativeAlreadyInPlace = 7;
+
+enum class DbType : int16_t { Short = 1, Long = 2, Double = 3, Char = 4, Date = 5, DateTime = 6 };
+
+class ZQData {
+ public:
+  ZQData();
+  ~ZQData();
+  ZQData(const ZQData&) = delete;
+  ZQData& operator=(const ZQData&) = delete;
+
+  int16_t ZQ_DB_Init(int16_t& value);
+  int16_t ZQ_DB_End();
+
+  int16_t ZQ_DB_Declare_Conn(std::string_view name, int16_t kind);
+  int16_t ZQ_DB_ConnSetFileDSName(std::string_view name, std::string_view fileDsn);
+  int16_t ZQ_DB_ConnSetPrompt(std::string_view name, int16_t mode);
+  int16_t ZQ_DB_ConnSetIsolation(std::string_view name, int16_t level);
+  int16_t ZQ_DB_ConnSetConnData(std::string_view name, std::string_view data);
+  int16_t ZQ_DB_ConnSetTrnInt(std::string_view name, int16_t interval);
+  int16_t ZQ_DB_ConnSetUserId(std::string_view name, std::string_view user);
+  int16_t ZQ_DB_ConnSetPassword(std::string_view name, std::string_view password);
+  // Opens the connection; `handle` gets its number (-1 stays on failure).
+  int16_t ZQ_DB_Connect(std::string_view name, int16_t& handle);
+  // The first error of the last failed call: text 1, text 2 and the native code.
+  int16_t ZQ_DB_GetFirstConnError(int16_t handle, std::string& text1, std::string& text2,
+                                  int32_t& native);
+
+  int16_t ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql);
+  int16_t ZQ_DB_ConnCommit(int16_t handle);
+
+  // True (and `stmt` set) when the cursor is declared on the connection.
+  bool ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& stmt);
+  // `flag` 1 for INSERT, UPDATE, DELETE, SELECT ... FOR UPDATE.
+  int16_t ZQ_DB_Declare_StmtEx(int16_t handle, std::string_view app, std::string_view cursor,
+                               std::string_view options, int16_t flag, int16_t& stmt);
+  int16_t ZQ_DB_Set_StmtCmdText(int16_t stmt, std::string_view sql);
+  int16_t ZQ_DB_BindParm(int16_t stmt, int16_t number, DbType type, int32_t width);
+  int16_t ZQ_DB_BindCol(int16_t stmt, int16_t column, DbType type, int32_t width);
+  bool ZQ_DB_StmtIsBound(int16_t stmt) const;
+
+  int16_t ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value);
+  int16_t ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value);
+  int16_t ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value);
+  // A text value cut to `width` characters (0: the bound width, or no cut).
+  int16_t ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width);
+  // A decimal value already written as exact decimal text.
+  int16_t ZQ_DB_SetDecimalText(int16_t stmt, int16_t number, std::string_view text);
+
+  int16_t ZQ_DB_StmtExecute(int16_t stmt);
+  int16_t ZQ_DB_StmtFetchFirst(int16_t stmt);
+  int16_t ZQ_DB_StmtFetchNext(int16_t stmt);
+  int16_t ZQ_DB_SetClosable(int16_t stmt);
+
+  // Values of the current row; `indicator` is -1 for NULL.
+  int16_t ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator);
+  int16_t ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, int16_t& indicator);
+  int16_t ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value, int16_t& indicator);
+  // Texts are space-padded to the bound width.
+  int16_t ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value, int16_t& indicator);
+
+  // Where notes go that are not errors (a text cut to its column's width), once per
+  // cursor parameter.
+  void SetNoteSink(std::function<void(std::string_view)> sink);
+  // Statements sent to the server since the library was initialised (prepare, execute,
+  // commit): a benchmark's round trips.
+  int64_t RoundTrips() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kalu

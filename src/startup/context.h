@@ -1,0 +1,51 @@
+#pragma once
+// The process context: the one instance of everything a run shares (display, database
+// session, clock, run log, desktop database, folders, user). Procedures are constructed
+// with it; nothing else in the program is process-wide.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/desktop_db.h"
+#include "platform/display.h"
+#include "startup/run_log.h"
+
+namespace kalu {
+
+class Session;
+
+// Folders of the installation, read from the settings file; each ends with "\".
+struct Folders {
+  std::string data;
+  std::string data2;
+  std::string menu;
+  std::string graph;
+  std::string chart;
+  std::string aux;
+};
+
+struct Context {
+  Display& display;
+  Session& session;
+  const Clock& clock;
+  RunLog& log;
+  DesktopDatabase& desktopDb;
+
+  Folders folders;
+  std::string localDatabasePath;  // data folder + "Kalu.MDB"
+  std::string userName = "GUEST";  // LOGNAME trimmed, or "GUEST"
+  std::string runningProgram;      // "AZT903114"
+  int16_t savedPointer = kPointerDefault;
+  int16_t runCounter = 0;
+};
+
+// The last steps of every procedure: the desktop database engine idles with the
+// free-locks option, the connection is committed when `commit` is set and the session
+// is connected (check and react), and the saved mouse pointer comes back.
+void ProcedureEpilogue(Context& ctx, bool commit);
+
+// Writes a progress text (third panel of the main window's status bar).
+inline void Progress(Context& ctx, std::string_view text) { ctx.display.SetProgress(text); }
+
+}  // namespace kalu

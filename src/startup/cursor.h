@@ -1,0 +1,77 @@
+#pragma once
+// The typed cursor of the procedures: one object per cursor id, declared on the
+// connection on first use and reused afterwards, so that each procedure reads like its
+// algorithm:
+//
+//   Cursor p15153(ctx.session, "PVEHICULOSADDP", "P15153",
+//                 "SELECT VehPlacas FROM VEHICULOS WHERE VehPlacas = ?", CursorKind::Read);
+//   p15153.SetText(1, plates, 7);
+//   if (!p15153.FetchFirst()) { ... not found ... }
+//   p15153.Close();
+//
+// Each call of the library is followed by the check: by default the session's check and
+// reaction (a failure raises the fatal database error), or the procedure's own check
+// routine. FetchFirst and FetchNext return whether a row is there (error code not 101).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/convert.h"
+#include "runtime/numbers.h"
+#include "startup/session.h"
+
+namespace kalu {
+
+enum class CursorKind : int16_t { Read = 0, Update = 1 };
+
+// A procedure's own check of a library status; returns the error code. It must end the
+// run on a failure other than not found, as the session's reaction does.
+using CheckRoutine = std::function<int16_t(int16_t status)>;
+
+class Cursor {
+ public:
+  // Ensures the connection, then declares the cursor and sets its text unless the
+  // connection has it declared already.
+  Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
+         CursorKind kind, CheckRoutine check = {});
+
+  // Parameters, numbered from 1, set before each use.
+  Cursor& SetInt16(int n, int16_t value);
+  Cursor& SetInt32(int n, int32_t value);
+  Cursor& SetDouble(int n, double value);
+  Cursor& SetDecimal(int n, Fixed4 value);
+  Cursor& SetText(int n, std::string_view value, int width);
+  Cursor& SetDate(int n, DateValue value);      // "yyyy-mm-dd"; the empty date as "0001-01-01"
+  Cursor& SetDateTime(int n, DateValue value);  // "yyyy-mm-dd hh:mm:ss"
+
+  bool FetchFirst();
+  bool FetchNext();
+  void Execute();
+  // Closes the result; the cursor stays declared.
+  void Close();
+
+  // Columns of the current row, numbered from 1. A NULL gives 0, a blank text or the
+  // empty date.
+  int16_t Int16(int column);
+  int32_t Int32(int column);
+  double Double(int column);
+  Fixed4 Decimal(int column);
+  std::string Text(int column);     // right-trimmed
+  DateValue Date(int column);       // read as text with DateFromIsoText
+  DateValue DateTime(int column);   // read as text with DateTimeFromIsoText
+
+  // The error code of the last check.
+  int16_t LastCode() const { return lastCode_; }
+
+ private:
+  int16_t Checked(int16_t status);
+
+  Session& session_;
+  int16_t stmt_ = -1;
+  CheckRoutine check_;
+  int16_t lastCode_ = 0;
+};
+
+}  // namespace kalu

@@ -1,0 +1,2 @@
+// Program entry of kalu-upgrade (being built).
+int main() { return 0; }

@@ -1,0 +1,85 @@
+#pragma once
+// The database session: the one connection "Default" to the store database, opened on
+// first use from ".\Kalu.dsn", and the database check that turns every status of the
+// data-access library into error code 0 (success), 101 (not found) or 999 (failure).
+// A failure other than not found is the fatal database error 1060, raised by the
+// reaction; nothing catches it but the program entry.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/zqdata.h"
+
+namespace kalu {
+
+constexpr int16_t kCodeOk = 0;
+constexpr int16_t kCodeNotFound = 101;
+constexpr int16_t kCodeFailure = 999;
+
+constexpr int16_t kActionNone = 0;
+constexpr int16_t kActionHandle = 3;
+
+class Session {
+ public:
+  static constexpr const char* kConnectionData = ";Database=kalu;Readonly=No;";
+  static constexpr const char* kFileDsn = ".\\Kalu.dsn";
+
+  // `connectionData` is laid over the data source; tests name their own database there.
+  explicit Session(std::string connectionData = kConnectionData,
+                   std::string fileDsn = kFileDsn);
+
+  ZQData& Library() { return lib_; }
+
+  // Initialises the library once; raises 1055 "Unable to initialize C/S DLL".
+  void Initialize();
+  // Initialises if needed, then opens the connection if it is not open yet.
+  void EnsureConnected();
+  // Ends the library if it was initialised and clears both flags.
+  void End();
+
+  // The database check: fills error code, native code, error text and check action from
+  // the status of a library call, and returns the error code.
+  int16_t Check(int16_t status);
+  // The reaction: with check action 3 and a failure, ends the session and raises the
+  // fatal database error 1060 "Error code: <native> in  Text is: '<text>'.".
+  void React();
+  int16_t CheckAndReact(int16_t status);
+  // The check of a connection-configuration call: ends the library and raises 1060
+  // "CS / Error # <status> Module " when the status is not 0.
+  void ConfigCheck(int16_t status);
+
+  // The commit pattern: skipped when never connected; otherwise commit, check and react.
+  void Commit();
+  // Commits when connected and returns the library status (0 when skipped), for callers
+  // that run their own check.
+  int16_t CommitStatus();
+
+  bool IsInitialized() const { return initialized_; }
+  bool IsConnected() const { return connected_; }
+  int16_t Handle() const { return handle_; }
+
+  int16_t ErrorCode() const { return errorCode_; }
+  int32_t NativeCode() const { return nativeCode_; }
+  const std::string& ErrorText() const { return errorText_; }
+  int16_t CheckAction() const { return checkAction_; }
+  void SetCheckAction(int16_t action) { checkAction_ = action; }
+  // Clears check action, error text and native code.
+  void ClearError();
+
+  // The fatal text for a native code and an error text.
+  static std::string FatalText(int32_t nativeCode, const std::string& errorText);
+
+ private:
+  ZQData lib_;
+  std::string connectionData_;
+  std::string fileDsn_;
+  bool initialized_ = false;
+  bool connected_ = false;
+  int16_t handle_ = -1;
+  int16_t errorCode_ = 0;
+  int32_t nativeCode_ = 0;
+  std::string errorText_;
+  int16_t checkAction_ = 0;
+};
+
+}  // namespace kalu
