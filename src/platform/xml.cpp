@@ -1,0 +1,492 @@
+#include "platform/xml.h"
+
+#include <fcntl.h>
+#include <libxml/xmlreader.h>
+#include <libxml/xmlwriter.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "platform/paths.h"
+#include "runtime/errors.h"
+
+namespace kalu {
+
+namespace {
+
+// The reader never loads a DTD, never touches the network and never substitutes entities
+// (no XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE): an entity reference stays a
+// reference, and the parser's own limits on text size and entity amplification stay on.
+constexpr int kReaderOptions = XML_PARSE_NONET | XML_PARSE_NOWARNING;
+
+// The kind of the separate text (CDATA) node, as the DOM numbers a CDATA section.
+constexpr int16_t kTextNodeKind = 4;
+
+// Error code of a document that could not be opened at all.
+constexpr int16_t kErrCannotOpen = XML_IO_LOAD_ERROR;
+
+// A failing writer call is raised as "Automation error", as the failing call of a
+// component would be.
+constexpr int32_t kErrAutomation = 440;
+
+std::string Text(const xmlChar* s) {
+  return s ? reinterpret_cast<const char*>(s) : std::string();
+}
+
+struct ReaderDeleter {
+  void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
+};
+
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() { Reset(); }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  int Get() const { return fd_; }
+  void Reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Reader
+
+struct XmlReader::Impl {
+  struct Node {
+    int16_t type = 0;
+    std::string name;
+    std::string localName;
+    std::string namespaceUri;
+    std::string value;
+    bool empty = false;
+    std::vector<std::pair<std::string, std::string>> attributes;
+  };
+
+  std::unique_ptr<xmlTextReader, ReaderDeleter> reader;
+  FileDescriptor file;
+  std::string document;  // the text a reader opened on a text parses
+
+  std::deque<Node> pending;  // nodes already built by the look-ahead, in document order
+  Node current;
+  bool positioned = false;
+  bool eof = false;
+  bool holdParserNode = false;  // the parser stands on a node not yet turned into ours
+
+  int16_t errCode = 0;
+  std::string errDescription;
+
+  void Reset() {
+    reader.reset();
+    file.Reset();
+    document.clear();
+    document.shrink_to_fit();
+    pending.clear();
+    current = Node();
+    positioned = false;
+    eof = false;
+    holdParserNode = false;
+  }
+
+  void SetError(int code, std::string description) {
+    if (errCode > 0) return;  // the first error is the one that tells
+    errCode = static_cast<int16_t>(code < 1 ? 1 : (code > INT16_MAX ? INT16_MAX : code));
+    errDescription = std::move(description);
+  }
+
+  static void OnError(void* self, xmlErrorPtr error) {
+    if (!error || error->level < XML_ERR_ERROR) return;
+    std::string message = error->message ? error->message : "XML error";
+    for (char& c : message) {
+      if (c == '\n') c = ' ';
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+      message.pop_back();
+    }
+    if (error->line > 0) message += " (line " + std::to_string(error->line) + ")";
+    static_cast<Impl*>(self)->SetError(error->code, std::move(message));
+  }
+
+  void Start(xmlTextReader* created) {
+    if (!created) {
+      SetError(kErrCannotOpen, "The XML reader could not be created");
+      return;
+    }
+    reader.reset(created);
+    xmlTextReaderSetStructuredErrorHandler(reader.get(), &Impl::OnError, this);
+  }
+
+  void OpenText(std::string_view xml, const char* url) {
+    Reset();
+    errCode = 0;
+    errDescription.clear();
+    document.assign(xml);
+    Start(xmlReaderForMemory(document.data(), static_cast<int>(document.size()), url, nullptr,
+                             kReaderOptions));
+  }
+
+  // The parser's current element start or end tag as a node of `type`.
+  Node TagNode(int16_t type) const {
+    xmlTextReader* r = reader.get();
+    Node n;
+    n.type = type;
+    n.name = Text(xmlTextReaderConstName(r));
+    n.localName = Text(xmlTextReaderConstLocalName(r));
+    n.namespaceUri = Text(xmlTextReaderConstNamespaceUri(r));
+    if (type != kElement) return n;
+    n.empty = xmlTextReaderIsEmptyElement(r) == 1;
+    if (xmlTextReaderHasAttributes(r) == 1) {
+      while (xmlTextReaderMoveToNextAttribute(r) == 1) {
+        n.attributes.emplace_back(Text(xmlTextReaderConstName(r)),
+                                  Text(xmlTextReaderConstValue(r)));
+      }
+      xmlTextReaderMoveToElement(r);
+    }
+    return n;
+  }
+
+  static Node TextNode(std::string text) {
+    Node n;
+    n.type = kTextNodeKind;
+    n.name = "#cdata-section";
+    n.localName = n.name;
+    n.value = std::move(text);
+    return n;
+  }
+
+  // The parser's next node: 1 when there is one, 0 at the end, below 0 on an error.
+  int ParserRead() {
+    if (holdParserNode) {
+      holdParserNode = false;
+      return 1;
+    }
+    int rc = xmlTextReaderRead(reader.get());
+    if (rc < 0) SetError(XML_ERR_INTERNAL_ERROR, "The XML document could not be read");
+    return rc;
+  }
+
+  std::string EntityReference() const {
+    return "&" + Text(xmlTextReaderConstName(reader.get())) + ";";
+  }
+
+  // An element start has just been read: reads on until its end (it holds only text) or
+  // its first child element (it gets a start node and, later, an end node).
+  int LookAhead(Node element) {
+    std::string text;
+    std::string cdata;
+    bool hasCdata = false;
+    for (;;) {
+      int rc = ParserRead();
+      if (rc <= 0) return rc < 0 ? rc : -1;  // an open element at the end is an error too
+      switch (xmlTextReaderNodeType(reader.get())) {
+        case XML_READER_TYPE_TEXT:
+        case XML_READER_TYPE_WHITESPACE:
+        case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+          text += Text(xmlTextReaderConstValue(reader.get()));
+          break;
+        case XML_READER_TYPE_CDATA:
+          cdata += Text(xmlTextReaderConstValue(reader.get()));
+          hasCdata = true;
+          break;
+        case XML_READER_TYPE_ENTITY_REFERENCE:
+          text += EntityReference();  // delivered as written, never expanded
+          break;
+        case XML_READER_TYPE_END_ELEMENT:
+          element.value = std::move(text);
+          pending.push_back(std::move(element));
+          if (hasCdata) pending.push_back(TextNode(std::move(cdata)));
+          return 1;
+        case XML_READER_TYPE_ELEMENT:
+          pending.push_back(std::move(element));
+          if (hasCdata) pending.push_back(TextNode(std::move(cdata)));
+          holdParserNode = true;  // the child is turned into a node on the next pull
+          return 1;
+        default:
+          break;  // comments and processing instructions give no node
+      }
+    }
+  }
+
+  // Builds at least one node into `pending`: 1 when it did, 0 at the end, below 0 on error.
+  int Pull() {
+    for (;;) {
+      int rc = ParserRead();
+      if (rc <= 0) return rc;
+      switch (xmlTextReaderNodeType(reader.get())) {
+        case XML_READER_TYPE_ELEMENT: {
+          Node element = TagNode(kElement);
+          if (element.empty) {
+            pending.push_back(std::move(element));
+            return 1;
+          }
+          return LookAhead(std::move(element));
+        }
+        case XML_READER_TYPE_END_ELEMENT:
+          pending.push_back(TagNode(kEndTag));
+          return 1;
+        case XML_READER_TYPE_CDATA:
+          pending.push_back(TextNode(Text(xmlTextReaderConstValue(reader.get()))));
+          return 1;
+        default:
+          break;  // whitespace and text between elements, comments, declarations
+      }
+    }
+  }
+
+  int16_t Read() {
+    positioned = false;
+    current = Node();
+    if (eof) return errCode > 0 ? -1 : 0;
+    if (!reader) {
+      eof = true;
+      return errCode > 0 ? -1 : 0;
+    }
+    if (pending.empty()) {
+      int rc = Pull();
+      if (rc <= 0) {
+        eof = true;
+        if (rc < 0 || errCode > 0) {
+          if (errCode == 0) SetError(XML_ERR_DOCUMENT_END, "The XML document ends too early");
+          return -1;
+        }
+        return 0;
+      }
+    }
+    current = std::move(pending.front());
+    pending.pop_front();
+    positioned = true;
+    return 1;
+  }
+};
+
+XmlReader::XmlReader() : impl_(std::make_unique<Impl>()) {}
+XmlReader::~XmlReader() = default;
+
+void XmlReader::Open(std::string_view path) {
+  impl_->Reset();
+  impl_->errCode = 0;
+  impl_->errDescription.clear();
+  std::string native;
+  try {
+    native = NativePath(path).string();
+  } catch (const std::exception& e) {
+    impl_->SetError(kErrCannotOpen, "Cannot open '" + std::string(path) + "': " + e.what());
+    return;
+  }
+  FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) {
+    impl_->SetError(kErrCannotOpen,
+                    "Cannot open '" + std::string(path) + "': " + std::strerror(errno));
+    return;
+  }
+  xmlTextReader* created = xmlReaderForFd(fd.Get(), native.c_str(), nullptr, kReaderOptions);
+  impl_->file = std::move(fd);
+  impl_->Start(created);
+}
+
+void XmlReader::OpenText(std::string_view xml) {
+  impl_->OpenText(xml, "text.xml");
+}
+
+void XmlReader::OpenReplyText(std::string_view xml) {
+  impl_->OpenText(xml, "reply.xml");
+}
+
+void XmlReader::Close() {
+  impl_->Reset();
+  impl_->eof = true;
+}
+
+int16_t XmlReader::Read() {
+  return impl_->Read();
+}
+
+int16_t XmlReader::ReadType(int16_t kind, std::string_view name) {
+  std::string_view wanted = name.substr(0, name.find_last_not_of(' ') + 1);
+  for (;;) {
+    int16_t rc = impl_->Read();
+    if (rc < 1) return rc;
+    if (impl_->current.type == kind && impl_->current.name == wanted) return rc;
+  }
+}
+
+bool XmlReader::Eof() const {
+  return impl_->eof;
+}
+int16_t XmlReader::NodeType() const {
+  return impl_->current.type;
+}
+int16_t XmlReader::TextNodeKind() const {
+  return kTextNodeKind;
+}
+std::string XmlReader::Name() const {
+  return impl_->current.name;
+}
+std::string XmlReader::LocalName() const {
+  return impl_->current.localName;
+}
+std::string XmlReader::NamespaceURI() const {
+  return impl_->current.namespaceUri;
+}
+std::string XmlReader::Value() const {
+  return impl_->current.value;
+}
+bool XmlReader::IsEmptyElement() const {
+  return impl_->current.empty;
+}
+
+int16_t XmlReader::AttributeCount() const {
+  return static_cast<int16_t>(impl_->current.attributes.size());
+}
+
+std::string XmlReader::AttributeName(int16_t index) const {
+  const auto& a = impl_->current.attributes;
+  return index >= 0 && static_cast<size_t>(index) < a.size() ? a[index].first : std::string();
+}
+
+std::string XmlReader::AttributeValue(int16_t index) const {
+  const auto& a = impl_->current.attributes;
+  return index >= 0 && static_cast<size_t>(index) < a.size() ? a[index].second : std::string();
+}
+
+std::string XmlReader::AttributeByName(std::string_view name) const {
+  for (const auto& [n, v] : impl_->current.attributes) {
+    if (n == name) return v;
+  }
+  return {};
+}
+
+int16_t XmlReader::ErrCode() const {
+  return impl_->errCode;
+}
+std::string XmlReader::ErrDescription() const {
+  return impl_->errDescription;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writer
+
+namespace {
+
+struct WriterDeleter {
+  void operator()(xmlTextWriter* w) const { xmlFreeTextWriter(w); }
+};
+struct BufferDeleter {
+  void operator()(xmlBuffer* b) const { xmlBufferFree(b); }
+};
+
+const xmlChar* X(const std::string& s) {
+  return reinterpret_cast<const xmlChar*>(s.c_str());
+}
+
+}  // namespace
+
+struct XmlWriter::Impl {
+  std::unique_ptr<xmlBuffer, BufferDeleter> buffer;
+  std::unique_ptr<xmlTextWriter, WriterDeleter> writer;
+  int depth = 0;
+  bool document = false;
+
+  void Open(bool wholeDocument) {
+    writer.reset();
+    buffer.reset(xmlBufferCreate());
+    if (!buffer) Raise(kErrAutomation, "Automation error: the XML writer could not be created");
+    writer.reset(xmlNewTextWriterMemory(buffer.get(), 0));
+    if (!writer) Raise(kErrAutomation, "Automation error: the XML writer could not be created");
+    depth = 0;
+    document = wholeDocument;
+  }
+
+  xmlTextWriter* Writer(const char* operation) {
+    if (!writer)
+      Raise(kErrAutomation,
+            std::string("Automation error: ") + operation + " on an XML writer that is not open");
+    return writer.get();
+  }
+
+  static void Check(int rc, const char* operation) {
+    if (rc < 0) Raise(kErrAutomation, std::string("Automation error: XML writer ") + operation);
+  }
+
+  std::string Text() {
+    if (writer) xmlTextWriterFlush(writer.get());
+    if (!buffer) return {};
+    return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                       static_cast<size_t>(xmlBufferLength(buffer.get())));
+  }
+};
+
+XmlWriter::XmlWriter() : impl_(std::make_unique<Impl>()) {}
+XmlWriter::~XmlWriter() = default;
+
+void XmlWriter::OpenToText() {
+  impl_->Open(true);
+}
+std::string XmlWriter::DocumentText() {
+  return impl_->Text();
+}
+void XmlWriter::OpenFragment() {
+  impl_->Open(false);
+}
+std::string XmlWriter::FragmentText() {
+  return impl_->Text();
+}
+
+void XmlWriter::WriteStartDocument(std::string_view /*encoding*/, int16_t flag) {
+  // The output is always UTF-8, whatever spelling of it the caller passes.
+  Impl::Check(xmlTextWriterStartDocument(impl_->Writer("WriteStartDocument"), nullptr, "UTF-8",
+                                         flag != 0 ? "yes" : nullptr),
+              "WriteStartDocument");
+}
+
+void XmlWriter::WriteStartElement(std::string_view name) {
+  Impl::Check(xmlTextWriterStartElement(impl_->Writer("WriteStartElement"), X(std::string(name))),
+              "WriteStartElement");
+  ++impl_->depth;
+}
+
+void XmlWriter::WriteAttribute(std::string_view name, std::string_view value) {
+  Impl::Check(xmlTextWriterWriteAttribute(impl_->Writer("WriteAttribute"), X(std::string(name)),
+                                          X(std::string(value))),
+              "WriteAttribute");
+}
+
+void XmlWriter::WriteElement(std::string_view name, std::string_view text) {
+  Impl::Check(xmlTextWriterWriteElement(impl_->Writer("WriteElement"), X(std::string(name)),
+                                        X(std::string(text))),
+              "WriteElement");
+}
+
+void XmlWriter::WriteEndElement() {
+  Impl::Check(xmlTextWriterEndElement(impl_->Writer("WriteEndElement")), "WriteEndElement");
+  --impl_->depth;
+}
+
+void XmlWriter::Close() {
+  if (!impl_->writer) return;
+  for (; impl_->depth > 0; --impl_->depth) {
+    Impl::Check(xmlTextWriterEndElement(impl_->writer.get()), "Close");
+  }
+  if (impl_->document) Impl::Check(xmlTextWriterEndDocument(impl_->writer.get()), "Close");
+  xmlTextWriterFlush(impl_->writer.get());
+  impl_->writer.reset();  // the buffer stays: the finished text remains readable
+}
+
+}  // namespace kalu
