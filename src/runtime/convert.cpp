@@ -201,6 +201,11 @@ std::string NumberToText(double value, int16_t length, int16_t decimals) {
         width < static_cast<int>(whole.size()) + 2 ? 0 : width - static_cast<int>(whole.size()) - 1;
   }
   std::string text = FixedText(RoundHalfUp(value, static_cast<int16_t>(places)), places);
+  // Rounding can carry into one more integer digit (999.6 in 3 places becomes 1000); a text
+  // whose integer digits do not fit is an overflow like any other, never a cut-off number.
+  if (static_cast<int>(std::min(text.find('.'), text.size())) > width) {
+    return std::string(width, '*');
+  }
   if (static_cast<int>(text.size()) > width) return text.substr(0, width);
   return std::string(width - text.size(), ' ') + text;
 }
