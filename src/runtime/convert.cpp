@@ -122,10 +122,12 @@ std::size_t DecimalDigitsOf(std::string_view plain) {
 
 // The value with exactly `decimals` decimals, "." as separator, no grouping, no "-" on zero.
 std::string FixedText(double value, int decimals) {
-  char buffer[400];
-  auto end =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
-  std::string text(buffer, end);
+  // Room for the 309 integer digits of the largest double, sign, point and decimals.
+  std::string buffer(320 + static_cast<std::size_t>(decimals), '\0');
+  auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                           std::chars_format::fixed, decimals)
+                 .ptr;
+  std::string text(buffer.data(), end);
   if (text.front() == '-' && text.find_first_of("123456789") == std::string::npos) text.erase(0, 1);
   return text;
 }
