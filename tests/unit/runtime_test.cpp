@@ -7,10 +7,12 @@
 #include <climits>
 #include <clocale>
 #include <cmath>
+#include <ctime>
 #include <limits>
 #include <locale>
 #include <tuple>
 
+#include "platform/clock.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"
 #include "runtime/numbers.h"
@@ -383,6 +385,20 @@ TEST(Texts, TrimCaseAndCharacters) {
   EXPECT_EQ(CutToChars("abc", 10), "abc");
   EXPECT_EQ(CutToChars("ñ", 0), "");
   EXPECT_EQ(Latin1ToUtf8("Versi\xF3n A\xD1O"), "Versión AÑO");
+}
+
+TEST(SystemClock, LocalTimeInWholeSecondsAndSteadyTicks) {
+  SystemClock clock;
+  std::time_t before = std::time(nullptr);
+  DateValue now = clock.Now();
+  std::tm local{};
+  localtime_r(&before, &local);
+  DateParts p = SplitDate(now);
+  EXPECT_EQ(std::make_tuple(p.year, p.month, p.day),
+            std::make_tuple(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday));
+  EXPECT_EQ(now, MakeDate(p.year, p.month, p.day, p.hour, p.minute, p.second));
+  int64_t first = clock.TickCount();
+  EXPECT_GE(clock.TickCount(), first);
 }
 
 }  // namespace
