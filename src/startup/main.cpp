@@ -1,2 +1,157 @@
-// Program entry of kalu-upgrade (being built).
-int main() { return 0; }
+// Program entry of kalu-upgrade: one upgrade run of the store database in the working
+// folder, shown in the main window when a display is available and in the console
+// otherwise.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/console_display.h"
+#include "platform/desktop_db.h"
+#include "runtime/errors.h"
+#include "startup/context.h"
+#include "startup/logged_display.h"
+#include "startup/run_log.h"
+#include "startup/session.h"
+#include "startup/zq_disp_mod.h"
+#include "upgrade/azt903114.h"
+#ifdef KALU_WITH_QT
+#include "ui/qt/qt_display.h"
+#endif
+
+namespace {
+
+constexpr int kExitFinished = 0;
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitClosed = 3;
+
+constexpr const char* kHelp =
+    "Uso: kalu-upgrade [--console] [--unattended]\n"
+    "\n"
+    "Actualiza la base de datos de la tienda a la versión 24.03.20 del sistema Kalu.\n"
+    "Se ejecuta en la carpeta de trabajo de la tienda (la que tiene Kalu.dsn e Importar\\).\n"
+    "\n"
+    "  --console     muestra el avance en la terminal aunque haya pantalla gráfica\n"
+    "  --unattended  sin operador: cada mensaje se acepta solo y queda en la bitácora\n"
+    "  --help        muestra esta ayuda\n"
+    "  --version     muestra la versión\n"
+    "\n"
+    "Sin pantalla gráfica (DISPLAY, WAYLAND_DISPLAY) se usa la terminal; si la entrada\n"
+    "estándar no es una terminal, la corrida es desatendida.\n"
+    "La bitácora de cada corrida se agrega a kalu-upgrade.log en la carpeta de trabajo.\n"
+    "\n"
+    "Estado de salida:\n"
+    "  0  actualización terminada\n"
+    "  1  terminada por un error (se muestra y queda en la bitácora)\n"
+    "  2  argumentos incorrectos\n"
+    "  3  el operador cerró la ventana\n";
+
+struct Options {
+  bool console = false;
+  bool unattended = false;
+};
+
+bool DisplayAvailable() {
+  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* v = std::getenv(var);
+    if (v && *v) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kalu;
+  Options opts;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--console") {
+      opts.console = true;
+    } else if (arg == "--unattended") {
+      opts.unattended = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return kExitFinished;
+    } else if (arg == "--version") {
+      std::printf("kalu-upgrade %s\n", KALU_VERSION);
+      return kExitFinished;
+    } else {
+      std::fprintf(stderr, "kalu-upgrade: opción desconocida '%s' (vea kalu-upgrade --help)\n",
+                   arg.c_str());
+      return kExitUsage;
+    }
+  }
+
+  std::error_code ec;
+  std::string programPath = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (programPath.empty()) programPath = argv[0];
+
+  RunLog log("kalu-upgrade.log");
+  log.Line("Inicio de kalu-upgrade " KALU_VERSION " en " +
+           std::filesystem::current_path(ec).string());
+
+  Session session;
+  SystemClock clock;
+  DesktopDatabase desktopDb;
+  std::unique_ptr<Display> screen;
+  Context* running = nullptr;
+
+#ifdef KALU_WITH_QT
+  if (!opts.console && !opts.unattended && DisplayAvailable()) {
+    screen = CreateQtDisplay(argc, argv, [&] {
+      if (running) CloseMainWindow(*running);
+      log.Line("Fin: el operador cerró la ventana (estado 3)");
+      std::_Exit(kExitClosed);
+    });
+  }
+#else
+  (void)DisplayAvailable;
+#endif
+  ConsoleDisplay* console = nullptr;
+  if (!screen) {
+    bool attended = !opts.unattended && isatty(STDIN_FILENO);
+    auto c = std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr,
+                                              isatty(STDOUT_FILENO));
+    console = c.get();
+    screen = std::move(c);
+    log.Line(attended ? "Pantalla: terminal" : "Pantalla: terminal, desatendida");
+  } else {
+    log.Line("Pantalla: ventana");
+  }
+
+  LoggedDisplay display(*screen, log);
+  Context ctx{display, session, clock, log, desktopDb};
+  running = &ctx;
+  session.Library().SetNoteSink([&](std::string_view note) { log.Line(note); });
+
+  try {
+    const char* logname = std::getenv("LOGNAME");
+    StartUp(ctx, programPath, logname ? logname : "");
+    AdjustRunCounter(ctx, 1);
+    {
+      AZT903114 driver(ctx);
+      driver.Run();
+    }
+    if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
+  } catch (const RuntimeError& e) {
+    std::string text = "Error " + std::to_string(e.Number()) + ": " + e.Description();
+    log.Line("Error fatal: " + text);
+    if (console) {
+      console->ShowError(text);
+    } else {
+      display.ShowMessage(text);
+    }
+    log.Line("Fin: terminada por un error (estado 1)");
+    return kExitError;
+  }
+  log.Line("Fin: actualización terminada (estado 0)");
+  return kExitFinished;
+}

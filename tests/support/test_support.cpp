@@ -2,7 +2,14 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <atomic>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <random>
 
 #include "runtime/convert.h"
@@ -31,6 +38,105 @@ void WorkFolder::Write(const std::string& relative, const std::string& content) 
   auto target = path_ / relative;
   std::filesystem::create_directories(target.parent_path());
   std::ofstream(target, std::ios::binary) << content;
+}
+
+namespace {
+
+std::map<std::string, std::string> SandboxEnv() {
+  std::map<std::string, std::string> env;
+  std::ifstream in(BinaryDir() / "pg" / "sandbox.env");
+  std::string line;
+  while (std::getline(in, line)) {
+    auto eq = line.find('=');
+    if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return env;
+}
+
+struct ConnCloser {
+  void operator()(PGconn* c) const { PQfinish(c); }
+};
+struct ResultCloser {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Conn = std::unique_ptr<PGconn, ConnCloser>;
+using Result = std::unique_ptr<PGresult, ResultCloser>;
+
+Conn Connect(const std::string& database) {
+  auto env = SandboxEnv();
+  if (env.empty()) {
+    ADD_FAILURE() << "the throwaway PostgreSQL is not running (scripts/pg-sandbox start "
+                  << (BinaryDir() / "pg").string() << ")";
+    return nullptr;
+  }
+  std::string info = "host='" + env["KALU_PGHOST"] + "' port=" + env["KALU_PGPORT"] +
+                     " dbname='" + database +
+                     "' user=zovizazir password='t29r$HHvb' options='-c client_min_messages=warning'";
+  Conn c(PQconnectdb(info.c_str()));
+  if (PQstatus(c.get()) != CONNECTION_OK) {
+    ADD_FAILURE() << "cannot connect to " << database << ": " << PQerrorMessage(c.get());
+    return nullptr;
+  }
+  return c;
+}
+
+Result Run(PGconn* c, const std::string& sql) {
+  Result r(PQexec(c, sql.c_str()));
+  auto st = PQresultStatus(r.get());
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+    ADD_FAILURE() << "statement failed: " << PQresultErrorMessage(r.get()) << "\n" << sql;
+  }
+  return r;
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase() {
+  static std::atomic<int> counter{0};
+  name_ = "kalu_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+  if (auto c = Connect("postgres")) {
+    Run(c.get(), "DROP DATABASE IF EXISTS " + name_);
+    Run(c.get(), "CREATE DATABASE " + name_ + " TEMPLATE kalu_template");
+  }
+}
+
+TestDatabase::~TestDatabase() {
+  if (auto c = Connect("postgres")) {
+    Result r(PQexec(c.get(), ("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)").c_str()));
+  }
+}
+
+std::string TestDatabase::DsnText() {
+  auto env = SandboxEnv();
+  return "[ODBC]\nDRIVER=PostgreSQL Unicode\nServername=" + env["KALU_PGHOST"] +
+         "\nPort=" + env["KALU_PGPORT"] + "\nDatabase=kalu\nSSLmode=disable\n";
+}
+
+void TestDatabase::WriteDsn() { std::ofstream("Kalu.dsn") << DsnText(); }
+
+void TestDatabase::Exec(const std::string& sql) const {
+  if (auto c = Connect(name_)) Run(c.get(), sql);
+}
+
+std::vector<std::string> TestDatabase::Rows(const std::string& sql) const {
+  std::vector<std::string> rows;
+  auto c = Connect(name_);
+  if (!c) return rows;
+  Result r = Run(c.get(), sql);
+  for (int i = 0; i < PQntuples(r.get()); ++i) {
+    std::string row;
+    for (int j = 0; j < PQnfields(r.get()); ++j) {
+      if (j) row += "|";
+      row += PQgetisnull(r.get(), i, j) ? "<null>" : PQgetvalue(r.get(), i, j);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string TestDatabase::Value(const std::string& sql) const {
+  auto rows = Rows(sql);
+  return rows.empty() ? std::string() : rows.front();
 }
 
 static std::string ConnectionDataFor(const std::string& database) {

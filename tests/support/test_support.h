@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
@@ -33,6 +34,32 @@ class WorkFolder {
  private:
   std::filesystem::path path_;
   std::filesystem::path previous_;
+};
+
+// A database of the throwaway PostgreSQL, created from the store template (the store
+// database before release 24.03.20 with its sample data) and dropped afterwards.
+class TestDatabase {
+ public:
+  TestDatabase();
+  ~TestDatabase();
+  TestDatabase(const TestDatabase&) = delete;
+  TestDatabase& operator=(const TestDatabase&) = delete;
+
+  const std::string& Name() const { return name_; }
+  // The text of ".\Kalu.dsn" for this sandbox (the database is named by the connection
+  // data, as the program does).
+  static std::string DsnText();
+  // Writes Kalu.dsn into the working folder.
+  static void WriteDsn();
+  // Runs statements (several allowed); fails the test on an error.
+  void Exec(const std::string& sql) const;
+  // The rows of a query, each as its values joined with "|" (NULL as "<null>").
+  std::vector<std::string> Rows(const std::string& sql) const;
+  // The single value of a query.
+  std::string Value(const std::string& sql) const;
+
+ private:
+  std::string name_;
 };
 
 // A process context for procedures under test: recording display, a clock standing at

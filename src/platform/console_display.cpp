@@ -1,0 +1,88 @@
+#include "platform/console_display.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <thread>
+
+#include "runtime/convert.h"
+#include "runtime/text.h"
+
+namespace kalu {
+
+namespace {
+constexpr const char* kBold = "\x1b[1m";
+constexpr const char* kCyan = "\x1b[36m";
+constexpr const char* kRed = "\x1b[1;31m";
+constexpr const char* kReset = "\x1b[0m";
+
+// A phase text ends with dots; row texts are only shown in place on a terminal.
+bool IsPhase(std::string_view text) {
+  std::string t = RTrim(text);
+  return t.size() >= 2 && t.compare(t.size() - 2, 2, "..") == 0;
+}
+}  // namespace
+
+ConsoleDisplay::ConsoleDisplay(std::FILE* out, std::FILE* in, bool terminal)
+    : out_(out), in_(in), terminal_(terminal) {}
+
+std::string ConsoleDisplay::Paint(const char* color, std::string_view text) const {
+  if (!terminal_) return std::string(text);
+  return std::string(color) + std::string(text) + kReset;
+}
+
+void ConsoleDisplay::EndProgressLine() {
+  if (terminal_ && progressShown_) std::fputs("\r\x1b[K", out_);
+  progressShown_ = false;
+}
+
+void ConsoleDisplay::SetProgress(std::string_view text) {
+  if (terminal_) {
+    std::string shown = CutToChars(text, 100);
+    std::fprintf(out_, "\r\x1b[K%s", Paint(kCyan, shown).c_str());
+    progressShown_ = !Trim(text).empty();
+    std::fflush(out_);
+  } else if (IsPhase(text)) {
+    std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(out_);
+  }
+}
+
+void ConsoleDisplay::ShowMessage(std::string_view text) {
+  EndProgressLine();
+  std::string shown = ReplaceAll(text, "\r\n", "\n");
+  std::fprintf(out_, "%s\n", Paint(kBold, "[ACEPTAR] " + shown).c_str());
+  if (in_) {
+    std::fputs("Presione Enter para ACEPTAR...", out_);
+    std::fflush(out_);
+    int c;
+    while ((c = std::fgetc(in_)) != EOF && c != '\n') {
+    }
+    std::fputc('\n', out_);
+  }
+  std::fflush(out_);
+}
+
+void ConsoleDisplay::ShowError(std::string_view text) {
+  EndProgressLine();
+  std::fprintf(out_, "%s\n", Paint(kRed, text).c_str());
+  std::fflush(out_);
+}
+
+void ConsoleDisplay::ShowMainWindow() {
+  std::fprintf(out_, "%s\n", Paint(kBold, "Actualizacion Versión 24.03.20").c_str());
+  std::fflush(out_);
+}
+
+void ConsoleDisplay::HideWindows() { EndProgressLine(); }
+
+void ConsoleDisplay::WaitForInput(int ms) {
+  if (!in_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return;
+  }
+  pollfd fd{fileno(in_), POLLIN, 0};
+  poll(&fd, 1, ms);
+}
+
+}  // namespace kalu

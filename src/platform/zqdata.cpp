@@ -1,0 +1,571 @@
+#include "platform/zqdata.h"
+
+#include <ini.h>
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <cstring>
+#include <optional>
+#include <set>
+
+#include "platform/paths.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+
+namespace kalu {
+
+namespace {
+
+struct PGconnDeleter {
+  void operator()(PGconn* c) const { PQfinish(c); }
+};
+struct PGresultDeleter {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using ConnPtr = std::unique_ptr<PGconn, PGconnDeleter>;
+using ResultPtr = std::unique_ptr<PGresult, PGresultDeleter>;
+
+constexpr int16_t kHandle = 1;  // the one connection this library opens
+
+// How a connection is declared and configured before it opens.
+struct ConnDecl {
+  std::string fileDsn;
+  std::string connData;
+  std::string user;
+  std::string password;
+};
+
+struct Param {
+  DbType type = DbType::Char;
+  int32_t width = 0;
+  std::optional<std::string> value;
+  bool cutNoted = false;
+};
+
+struct Column {
+  DbType type = DbType::Char;
+  int32_t width = 0;
+};
+
+struct Statement {
+  std::string app;
+  std::string cursor;
+  int16_t flag = 0;
+  std::string sql;  // with $n markers
+  int paramCount = 0;
+  bool prepared = false;
+  std::vector<Param> params;
+  std::vector<Column> columns;
+  ResultPtr result;
+  int row = -1;
+};
+
+// Turns "?" markers into $1..$n, leaving quoted literals and identifiers alone.
+std::string NumberMarkers(std::string_view sql, int& count) {
+  std::string out;
+  out.reserve(sql.size() + 16);
+  count = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      out += c;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      out += c;
+    } else if (c == '?') {
+      out += '$' + std::to_string(++count);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string FirstWord(std::string_view sql) {
+  std::string s = ToUpper(Trim(sql));
+  auto end = s.find_first_of(" \t\r\n(");
+  return s.substr(0, end);
+}
+
+// Settings of an ODBC file data source: section [ODBC], keys compared without case.
+struct DsnSettings {
+  std::string host, port, database, sslmode;
+};
+
+int DsnHandler(void* user, const char* section, const char* name, const char* value) {
+  auto* dsn = static_cast<DsnSettings*>(user);
+  if (!EqualsIgnoreCase(section, "ODBC")) return 1;
+  if (EqualsIgnoreCase(name, "Servername") || EqualsIgnoreCase(name, "Server")) {
+    dsn->host = Trim(value);
+  } else if (EqualsIgnoreCase(name, "Port")) {
+    dsn->port = Trim(value);
+  } else if (EqualsIgnoreCase(name, "Database")) {
+    dsn->database = Trim(value);
+  } else if (EqualsIgnoreCase(name, "SSLmode")) {
+    dsn->sslmode = Trim(value);
+  }
+  return 1;
+}
+
+// "key=value;key=value" pairs of the connection data.
+std::optional<std::string> ConnDataValue(std::string_view data, std::string_view key) {
+  size_t pos = 0;
+  while (pos <= data.size()) {
+    size_t end = data.find(';', pos);
+    if (end == std::string_view::npos) end = data.size();
+    std::string_view pair = data.substr(pos, end - pos);
+    size_t eq = pair.find('=');
+    if (eq != std::string_view::npos && EqualsIgnoreCase(Trim(pair.substr(0, eq)), key)) {
+      return Trim(pair.substr(eq + 1));
+    }
+    pos = end + 1;
+  }
+  return std::nullopt;
+}
+
+std::string ShortestText(double value) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+}  // namespace
+
+struct ZQData::Impl {
+  bool initialized = false;
+  std::map<std::string, ConnDecl, std::less<>> decls;
+  ConnPtr conn;
+  std::vector<Statement> stmts;
+  std::map<std::string, int16_t, std::less<>> cursors;
+  std::string text1, text2;
+  int32_t native = 0;
+  int64_t roundTrips = 0;
+  std::function<void(std::string_view)> noteSink;
+
+  Statement* Stmt(int16_t s) {
+    if (s < 0 || static_cast<size_t>(s) >= stmts.size()) return nullptr;
+    return &stmts[s];
+  }
+
+  int16_t Fail(int32_t nativeCode, std::string t1, std::string t2 = {}) {
+    native = nativeCode;
+    text1 = std::move(t1);
+    text2 = std::move(t2);
+    return kDbError;
+  }
+
+  // The status of a failed statement: -1 when the connection is gone, else the SQLSTATE
+  // class (7 when `alreadyInPlace` says so).
+  int16_t FailFrom(const PGresult* res, bool* alreadyInPlace = nullptr,
+                   std::string_view firstWord = {}) {
+    if (!conn || PQstatus(conn.get()) != CONNECTION_OK || res == nullptr) {
+      return Fail(-1, conn ? PQerrorMessage(conn.get()) : "connection is not open");
+    }
+    const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+    std::string sqlstate = state ? state : "";
+    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    const char* detail = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL);
+    std::string message = primary ? primary : PQresultErrorMessage(res);
+    if (alreadyInPlace) {
+      bool created = sqlstate == "42701" || sqlstate == "42P07" || sqlstate == "42710";
+      bool dropped = firstWord == "DROP" && (sqlstate == "42P01" || sqlstate == "42704");
+      *alreadyInPlace = created || dropped;
+      if (*alreadyInPlace) {
+        return Fail(kNativeAlreadyInPlace, "SQLSTATE " + sqlstate + ": " + message,
+                    detail ? detail : "");
+      }
+    }
+    int32_t cls = 1;
+    if (sqlstate.size() >= 2 && isdigit(static_cast<unsigned char>(sqlstate[0])) &&
+        isdigit(static_cast<unsigned char>(sqlstate[1]))) {
+      cls = (sqlstate[0] - '0') * 10 + (sqlstate[1] - '0');
+      // Class 07 would read as "already in place": report it as a plain failure.
+      if (cls == kNativeAlreadyInPlace || cls == 0) cls = 1;
+    }
+    return Fail(cls, "SQLSTATE " + sqlstate + ": " + message, detail ? detail : "");
+  }
+
+  // Runs an internal command text (simple protocol), returning whether every part of it
+  // succeeded; the failure is recorded.
+  bool Command(const char* text) {
+    ++roundTrips;
+    if (!PQsendQuery(conn.get(), text)) {
+      Fail(-1, PQerrorMessage(conn.get()));
+      return false;
+    }
+    bool ok = true;
+    while (PGresult* raw = PQgetResult(conn.get())) {
+      ResultPtr res(raw);
+      auto st = PQresultStatus(raw);
+      if (ok && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+        FailFrom(raw);
+        ok = false;
+      }
+    }
+    return ok;
+  }
+
+  int16_t Run(Statement& s) {
+    if (!conn) return Fail(-1, "connection is not open");
+    if (!s.prepared) {
+      ++roundTrips;
+      ResultPtr prep(PQprepare(conn.get(), s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr));
+      if (PQresultStatus(prep.get()) != PGRES_COMMAND_OK) return FailFrom(prep.get());
+      s.prepared = true;
+    }
+    std::vector<const char*> values(s.paramCount, nullptr);
+    for (int i = 0; i < s.paramCount && i < static_cast<int>(s.params.size()); ++i) {
+      if (s.params[i].value) values[i] = s.params[i].value->c_str();
+    }
+    ++roundTrips;
+    s.result.reset(PQexecPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(),
+                                  nullptr, nullptr, 0));
+    s.row = -1;
+    auto st = PQresultStatus(s.result.get());
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+      int16_t status = FailFrom(s.result.get());
+      s.result.reset();
+      return status;
+    }
+    return kDbOk;
+  }
+
+  // The text of a column of the current row, or nullptr for NULL (or no row).
+  const char* Value(int16_t stmt, int16_t column) {
+    Statement* s = Stmt(stmt);
+    if (!s || !s->result || s->row < 0 || s->row >= PQntuples(s->result.get())) return nullptr;
+    int c = column - 1;
+    if (c < 0 || c >= PQnfields(s->result.get())) return nullptr;
+    if (PQgetisnull(s->result.get(), s->row, c)) return nullptr;
+    return PQgetvalue(s->result.get(), s->row, c);
+  }
+
+  Param* ParamOf(int16_t stmt, int16_t number) {
+    Statement* s = Stmt(stmt);
+    if (!s || number < 1) return nullptr;
+    if (s->params.size() < static_cast<size_t>(number)) s->params.resize(number);
+    return &s->params[number - 1];
+  }
+};
+
+ZQData::ZQData() : impl_(std::make_unique<Impl>()) {}
+ZQData::~ZQData() = default;
+
+int16_t ZQData::ZQ_DB_Init(int16_t& value) {
+  (void)value;
+  impl_->initialized = true;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_End() {
+  impl_->stmts.clear();
+  impl_->cursors.clear();
+  impl_->conn.reset();
+  impl_->decls.clear();
+  impl_->initialized = false;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_Declare_Conn(std::string_view name, int16_t kind) {
+  (void)kind;
+  impl_->decls[std::string(name)] = ConnDecl{};
+  return kDbOk;
+}
+
+#define KALU_CONN_SETTER(Fn, field)                                   \
+  int16_t ZQData::Fn(std::string_view name, std::string_view value) { \
+    auto it = impl_->decls.find(name);                                \
+    if (it == impl_->decls.end()) return kDbFailure;                  \
+    it->second.field = std::string(value);                            \
+    return kDbOk;                                                     \
+  }
+KALU_CONN_SETTER(ZQ_DB_ConnSetFileDSName, fileDsn)
+KALU_CONN_SETTER(ZQ_DB_ConnSetConnData, connData)
+KALU_CONN_SETTER(ZQ_DB_ConnSetUserId, user)
+KALU_CONN_SETTER(ZQ_DB_ConnSetPassword, password)
+#undef KALU_CONN_SETTER
+
+// Prompt mode, isolation level and transaction interval are accepted as given: the
+// connection never prompts, runs read committed and commits only when told to.
+int16_t ZQData::ZQ_DB_ConnSetPrompt(std::string_view name, int16_t) {
+  return impl_->decls.count(name) ? kDbOk : kDbFailure;
+}
+int16_t ZQData::ZQ_DB_ConnSetIsolation(std::string_view name, int16_t) {
+  return impl_->decls.count(name) ? kDbOk : kDbFailure;
+}
+int16_t ZQData::ZQ_DB_ConnSetTrnInt(std::string_view name, int16_t) {
+  return impl_->decls.count(name) ? kDbOk : kDbFailure;
+}
+
+int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
+  auto it = impl_->decls.find(name);
+  if (it == impl_->decls.end()) return impl_->Fail(-1, "connection is not declared");
+  const ConnDecl& decl = it->second;
+
+  DsnSettings dsn;
+  auto dsnPath = NativePath(decl.fileDsn);
+  if (ini_parse(dsnPath.c_str(), DsnHandler, &dsn) < 0) {
+    return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
+  }
+  if (auto db = ConnDataValue(decl.connData, "Database")) dsn.database = *db;
+
+  std::vector<const char*> keys, values;
+  auto add = [&](const char* k, const std::string& v) {
+    if (!v.empty()) {
+      keys.push_back(k);
+      values.push_back(v.c_str());
+    }
+  };
+  std::string encoding = "UTF8", options = "-c DateStyle=ISO,YMD", appName = "kalu-upgrade",
+              timeout = "15";
+  add("host", dsn.host);
+  add("port", dsn.port);
+  add("dbname", dsn.database);
+  add("sslmode", dsn.sslmode);
+  add("user", decl.user);
+  add("password", decl.password);
+  add("client_encoding", encoding);
+  add("options", options);
+  add("application_name", appName);
+  add("connect_timeout", timeout);
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+
+  ++impl_->roundTrips;
+  ConnPtr conn(PQconnectdbParams(keys.data(), values.data(), 0));
+  if (PQstatus(conn.get()) != CONNECTION_OK) {
+    std::string msg = PQerrorMessage(conn.get());
+    while (!msg.empty() && (msg.back() == '\n' || msg.back() == ' ')) msg.pop_back();
+    return impl_->Fail(-1, msg);
+  }
+  impl_->conn = std::move(conn);
+  if (!impl_->Command("BEGIN")) {
+    impl_->conn.reset();
+    return kDbError;
+  }
+  handle = kHandle;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_GetFirstConnError(int16_t, std::string& text1, std::string& text2,
+                                        int32_t& native) {
+  text1 = impl_->text1;
+  text2 = impl_->text2;
+  native = impl_->native;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql) {
+  (void)app;
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  std::string first = FirstWord(sql);
+  bool ddl = first == "CREATE" || first == "ALTER" || first == "DROP";
+  // A DDL statement runs under a savepoint, so that one whose effect is already in place
+  // can be passed over without losing the transaction.
+  if (ddl && !impl_->Command("SAVEPOINT zq_ddl")) return kDbError;
+  ++impl_->roundTrips;
+  std::string text(sql);
+  ResultPtr res(
+      PQexecParams(impl_->conn.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+  auto st = PQresultStatus(res.get());
+  if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) {
+    if (ddl && !impl_->Command("RELEASE SAVEPOINT zq_ddl")) return kDbError;
+    return kDbOk;
+  }
+  bool inPlace = false;
+  int16_t status = impl_->FailFrom(res.get(), ddl ? &inPlace : nullptr, first);
+  if (ddl && impl_->native != -1) {
+    int32_t native = impl_->native;
+    std::string t1 = impl_->text1, t2 = impl_->text2;
+    if (!impl_->Command("ROLLBACK TO SAVEPOINT zq_ddl")) return kDbError;
+    impl_->Fail(native, t1, t2);
+  }
+  return status;
+}
+
+int16_t ZQData::ZQ_DB_ConnCommit(int16_t handle) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  // The next transaction starts in the same round trip.
+  return impl_->Command("COMMIT; BEGIN") ? kDbOk : kDbError;
+}
+
+bool ZQData::ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& stmt) {
+  if (handle != kHandle) return false;
+  auto it = impl_->cursors.find(cursor);
+  if (it == impl_->cursors.end()) return false;
+  stmt = it->second;
+  return true;
+}
+
+int16_t ZQData::ZQ_DB_Declare_StmtEx(int16_t handle, std::string_view app, std::string_view cursor,
+                                     std::string_view, int16_t flag, int16_t& stmt) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  Statement s;
+  s.app = std::string(app);
+  s.cursor = std::string(cursor);
+  s.flag = flag;
+  impl_->stmts.push_back(std::move(s));
+  stmt = static_cast<int16_t>(impl_->stmts.size() - 1);
+  impl_->cursors[std::string(cursor)] = stmt;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_Set_StmtCmdText(int16_t stmt, std::string_view sql) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  s->sql = NumberMarkers(sql, s->paramCount);
+  s->prepared = false;  // prepared on the server when it first runs
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_BindParm(int16_t stmt, int16_t number, DbType type, int32_t width) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  p->type = type;
+  p->width = width;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_BindCol(int16_t stmt, int16_t column, DbType type, int32_t width) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s || column < 1) return kDbFailure;
+  if (s->columns.size() < static_cast<size_t>(column)) s->columns.resize(column);
+  s->columns[column - 1] = Column{type, width};
+  return kDbOk;
+}
+
+bool ZQData::ZQ_DB_StmtIsBound(int16_t stmt) const {
+  Statement* s = impl_->Stmt(stmt);
+  return s && (!s->params.empty() || !s->columns.empty());
+}
+
+int16_t ZQData::ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  p->value = std::to_string(value);
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  p->value = std::to_string(value);
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  p->value = ShortestText(value);
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_SetDecimalText(int16_t stmt, int16_t number, std::string_view text) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  p->value = std::string(text);
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  if (width <= 0) width = p->width;
+  // The value ends at its first NUL, as the library's texts do.
+  text = text.substr(0, text.find('\0'));
+  if (width > 0 && CharLength(text) > static_cast<size_t>(width)) {
+    if (!p->cutNoted && impl_->noteSink) {
+      Statement* s = impl_->Stmt(stmt);
+      impl_->noteSink("Texto recortado a " + std::to_string(width) + " caracteres: " + s->app +
+                      ", cursor " + s->cursor + ", parametro " + std::to_string(number));
+    }
+    p->cutNoted = true;
+    p->value = CutToChars(text, width);
+  } else {
+    p->value = std::string(text);
+  }
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  return impl_->Run(*s);
+}
+
+int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  int16_t status = impl_->Run(*s);
+  if (status != kDbOk) return status;
+  if (PQntuples(s->result.get()) == 0) return kDbNoRows;
+  s->row = 0;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_StmtFetchNext(int16_t stmt) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  if (!s->result) return kDbNoRows;
+  if (s->row + 1 >= PQntuples(s->result.get())) {
+    s->row = PQntuples(s->result.get());
+    return kDbNoRows;
+  }
+  ++s->row;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_SetClosable(int16_t stmt) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  s->result.reset();
+  s->row = -1;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator) {
+  const char* v = impl_->Value(stmt, column);
+  indicator = v ? 0 : -1;
+  value = v ? ToInt16(LeadingNumericValue(v)) : 0;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, int16_t& indicator) {
+  const char* v = impl_->Value(stmt, column);
+  indicator = v ? 0 : -1;
+  value = v ? ToInt32(LeadingNumericValue(v)) : 0;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value,
+                                   int16_t& indicator) {
+  const char* v = impl_->Value(stmt, column);
+  indicator = v ? 0 : -1;
+  value = v ? LeadingNumericValue(v) : 0.0;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value,
+                                int16_t& indicator) {
+  const char* v = impl_->Value(stmt, column);
+  indicator = v ? 0 : -1;
+  value = v ? v : "";
+  Statement* s = impl_->Stmt(stmt);
+  if (s && column >= 1 && static_cast<size_t>(column) <= s->columns.size()) {
+    size_t width = s->columns[column - 1].width;
+    size_t len = CharLength(value);
+    if (s->columns[column - 1].type == DbType::Char && len < width) value.append(width - len, ' ');
+  }
+  return kDbOk;
+}
+
+void ZQData::SetNoteSink(std::function<void(std::string_view)> sink) {
+  impl_->noteSink = std::move(sink);
+}
+
+int64_t ZQData::RoundTrips() const {
+  return impl_->roundTrips;
+}
+
+}  // namespace kalu

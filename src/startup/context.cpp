@@ -1,0 +1,13 @@
+#include "startup/context.h"
+
+#include "startup/session.h"
+
+namespace kalu {
+
+void ProcedureEpilogue(Context& ctx, bool commit) {
+  ctx.desktopDb.Idle(1);  // free locks
+  if (commit && ctx.session.Handle() != -1) ctx.session.Commit();
+  ctx.display.SetMousePointer(ctx.savedPointer);
+}
+
+}  // namespace kalu

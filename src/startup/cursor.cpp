@@ -1,0 +1,111 @@
+#include "startup/cursor.h"
+
+#include "runtime/text.h"
+
+namespace kalu {
+
+Cursor::Cursor(Session& session, std::string_view app, std::string_view id,
+               std::string_view sql, CursorKind kind, CheckRoutine check)
+    : session_(session), check_(std::move(check)) {
+  session_.EnsureConnected();
+  ZQData& lib = session_.Library();
+  if (!lib.ZQ_DB_StmtIsDef(session_.Handle(), id, stmt_)) {
+    Checked(lib.ZQ_DB_Declare_StmtEx(session_.Handle(), app, id, "",
+                                     static_cast<int16_t>(kind), stmt_));
+    lib.ZQ_DB_Set_StmtCmdText(stmt_, sql);
+  }
+}
+
+int16_t Cursor::Checked(int16_t status) {
+  lastCode_ = check_ ? check_(status) : session_.CheckAndReact(status);
+  return lastCode_;
+}
+
+Cursor& Cursor::SetInt16(int n, int16_t value) {
+  session_.Library().ZQ_DB_SetInt(stmt_, n, value);
+  return *this;
+}
+Cursor& Cursor::SetInt32(int n, int32_t value) {
+  session_.Library().ZQ_DB_SetLong(stmt_, n, value);
+  return *this;
+}
+Cursor& Cursor::SetDouble(int n, double value) {
+  session_.Library().ZQ_DB_SetDouble(stmt_, n, value);
+  return *this;
+}
+Cursor& Cursor::SetDecimal(int n, Fixed4 value) {
+  session_.Library().ZQ_DB_SetDecimalText(stmt_, n, value.ToText());
+  return *this;
+}
+Cursor& Cursor::SetText(int n, std::string_view value, int width) {
+  session_.Library().ZQ_DB_SetStr(stmt_, n, value, width);
+  return *this;
+}
+
+Cursor& Cursor::SetDate(int n, DateValue value) {
+  std::string text = value == kEmptyDate ? "0001-01-01" : FormatIsoDate(value);
+  session_.Library().ZQ_DB_SetStr(stmt_, n, text, 10);
+  return *this;
+}
+
+Cursor& Cursor::SetDateTime(int n, DateValue value) {
+  std::string text;
+  if (value == kEmptyDate) {
+    text = "0001-01-01 00:00:00";
+  } else if (value >= 0) {
+    text = FormatIsoDateTime(value);
+  } else {
+    text = "0001-01-01 " + FormatIsoDateTime(value).substr(11);
+  }
+  session_.Library().ZQ_DB_SetStr(stmt_, n, text, 19);
+  return *this;
+}
+
+bool Cursor::FetchFirst() {
+  return Checked(session_.Library().ZQ_DB_StmtFetchFirst(stmt_)) != kCodeNotFound;
+}
+bool Cursor::FetchNext() {
+  return Checked(session_.Library().ZQ_DB_StmtFetchNext(stmt_)) != kCodeNotFound;
+}
+void Cursor::Execute() { Checked(session_.Library().ZQ_DB_StmtExecute(stmt_)); }
+void Cursor::Close() { Checked(session_.Library().ZQ_DB_SetClosable(stmt_)); }
+
+int16_t Cursor::Int16(int column) {
+  int16_t value = 0, ind = 0;
+  session_.Library().ZQ_DB_GetColInt(stmt_, column, value, ind);
+  return value;
+}
+int32_t Cursor::Int32(int column) {
+  int32_t value = 0;
+  int16_t ind = 0;
+  session_.Library().ZQ_DB_GetColLong(stmt_, column, value, ind);
+  return value;
+}
+double Cursor::Double(int column) {
+  double value = 0;
+  int16_t ind = 0;
+  session_.Library().ZQ_DB_GetColDouble(stmt_, column, value, ind);
+  return value;
+}
+Fixed4 Cursor::Decimal(int column) {
+  std::string text;
+  int16_t ind = 0;
+  session_.Library().ZQ_DB_GetColStr(stmt_, column, text, ind);
+  return ind < 0 ? Fixed4() : Fixed4::FromText(text);
+}
+std::string Cursor::Text(int column) {
+  std::string text;
+  int16_t ind = 0;
+  session_.Library().ZQ_DB_GetColStr(stmt_, column, text, ind);
+  return RTrim(text);
+}
+DateValue Cursor::Date(int column) {
+  std::string text = Text(column);
+  return text.empty() ? kEmptyDate : DateFromIsoText(text);
+}
+DateValue Cursor::DateTime(int column) {
+  std::string text = Text(column);
+  return text.empty() ? kEmptyDate : DateTimeFromIsoText(text);
+}
+
+}  // namespace kalu

@@ -1,0 +1,29 @@
+#include "startup/run_log.h"
+
+#include <ctime>
+
+namespace kalu {
+
+RunLog::RunLog(const std::string& path) {
+  if (!path.empty()) file_.reset(std::fopen(path.c_str(), "a"));
+}
+
+void RunLog::Line(std::string_view text) {
+  if (!file_) return;
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  std::fprintf(file_.get(), "%s %.*s\n", stamp, static_cast<int>(text.size()), text.data());
+  std::fflush(file_.get());
+}
+
+void RunLog::Progress(std::string_view text) {
+  auto now = std::chrono::steady_clock::now();
+  if (now - lastProgress_ < std::chrono::milliseconds(250)) return;
+  lastProgress_ = now;
+  Line(std::string("  ") + std::string(text));
+}
+
+}  // namespace kalu

@@ -1,0 +1,138 @@
+#include "startup/session.h"
+
+#include "runtime/errors.h"
+#include "runtime/text.h"
+
+namespace kalu {
+
+namespace {
+constexpr const char* kConnName = "Default";
+constexpr const char* kUser = "zovizazir";
+constexpr const char* kPassword = "t29r$HHvb";
+}  // namespace
+
+Session::Session(std::string connectionData, std::string fileDsn)
+    : connectionData_(std::move(connectionData)), fileDsn_(std::move(fileDsn)) {}
+
+void Session::Initialize() {
+  if (initialized_) return;
+  int16_t one = 1;
+  int16_t status = lib_.ZQ_DB_Init(one);
+  handle_ = -1;
+  if (status != 0) Raise(kErrInitFailed, "Unable to initialize C/S DLL");
+  initialized_ = true;
+}
+
+void Session::EnsureConnected() {
+  Initialize();
+  if (connected_) return;
+  ConfigCheck(lib_.ZQ_DB_Declare_Conn(kConnName, 1));
+  ConfigCheck(lib_.ZQ_DB_ConnSetFileDSName(kConnName, fileDsn_));
+  ConfigCheck(lib_.ZQ_DB_ConnSetPrompt(kConnName, 3));
+  ConfigCheck(lib_.ZQ_DB_ConnSetIsolation(kConnName, 2));
+  ConfigCheck(lib_.ZQ_DB_ConnSetConnData(kConnName, connectionData_));
+  ConfigCheck(lib_.ZQ_DB_ConnSetTrnInt(kConnName, 1));
+  ConfigCheck(lib_.ZQ_DB_ConnSetUserId(kConnName, kUser));
+  ConfigCheck(lib_.ZQ_DB_ConnSetPassword(kConnName, kPassword));
+  CheckAndReact(lib_.ZQ_DB_Connect(kConnName, handle_));
+  connected_ = true;
+}
+
+void Session::End() {
+  if (initialized_) lib_.ZQ_DB_End();
+  initialized_ = false;
+  connected_ = false;
+  handle_ = -1;
+}
+
+void Session::ClearError() {
+  checkAction_ = kActionNone;
+  errorText_.clear();
+  nativeCode_ = 0;
+}
+
+int16_t Session::Check(int16_t status) {
+  errorCode_ = kCodeOk;
+  nativeCode_ = 0;
+  checkAction_ = kActionNone;
+  errorText_.clear();
+
+  int32_t code = status;
+  if (status == 1) {
+    nativeCode_ = 1;
+    std::string text1, text2;
+    lib_.ZQ_DB_GetFirstConnError(handle_, text1, text2, nativeCode_);
+    errorText_ = text1 + "\r\n" + Trim(text2) + "\r\n" + "Native Code: " +
+                 std::to_string(nativeCode_);
+    code = nativeCode_;
+  }
+  if (status == 1 && code == 0) {
+    errorCode_ = kCodeFailure;
+    checkAction_ = kActionHandle;
+    return errorCode_;
+  }
+  switch (code) {
+    case 0:
+      break;
+    case kNativeAlreadyInPlace:  // the effect is in place already: the failure is dropped
+      nativeCode_ = 0;
+      errorText_.clear();
+      break;
+    case 100:
+      errorCode_ = kCodeNotFound;
+      checkAction_ = kActionHandle;
+      break;
+    case -1:
+    case 110:
+      errorCode_ = kCodeFailure;
+      checkAction_ = kActionHandle;
+      errorText_ = ToLower(errorText_);
+      break;
+    default:
+      errorCode_ = kCodeFailure;
+      checkAction_ = kActionHandle;
+      nativeCode_ = code;
+      break;
+  }
+  return errorCode_;
+}
+
+std::string Session::FatalText(int32_t nativeCode, const std::string& errorText) {
+  std::string native = (nativeCode >= 0 ? " " : "") + std::to_string(nativeCode);
+  const std::string module;  // never set
+  return "Error code: " + native + " in " + module + " Text is: '" + errorText + "'.";
+}
+
+void Session::React() {
+  if (checkAction_ != kActionHandle) return;
+  checkAction_ = kActionNone;
+  if (errorCode_ == 1 || errorCode_ == kCodeNotFound) return;
+  std::string text = FatalText(nativeCode_, errorText_);
+  End();
+  checkAction_ = 2;
+  Raise(kErrFatalDatabase, text);
+}
+
+int16_t Session::CheckAndReact(int16_t status) {
+  int16_t code = Check(status);
+  React();
+  return code;
+}
+
+void Session::ConfigCheck(int16_t status) {
+  if (status == 0) return;
+  End();
+  Raise(kErrFatalDatabase, "CS / Error # " + std::to_string(status) + " Module ");
+}
+
+int16_t Session::CommitStatus() {
+  if (handle_ == -1) return 0;
+  return lib_.ZQ_DB_ConnCommit(handle_);
+}
+
+void Session::Commit() {
+  if (handle_ == -1) return;
+  CheckAndReact(lib_.ZQ_DB_ConnCommit(handle_));
+}
+
+}  // namespace kalu

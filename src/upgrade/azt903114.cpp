@@ -1,0 +1,312 @@
+#include "upgrade/azt903114.h"
+
+#include <array>
+#include <chrono>
+
+#include "packages/pcargacatcolonias.h"
+#include "packages/pcargacp_sat.h"
+#include "packages/pcargadatosdelsistema.h"
+#include "packages/pcargavistaspg.h"
+#include "packages/pconsultaspg.h"
+#include "procedures/pactualizasat.h"
+#include "procedures/pcardatosfiscal.h"
+#include "procedures/pobtfacstimbre.h"
+#include "runtime/convert.h"
+#include "runtime/text.h"
+#include "startup/session.h"
+
+namespace kalu {
+
+namespace {
+
+// The release's schema changes and data fixes, sent before the Carta Porte refresh.
+constexpr std::array<const char*, 21> kSchemaSteps = {
+    "ALTER TABLE Clientes ADD COLUMN cteregfisdat character(10) default "
+    "'RegiFiscal'::character;",
+    "Update Clientes set cteregfisdat='RegiFiscal';",
+    "ALTER TABLE HistCli ADD COLUMN CteColonia smallint;",
+    "ALTER TABLE Clientes ADD COLUMN cteregfiscve smallint;",
+    "DROP TABLE codigopostal;",
+    "DROP TABLE colonias;",
+    "CREATE TABLE codigopostal  (   cpcve numeric(5,0) NOT NULL,   edocve smallint,   muncve "
+    "smallint,   loccve smallint,   CONSTRAINT codigopostal_pkey PRIMARY KEY (cpcve)   )  WITH "
+    "(   OIDS=FALSE  ); ",
+    "CREATE TABLE colonias  (   cpcve numeric(5,0) NOT NULL,   colonia smallint NOT NULL,   "
+    "colonianombre character varying(80),   CONSTRAINT colonias_pkey PRIMARY KEY (cpcve, "
+    "colonia)   )  WITH (   OIDS=FALSE  ); ",
+    "CREATE TABLE enviocfdi11  (   regcve smallint NOT NULL,   unicve smallint NOT NULL,   "
+    "almcve smallint NOT NULL,   envioord integer NOT NULL,   envioecord integer NOT NULL,   "
+    "enviotpoimp numeric(2,0) NOT NULL,   enviotasaimp numeric(3,0) NOT NULL,   enviobasimp "
+    "numeric(12,2),   envioimpimp numeric(16,6),   CONSTRAINT enviocfdi11_pkey PRIMARY KEY "
+    "(regcve, unicve, almcve, envioord, envioecord, enviotpoimp, enviotasaimp)   )  WITH (   "
+    "OIDS=FALSE  ); ",
+    "ALTER TABLE enviocfdi1 ADD COLUMN envioecbaseieps numeric(12,2); ",
+    "ALTER TABLE enviocfdi1 ADD COLUMN envioecbaseiva numeric(12,2); ",
+    "ALTER TABLE enviocfdi ADD COLUMN enviobasieps numeric(12,2); ",
+    "ALTER TABLE enviocfdi ADD COLUMN enviobasiva numeric(12,2); ",
+    "ALTER TABLE enviocfdi1 ALTER COLUMN envioecieps TYPE numeric(16,6); ",
+    "ALTER TABLE enviocfdi1 ALTER COLUMN envioeciva TYPE numeric(16,6); ",
+    "ALTER TABLE enviocfdi ALTER COLUMN envioieps TYPE numeric(16,6); ",
+    "ALTER TABLE enviocfdi ALTER COLUMN envioiva TYPE numeric(16,6); ",
+    "ALTER TABLE operadorveh ADD COLUMN OpeVLocal numeric(1) DEFAULT 0;",
+    "ALTER TABLE vehiculos ADD COLUMN VehLocal numeric(1) DEFAULT 0;",
+    "delete from operadorveh;",
+    "delete from vehiculos;",
+};
+
+// The data fixes of channels, customers and states, sent after the Carta Porte refresh.
+constexpr std::array<const char*, 4> kDataFixSteps = {
+    "Update Canales set CanRFC = '', Canrazon = '',  candomicilio = '',  Canedocve = 0, "
+    "CanMuncve  = 0, CanLocCve = 0, CanPoblacion = '', CanForPagCve =0,  CanMetPagCve = 0, "
+    "CanCodigoPostal = 0 where cancve not in(57,54);",
+    "Update Canales set CanForPagCve =99,  CanMetPagCve = 3 where cancve in (57,54);",
+    "Update Clientes set CteForPagCve =99,  CteMetPagCve = 3 where cancve in (57,54);",
+    "Update Estados set EdoAlias = 'CMX' where EdoCve = 9;",
+};
+
+constexpr std::array<const char*, 18> kViewLines = {
+    "select regcve, unicve, almcve, cancve, ctecve, folio as documento, fecha, Saldo, movcve ",
+    "from ( ",
+    "    select ",
+    "        s.Regcve, s.unicve, s.almcve, s.cancve, s.ctecve, s.grupo, ",
+    "        min(CASE WHEN m.movcacte='C' and s.subgrp = 1 Then s.documento END) as Folio,",
+    "        min(s.fecha) as fecha,",
+    "        cast((sum(CASE WHEN m.movcacte='C' THEN s.cargo END)-sum(s.abono)) as "
+    "numeric(11,2)) as Saldo,",
+    "        min(CASE WHEN s.subgrp = 1 THEN s.movcve ELSE NULL::numeric END) AS movcve ",
+    "     FROM edocta_view s join movimientos m ON (s.movcve=m.movcve) ",
+    "     group by ",
+    "        s.Regcve, s.unicve, s.almcve, s.cancve, s.ctecve, s.grupo ",
+    "     having ",
+    "        s.CanCve > 2 ",
+    ") AS fac ",
+    "where ",
+    "     fac.saldo > 0 ",
+    "order by ",
+    "  fac.Regcve, fac.unicve, fac.almcve, fac.cancve, fac.ctecve,fac.fecha,fac.folio ",
+};
+
+constexpr const char* kStoreKeySql =
+    " SELECT CtrAct, CtrAlm, CtrUni, CtrReg FROM CONTROL WHERE CtrAct = '*' ORDER BY CtrReg,   "
+    "CtrUni, CtrAlm  ";
+constexpr const char* kInvoiceRowsSql =
+    " SELECT EnvioMovCve, EnvioBasIEPS, EnvioBasIVA, EnvioFolio, EnvioSerie, EnvioOrd,   "
+    "AlmCve, UniCve, RegCve FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve   = ?) "
+    "AND (EnvioMovCve = 51 or EnvioMovCve = 52) ORDER BY RegCve, UniCve, AlmCve,   EnvioOrd  "
+    "FOR UPDATE OF ENVIOCFDI ";
+constexpr const char* kUpdateBasesSql =
+    " UPDATE ENVIOCFDI SET EnvioBasIEPS=?, EnvioBasIVA=?  WHERE RegCve = ? AND UniCve =   ? AND "
+    "AlmCve = ? AND EnvioOrd = ? ";
+constexpr const char* kDocumentSql =
+    " SELECT MovCve, DocOrd, AlmCve, UniCve, RegCve FROM DOCUMENTOS WHERE (RegCve = ? and   "
+    "UniCve = ? and AlmCve = ? and DocOrd = ?) AND (MovCve = 51 or MovCve = 52) ORDER   BY "
+    "RegCve, UniCve, AlmCve, DocOrd  ";
+constexpr const char* kIvaBaseSql =
+    " SELECT SUM(DocBasIva) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve =   ? "
+    "and DocOrd = ?) and ( DocCanSur > 0)  ";
+constexpr const char* kIepsBaseSql =
+    " SELECT SUM(DocBasIEPS) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve   = ? "
+    "and DocOrd = ?) and ( DocCanSur > 0)  ";
+
+}  // namespace
+
+std::string EdoCtaFoliosViewStatement() {
+  std::string sql = "CREATE OR REPLACE VIEW EdoCtaFolios_View AS ";
+  for (size_t i = 0; i < kViewLines.size(); ++i) {
+    sql += kViewLines[i];
+    if (i + 1 < kViewLines.size()) sql += "\r\n";
+  }
+  return sql;
+}
+
+AZT903114::AZT903114(Context& ctx) : ctx_(ctx) {}
+
+void AZT903114::zq_Init_all() {
+  statementText_.clear();
+  executionText_.clear();
+  storeRegion_ = storeUnit_ = storeWarehouse_ = 0;
+  storeActive_.clear();
+  ZQActiveErrHndl_ = 0;
+  errorCode_ = 0;
+  docOrd_ = 0;
+  newIeps_ = newIva_ = Fixed4();
+  ctx_.session.ClearError();
+}
+
+void AZT903114::Run() {
+  zq_Init_all();
+  errorCode_ = 0;
+  ctx_.display.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
+
+  for (const char* sql : kSchemaSteps) StatementStep(sql);
+
+  Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
+  ctx_.session.EnsureConnected();
+  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp,
+                                                  " DROP VIEW EdoCtaFolios_View CASCADE "));
+
+  Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
+  ZQActiveErrHndl_ = 1;
+  executionText_ = EdoCtaFoliosViewStatement();
+  ctx_.session.EnsureConnected();
+  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
+  ZQActiveErrHndl_ = 0;
+
+  int16_t option = 2;
+  Call("PACTUALIZASAT", [&] { PACTUALIZASAT(ctx_).Run(option); });
+
+  for (const char* sql : kDataFixSteps) StatementStep(sql);
+
+  U1215S1();
+
+  int16_t local = 1;
+  std::string package = "SQLPG.XMZ";
+  std::string drop = "B", create = "C";
+  Call("PCARGAVISTASPG", [&] { PCARGAVISTASPG(ctx_).Run(local); });
+  Call("PCONSULTASPG B", [&] { PCONSULTASPG(ctx_).Run(package, drop); });
+  Call("PCONSULTASPG C", [&] { PCONSULTASPG(ctx_).Run(package, create); });
+  Call("PCARGACP_SAT", [&] { PCARGACP_SAT(ctx_).Run(local); });
+  Call("PCARGACATCOLONIAS", [&] { PCARGACATCOLONIAS(ctx_).Run(local); });
+  Call("PCARGADATOSDELSISTEMA", [&] { PCARGADATOSDELSISTEMA(ctx_).Run(local); });
+  Call("PCARDATOSFISCAL", [&] {
+    PCARDATOSFISCAL(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_);
+  });
+  Call("POBTFACSTIMBRE", [&] {
+    POBTFACSTIMBRE(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_);
+  });
+
+  Call("U1315S1", [&] { U1315S1(); });
+
+  Progress(ctx_, "");
+  ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
+
+  ctx_.desktopDb.Idle(1);
+  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+  ctx_.display.SetMousePointer(ctx_.savedPointer);
+}
+
+void AZT903114::StatementStep(std::string_view sql) {
+  statementText_ = std::string(sql);
+  executionText_ = statementText_;
+  ctx_.session.EnsureConnected();
+  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
+  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+}
+
+int16_t AZT903114::CheckOnly(int16_t status) {
+  errorCode_ = ctx_.session.Check(status);
+  EH15S0(ZQActiveErrHndl_);
+  return errorCode_;
+}
+
+void AZT903114::EH15S0(int16_t& ZQActiveErrHndl) {
+  if (errorCode_ != 0 && ZQActiveErrHndl == 1) U1115S1();
+  ctx_.session.React();
+}
+
+void AZT903114::U1115S1() {
+  if (errorCode_ < 501) {
+    ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(errorCode_, 4, 0));
+  } else {
+    ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
+                             ctx_.session.ErrorText());
+  }
+  ctx_.session.SetCheckAction(kActionHandle);
+}
+
+void AZT903114::Call(std::string_view name, const std::function<void()>& procedure) {
+  ctx_.log.Line(std::string(name) + ": inicio");
+  auto start = std::chrono::steady_clock::now();
+  procedure();
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  char text[64];
+  std::snprintf(text, sizeof text, ": terminado en %.3f s", elapsed.count());
+  ctx_.log.Line(std::string(name) + text);
+}
+
+void AZT903114::PumpEvery10Ms() {
+  int64_t now = ctx_.clock.TickCount();
+  if (now - lastTick_ > 10) {
+    lastTick_ = now;
+    ctx_.display.PumpMessages();
+  }
+}
+
+Cursor AZT903114::DriverCursor(std::string_view id, std::string_view sql, CursorKind kind) {
+  return Cursor(ctx_.session, kApp, id, sql, kind, [this](int16_t s) { return CheckOnly(s); });
+}
+
+void AZT903114::U1215S1() {
+  Cursor p15042 = DriverCursor("P15042", kStoreKeySql, CursorKind::Read);
+  for (bool row = p15042.FetchFirst(); row; row = p15042.FetchNext()) {
+    storeActive_ = p15042.Text(1);
+    storeWarehouse_ = p15042.Int16(2);
+    storeUnit_ = p15042.Int16(3);
+    storeRegion_ = p15042.Int16(4);
+    PumpEvery10Ms();
+  }
+  p15042.Close();
+}
+
+void AZT903114::U1315S1() {
+  Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Update);
+  p15043.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
+  for (bool row = p15043.FetchFirst(); row; row = p15043.FetchNext()) {
+    int32_t folio = p15043.Int32(4);
+    std::string serie = p15043.Text(5);
+    int32_t envioOrd = p15043.Int32(6);
+    int16_t alm = p15043.Int16(7), uni = p15043.Int16(8), reg = p15043.Int16(9);
+
+    docOrd_ = envioOrd;
+    newIeps_ = newIva_ = Fixed4();
+    U1415S3();
+
+    Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
+                       ", Folio : " + Trim(NumberToText(folio, 10, 0)));
+
+    Cursor p15044 = DriverCursor("P15044", kUpdateBasesSql, CursorKind::Update);
+    p15044.SetDecimal(1, newIeps_).SetDecimal(2, newIva_);
+    p15044.SetInt16(3, reg).SetInt16(4, uni).SetInt16(5, alm).SetInt32(6, envioOrd);
+    p15044.Execute();
+    p15044.Close();
+    PumpEvery10Ms();
+  }
+  p15043.Close();
+  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+}
+
+void AZT903114::U1415S3() {
+  Cursor p15045 = DriverCursor("P15045", kDocumentSql, CursorKind::Read);
+  p15045.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
+  p15045.SetInt32(4, docOrd_);
+  if (p15045.FetchFirst()) {
+    int32_t docOrd = p15045.Int32(2);
+    int16_t alm = p15045.Int16(3), uni = p15045.Int16(4), reg = p15045.Int16(5);
+    ER15S3420(reg, uni, alm, docOrd, newIeps_);
+    ER15SR00(reg, uni, alm, docOrd, newIva_);
+    ctx_.display.PumpMessages();
+  }
+  p15045.Close();
+}
+
+Fixed4 AZT903114::LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni,
+                          int16_t alm, int32_t docOrd) {
+  Fixed4 sum;
+  Cursor cursor = DriverCursor(id, sql, CursorKind::Read);
+  cursor.SetInt16(1, reg).SetInt16(2, uni).SetInt16(3, alm).SetInt32(4, docOrd);
+  if (cursor.FetchFirst()) sum = cursor.Decimal(1);  // a sum over no lines reads as 0
+  cursor.Close();
+  return sum;
+}
+
+void AZT903114::ER15SR00(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve,
+                         int32_t E132DocOrd, Fixed4& X966DocBas) {
+  X966DocBas = LineSum("P15046", kIvaBaseSql, E52RegCve, E54UniCve, E56AlmCve, E132DocOrd);
+}
+
+void AZT903114::ER15S3420(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve,
+                          int32_t E132DocOrd, Fixed4& X4031DocBa) {
+  X4031DocBa = LineSum("P15047", kIepsBaseSql, E52RegCve, E54UniCve, E56AlmCve, E132DocOrd);
+}
+
+}  // namespace kalu

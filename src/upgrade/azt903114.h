@@ -1,0 +1,79 @@
+#pragma once
+// The upgrade driver of release 24.03.20: the schema changes and data fixes in their
+// order, the store key from CONTROL, the catalogue, Carta Porte and fiscal procedures, and
+// the tax base recalculation of the store's electronic-invoice rows.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/numbers.h"
+#include "startup/context.h"
+#include "startup/cursor.h"
+
+namespace kalu {
+
+class AZT903114 {
+ public:
+  static constexpr const char* kApp = "PZT903114";
+
+  explicit AZT903114(Context& ctx);
+
+  // The entry operation: the whole upgrade.
+  void Run();
+
+  void zq_Init_all();
+  // Reads the store key: the last CONTROL row marked '*' in region, unit, warehouse order.
+  void U1215S1();
+  // Tax base recalculation of the store's ENVIOCFDI rows of movements 51 and 52.
+  void U1315S1();
+  // Looks the document up and sums the bases of its supplied lines.
+  void U1415S3();
+  // IVA and IEPS base sums of a document's supplied lines (0 over no lines).
+  void ER15SR00(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve, int32_t E132DocOrd,
+                Fixed4& X966DocBas);
+  void ER15S3420(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve, int32_t E132DocOrd,
+                 Fixed4& X4031DocBa);
+  // The driver's error message.
+  void U1115S1();
+  // The driver's error routine, run after every database check of the driver.
+  void EH15S0(int16_t& ZQActiveErrHndl);
+
+  int16_t StoreRegion() const { return storeRegion_; }
+  int16_t StoreUnit() const { return storeUnit_; }
+  int16_t StoreWarehouse() const { return storeWarehouse_; }
+
+ private:
+  // Sends one literal statement at once and commits it.
+  void StatementStep(std::string_view sql);
+  // Check only, keep the error code, run EH15S0.
+  int16_t CheckOnly(int16_t status);
+  // Runs one procedure of another subsystem, with its start and elapsed time in the log.
+  void Call(std::string_view name, const std::function<void()>& procedure);
+  // Lets window messages through when more than 10 ms passed since the last time.
+  void PumpEvery10Ms();
+  Cursor DriverCursor(std::string_view id, std::string_view sql, CursorKind kind);
+  // Sum of one column over a document's supplied lines.
+  Fixed4 LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni,
+                 int16_t alm, int32_t docOrd);
+
+  Context& ctx_;
+  std::string statementText_;
+  std::string executionText_;
+  int16_t storeRegion_ = 0;
+  int16_t storeUnit_ = 0;
+  int16_t storeWarehouse_ = 0;
+  std::string storeActive_;
+  int16_t ZQActiveErrHndl_ = 0;
+  int16_t errorCode_ = 0;
+  int32_t docOrd_ = 0;
+  Fixed4 newIeps_;
+  Fixed4 newIva_;
+  int64_t lastTick_ = 0;
+};
+
+// The view of the open invoices that the driver creates.
+std::string EdoCtaFoliosViewStatement();
+
+}  // namespace kalu
