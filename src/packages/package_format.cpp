@@ -1,0 +1,98 @@
+#include "packages/package_format.h"
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+#include "platform/replacement_file.h"
+#include "runtime/numbers.h"
+
+namespace kalu {
+
+namespace {
+
+// Deflate's worst case is a little over 1032 output bytes per input byte; the slack covers
+// the zlib header and trailer of tiny streams.
+constexpr int64_t kMaxInflateRatio = 1032;
+constexpr int64_t kInflateSlack = 1024;
+
+double CapacityOf(int32_t size) {
+  return size + size * 0.01 + 12;
+}
+
+}  // namespace
+
+int32_t InflateCapacity(int32_t size) {
+  return ToInt32(CapacityOf(size));
+}
+
+bool InflateSizeIsPlausible(int32_t size, std::size_t payloadBytes) {
+  if (size < 0) return false;
+  if (static_cast<int64_t>(size) >
+      static_cast<int64_t>(payloadBytes) * kMaxInflateRatio + kInflateSlack) {
+    return false;
+  }
+  // The output room, plus the byte the reader adds, must fit a 32-bit count.
+  return CapacityOf(size) + 1 < static_cast<double>(std::numeric_limits<int32_t>::max());
+}
+
+PackageInput SplitPackage(const std::vector<uint8_t>& fileBytes) {
+  PackageInput input;
+  const uint8_t* p = fileBytes.data();
+  input.declaredSize =
+      static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+  input.buffer.assign(fileBytes.size(), 0);
+  std::copy(fileBytes.begin() + kPackageSizeField, fileBytes.end(), input.buffer.begin());
+  return input;
+}
+
+std::vector<uint8_t> PackDocument(std::string_view document) {
+  if (document.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return {};
+  uLongf packed = compressBound(document.size());
+  std::vector<uint8_t> out(kPackageSizeField + packed);
+  const auto size = static_cast<uint32_t>(document.size());
+  for (std::size_t i = 0; i < kPackageSizeField; ++i)
+    out[i] = static_cast<uint8_t>(size >> (8 * i));
+  if (compress(out.data() + kPackageSizeField, &packed,
+               reinterpret_cast<const Bytef*>(document.data()), document.size()) != Z_OK) {
+    return {};
+  }
+  out.resize(kPackageSizeField + packed);
+  return out;
+}
+
+int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
+  struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  bytes.clear();
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return errno;
+  struct stat st {};
+  if (::fstat(::fileno(file.get()), &st) != 0) return errno;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  bytes.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t done = std::fread(bytes.data(), 1, bytes.size(), file.get());
+  if (std::ferror(file.get())) {
+    int error = errno != 0 ? errno : EIO;
+    bytes.clear();
+    return error;
+  }
+  bytes.resize(done);  // a file that got shorter while it was read
+  return 0;
+}
+
+bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
+                        std::string& error) {
+  ReplacementFile file(path);
+  if (file.Write(data, size) && file.Commit()) return true;
+  error = file.Error();
+  return false;
+}
+
+}  // namespace kalu

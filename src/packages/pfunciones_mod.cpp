@@ -1,0 +1,94 @@
+#include "packages/pfunciones_mod.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <new>
+
+#include "packages/package_format.h"
+#include "platform/paths.h"
+#include "runtime/errors.h"
+
+namespace kalu {
+
+namespace {
+
+constexpr int32_t kErrInputPastEnd = 62;    // "Input past end of file"
+constexpr int32_t kErrPathFileAccess = 75;  // "Path/File access error"
+
+const char* const kFtpAgent = "MyFTP Control";
+
+// Reads the package whole; a package that is missing, unreadable or too short to hold its
+// size field is a run-time error, raised before anything is touched.
+std::vector<uint8_t> ReadPackage(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  int error = ReadWholeFile(NativePath(path), bytes);
+  if (error == ENOENT || error == ENOTDIR) Raise(kErrFileNotFound, "File not found");
+  if (error != 0) Raise(kErrPathFileAccess, "Path/File access error");
+  if (bytes.size() < kPackageSizeField) Raise(kErrInputPastEnd, "Input past end of file");
+  return bytes;
+}
+
+}  // namespace
+
+void DecompressPackageFile(Context& ctx, const std::string& folder, const std::string& fileName) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  path += fileName;
+
+  PackageInput input = SplitPackage(ReadPackage(path));
+
+  // From here on nothing leaves the call as an error: a failed inflation is shown and the
+  // package keeps its bytes; a failed write leaves the former file in place.
+  int32_t result = InflateBuffer(input.buffer, input.declaredSize);
+  if (result != 0) {
+    ctx.display.ShowMessage("ERROR " + std::to_string(result) +
+                            ": Se tratara de desencriptar el archivo, pero esta incorrecto el "
+                            "formato ");
+    return;
+  }
+  std::string error;
+  if (!ReplaceFileContent(NativePath(path), input.buffer.data(), input.buffer.size(), error)) {
+    ctx.log.Line("The package " + path + " could not be rewritten: " + error);
+  }
+}
+
+int32_t InflateBuffer(std::vector<uint8_t>& buffer, int32_t size) {
+  if (!InflateSizeIsPlausible(size, buffer.size())) return kInflateBufferError;
+  const int32_t capacity = InflateCapacity(size);
+  std::vector<uint8_t> output;
+  try {
+    output.resize(static_cast<std::size_t>(capacity) + 1);
+  } catch (const std::bad_alloc&) {
+    return kInflateMemoryError;
+  }
+  uLongf length = static_cast<uLongf>(capacity);
+  int result = uncompress(output.data(), &length, buffer.data(), buffer.size());
+  if (result == Z_OK) {
+    output.resize(length);
+    buffer.swap(output);
+  }
+  return result;
+}
+
+void FtpOpen(InternetHandle& internet) {
+  internet = std::make_unique<FtpInternet>(kFtpAgent);
+}
+
+void FtpConnect(const InternetHandle& internet, ConnectionHandle& connection, std::string& server,
+                std::string& user, std::string& password) {
+  connection.reset();
+  if (internet) connection = std::make_unique<FtpConnection>(*internet, server, user, password);
+}
+
+bool FtpDownload(const ConnectionHandle& connection, const std::string& remoteName,
+                 const std::string& localPath, int32_t transferFlags) {
+  return connection && connection->Download(remoteName, NativePath(localPath), transferFlags);
+}
+
+void FtpClose(InternetHandle& internet, ConnectionHandle& connection) {
+  connection.reset();
+  internet.reset();
+}
+
+}  // namespace kalu

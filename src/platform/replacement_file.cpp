@@ -1,0 +1,73 @@
+#include "platform/replacement_file.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace kalu {
+
+ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
+  std::filesystem::path folder = target_.parent_path();
+  std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder) /
+                        ("." + target_.filename().string() + ".XXXXXX");
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    error_ = "cannot create a file in '" + folder.string() + "': " + std::strerror(errno);
+    return;
+  }
+  temporary_ = name.data();
+  file_.reset(::fdopen(fd, "wb"));
+  if (!file_) {
+    error_ = std::strerror(errno);
+    ::close(fd);
+  }
+}
+
+ReplacementFile::~ReplacementFile() {
+  file_.reset();
+  if (!committed_ && !temporary_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(temporary_, ec);
+  }
+}
+
+bool ReplacementFile::Write(const void* data, std::size_t size) {
+  if (!file_ || failed_) return false;
+  if (size > 0 && std::fwrite(data, 1, size, file_.get()) != size) {
+    failed_ = true;
+    error_ = std::string("cannot write '") + temporary_.string() + "': " + std::strerror(errno);
+  }
+  return !failed_;
+}
+
+bool ReplacementFile::Commit() {
+  if (!file_ || failed_) return false;
+  bool flushed = std::fflush(file_.get()) == 0 && ::fsync(::fileno(file_.get())) == 0;
+  int closed = std::fclose(file_.release());
+  if (!flushed || closed != 0) {
+    failed_ = true;
+    error_ = std::string("cannot write '") + temporary_.string() + "': " + std::strerror(errno);
+    return false;
+  }
+  // The temporary file is private to this process (mode 0600): the replacement keeps the
+  // mode of the file it replaces, a new file is readable by all.
+  std::error_code ec;
+  auto former = std::filesystem::status(target_, ec);
+  auto mode = std::filesystem::exists(former) ? former.permissions() : std::filesystem::perms(0644);
+  std::filesystem::permissions(temporary_, mode, ec);
+  std::filesystem::rename(temporary_, target_, ec);
+  if (ec) {
+    failed_ = true;
+    error_ = "cannot replace '" + target_.string() + "': " + ec.message();
+    return false;
+  }
+  committed_ = true;
+  return true;
+}
+
+}  // namespace kalu
