@@ -26,6 +26,10 @@ struct Folders {
 };
 
 struct Context {
+  Context(Display& display, Session& session, const Clock& clock, RunLog& log,
+          DesktopDatabase& desktopDb)
+      : display(display), session(session), clock(clock), log(log), desktopDb(desktopDb) {}
+
   Display& display;
   Session& session;
   const Clock& clock;

@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
   }
 #else
   (void)DisplayAvailable;
+  (void)running;
 #endif
   ConsoleDisplay* console = nullptr;
   if (!screen) {

@@ -110,6 +110,9 @@ constexpr const char* kIepsBaseSql =
 
 }  // namespace
 
+std::span<const char* const> SchemaStatements() { return kSchemaSteps; }
+std::span<const char* const> DataFixStatements() { return kDataFixSteps; }
+
 std::string EdoCtaFoliosViewStatement() {
   std::string sql = "CREATE OR REPLACE VIEW EdoCtaFolios_View AS ";
   for (size_t i = 0; i < kViewLines.size(); ++i) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -75,5 +76,9 @@ class AZT903114 {
 
 // The view of the open invoices that the driver creates.
 std::string EdoCtaFoliosViewStatement();
+// The literal statements of the driver: the schema changes and data fixes sent before the
+// Carta Porte refresh, and the data fixes sent after it.
+std::span<const char* const> SchemaStatements();
+std::span<const char* const> DataFixStatements();
 
 }  // namespace kalu

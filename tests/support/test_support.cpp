@@ -13,6 +13,7 @@
 #include <random>
 
 #include "runtime/convert.h"
+#include "upgrade/azt903114.h"
 
 namespace kalu::test {
 
@@ -132,6 +133,14 @@ std::vector<std::string> TestDatabase::Rows(const std::string& sql) const {
     rows.push_back(row);
   }
   return rows;
+}
+
+void TestDatabase::UpgradeSchema() const {
+  std::string sql;
+  for (const char* st : SchemaStatements()) sql += std::string(st) + "\n";
+  sql += "DROP VIEW IF EXISTS EdoCtaFolios_View CASCADE;\n" + EdoCtaFoliosViewStatement() + ";\n";
+  for (const char* st : DataFixStatements()) sql += std::string(st) + "\n";
+  Exec(sql);
 }
 
 std::string TestDatabase::Value(const std::string& sql) const {

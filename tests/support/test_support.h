@@ -55,6 +55,9 @@ class TestDatabase {
   void Exec(const std::string& sql) const;
   // The rows of a query, each as its values joined with "|" (NULL as "<null>").
   std::vector<std::string> Rows(const std::string& sql) const;
+  // Applies the release's schema changes and data fixes and creates the open-invoices
+  // view, as the upgrade does before it calls the procedures.
+  void UpgradeSchema() const;
   // The single value of a query.
   std::string Value(const std::string& sql) const;
 
