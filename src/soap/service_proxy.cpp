@@ -1,0 +1,202 @@
+#include "soap/service_proxy.h"
+
+#include "runtime/convert.h"
+#include "runtime/errors.h"
+#include "runtime/text.h"
+#include "soap/xml_nodes.h"
+
+namespace kalu {
+
+namespace {
+
+// Namespaces of SOAP 1.1 and of XML Schema (2001).
+constexpr const char* kEnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
+constexpr const char* kEncodingNamespace = "http://schemas.xmlsoap.org/soap/encoding/";
+constexpr const char* kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
+constexpr const char* kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+
+constexpr const char* kFaultElement = "SOAP-ENV:Fault";
+
+}  // namespace
+
+SoapServiceProxy::SoapServiceProxy(SOAPParm_mod& soap, Display* display, const SoapService& service)
+    : soap_(soap), display_(display), service_(service) {
+  initialize();
+}
+
+int16_t SoapServiceProxy::readxml(XmlReader& /*reader*/) {
+  return 1;
+}
+
+void SoapServiceProxy::writexml(XmlWriter& writer, std::string_view sName,
+                                std::string_view sNameSpace) const {
+  StartElementInNamespace(writer, sName, RTrim(sNameSpace).empty() ? "" : sNameSpace, "ns");
+  writer.WriteEndElement();
+}
+
+std::string SoapServiceProxy::toxml(std::string_view /*sName*/, std::string_view sNameSpace) const {
+  return WriteFragment(*this, service_.locationName, sNameSpace);
+}
+
+int16_t SoapServiceProxy::fromxml(std::string_view sXML) {
+  return ReadFragment(*this, sXML);
+}
+
+void SoapServiceProxy::initialize() {
+  client_ = std::make_unique<HttpClient>();
+  reader_ = std::make_unique<XmlReader>();
+  writer_ = std::make_unique<XmlWriter>();
+  status_ = 0;
+  errorNumber_ = 0;
+  errorText_.clear();
+  faultCode_.clear();
+  faultString_.clear();
+  faultDetail_.clear();
+  replyElementName_.clear();
+  elementCounter_ = 0;
+  matched_ = false;
+  location_ = std::make_shared<SOAPLocation>();
+  soap_.SetLastError(0, "");
+}
+
+void SoapServiceProxy::SetError(int16_t number, std::string text) {
+  errorNumber_ = number;
+  errorText_ = std::move(text);
+}
+
+ZQSCollection SoapServiceProxy::Call(const std::vector<SoapParameter>& parameters) {
+  initialize();
+  ZQSCollection result(display_);
+  result.ContainedType = service_.containedType;
+  result.ContainedFullType = service_.containedFullType;
+  result.ActualType = service_.actualType;
+  soap_.SetLastError(0, "No error.");
+
+  // The call goes on when the location is not found: the client then fails by itself.
+  soap_.ConfigureHttpClient(service_.locationName, *client_);
+  client_->AddHeader("Content-type", "text/xml;charset=utf-8");
+  client_->AddHeader("SOAPAction", service_.soapAction);
+
+  WriteEnvelope(parameters);
+  client_->AddRequestText(writer_->DocumentText());
+  writer_->Close();
+  client_->Execute("POST", service_.objectName);
+
+  if (int32_t code = client_->ErrCode(); code != 0) {
+    int32_t number = -code - 10000;
+    if (number < INT16_MIN || number > INT16_MAX) RaiseOverflow();
+    SetError(static_cast<int16_t>(number), client_->ErrDescription() + " (HTTP Error: " +
+                                               Trim(NumberToText(client_->StatusCode(), 10, 0)) +
+                                               " " + client_->ReasonLine() + ")");
+  } else {
+    reader_->OpenReplyText(client_->ResponseText());
+    FindBody();
+    if (RTrim(reader_->Name()) == kFaultElement && status_ > 0) {
+      ReadFault();
+    } else {
+      ReadResult(result);
+    }
+  }
+  if (errorNumber_ == 0) SettleFromStatus();
+
+  if (errorNumber_ != 0) {
+    // A name missing from the table has no CancelOnError: the failure is raised too.
+    location_ = soap_.GetLocation(service_.locationName);
+    if (!location_ || location_->CancelOnError == 0 || location_->CancelOnError == 1) {
+      Raise(errorNumber_, errorText_);
+    }
+  }
+  soap_.SetLastError(errorNumber_, errorText_);
+  return result;
+}
+
+void SoapServiceProxy::WriteEnvelope(const std::vector<SoapParameter>& parameters) {
+  XmlWriter& w = *writer_;
+  w.OpenToText();
+  w.WriteStartDocument("utf-8", 0);
+  w.WriteStartElement("SOAP-ENV:Envelope");
+  w.WriteAttribute("xmlns:SOAP-ENV", kEnvelopeNamespace);
+  w.WriteAttribute("SOAP-ENV:encodingStyle", kEncodingNamespace);
+  w.WriteAttribute("xmlns:xsd", kSchemaNamespace);
+  w.WriteAttribute("xmlns:SOAP-ENC", kEncodingNamespace);
+  w.WriteAttribute("xmlns:xsi", kSchemaInstanceNamespace);
+  w.WriteStartElement("SOAP-ENV:Body");
+  w.WriteStartElement("Execute");
+  w.WriteAttribute("xmlns", kRequestNamespace);
+  for (const auto& [name, text] : parameters) w.WriteElement(name, text);
+  w.WriteEndElement();  // Execute
+  w.WriteEndElement();  // SOAP-ENV:Body
+  w.WriteEndElement();  // SOAP-ENV:Envelope
+  w.Close();
+}
+
+// Reads up to the body (any node whose name holds "Body") and then its first child.
+void SoapServiceProxy::FindBody() {
+  do {
+    status_ = soap::ReadNode(*reader_);
+  } while (status_ >= 1 && FindText(reader_->Name(), "Body") <= 0);
+  if (status_ > 0) status_ = soap::ReadNode(*reader_);
+}
+
+// Takes fault code, string and detail up to the end of the fault (or of the reply, when
+// the fault is never closed) and classifies the fault code.
+void SoapServiceProxy::ReadFault() {
+  XmlReader& r = *reader_;
+  while (soap::ReadNode(r) >= 1 && !soap::IsEndTag(r, kFaultElement)) {
+    std::string name = ToLower(RTrim(r.Name()));
+    if (name == "faultcode") {
+      faultCode_ = r.Value();
+    } else if (name == "faultstring") {
+      faultString_ = r.Value();
+    } else if (name == "detail") {
+      faultDetail_ = r.Value();
+    }
+  }
+  std::string details =
+      NewLine() + "Message: " + faultString_ + NewLine() + "Detail: " + faultDetail_;
+  std::string code = RTrim(ToLower(faultCode_));
+  if (code == "soap-env:client") {
+    SetError(kErrClientFault, "Error in client request." + details);
+  } else if (code == "soap-env:server") {
+    SetError(kErrServerFault, "Error in server execution." + details);
+  } else {
+    SetError(kErrUnknownFault, "Unknown error: " + faultCode_ + details);
+  }
+}
+
+// Reads the children of the reply element: the result element fills the collection;
+// the first other element ends the reading with minus its position as status.
+void SoapServiceProxy::ReadResult(ZQSCollection& result) {
+  XmlReader& r = *reader_;
+  replyElementName_ = r.Name();
+  status_ = soap::ReadNode(r);
+  elementCounter_ = 0;
+  while (RTrim(r.Name()) != RTrim(replyElementName_) && status_ > 0) {
+    matched_ = false;
+    std::string ns = RTrim(r.NamespaceURI());
+    if ((ns.empty() || ns == kRequestNamespace) && RTrim(r.LocalName()) == service_.resultElement) {
+      if (!r.IsEmptyElement()) result.readxml(r);  // its status gives way to the next read
+      matched_ = true;
+    }
+    status_ = soap::ReadNode(r);
+    elementCounter_ = soap::CountOne(elementCounter_);
+    if (!matched_) status_ = static_cast<int16_t>(-elementCounter_);
+  }
+  r.Close();
+}
+
+void SoapServiceProxy::SettleFromStatus() {
+  if (status_ < 0) {
+    SetError(
+        static_cast<int16_t>(-status_),
+        "Name of parameter " + Trim(NumberToText(-status_, 10, 0)) + " different than expected.");
+  } else if (int16_t e = reader_->ErrCode(); e >= 1) {
+    SetError(static_cast<int16_t>(-e), reader_->ErrDescription());
+  } else if (status_ == 0) {
+    SetError(kErrMalformed, "Malformed SOAP message.");
+  } else {
+    SetError(0, "No error.");
+  }
+}
+
+}  // namespace kalu
