@@ -92,11 +92,15 @@ Result Run(PGconn* c, const std::string& sql) {
 
 }  // namespace
 
-TestDatabase::TestDatabase() {
-  static std::atomic<int> counter{0};
-  name_ = "kalu_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+TestDatabase::TestDatabase()
+    : TestDatabase([] {
+        static std::atomic<int> counter{0};
+        return "kalu_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+      }()) {}
+
+TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
   if (auto c = Connect("postgres")) {
-    Run(c.get(), "DROP DATABASE IF EXISTS " + name_);
+    Run(c.get(), "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
     Run(c.get(), "CREATE DATABASE " + name_ + " TEMPLATE kalu_template");
   }
 }

@@ -41,6 +41,8 @@ class WorkFolder {
 class TestDatabase {
  public:
   TestDatabase();
+  // A database of the given name (the store's own is "kalu"), created afresh.
+  explicit TestDatabase(std::string name);
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;

@@ -1,0 +1,214 @@
+// The database session against a real PostgreSQL: connection, the database check, the
+// fatal text, immediate statements, cursor values and commits.
+
+#include <gtest/gtest.h>
+
+#include "runtime/convert.h"
+#include "runtime/errors.h"
+#include "runtime/text.h"
+#include "startup/cursor.h"
+#include "support/test_support.h"
+
+namespace kalu {
+namespace {
+
+using test::TestContext;
+using test::TestDatabase;
+using test::WorkFolder;
+
+// Runs `fn` and returns the run-time error it raised (number 0 when none).
+template <typename Fn>
+RuntimeError Raised(Fn fn) {
+  try {
+    fn();
+  } catch (const RuntimeError& e) {
+    return e;
+  }
+  return RuntimeError(0, "");
+}
+
+TEST(FatalText, NativeCodeSpacing) {
+  struct Case {
+    int32_t native;
+    std::string expected;
+  } cases[] = {
+      {42, "Error code:  42 in  Text is: 'syntax'."},
+      {-1, "Error code: -1 in  Text is: 'syntax'."},
+      {0, "Error code:  0 in  Text is: 'syntax'."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Session::FatalText(c.native, "syntax"), c.expected);
+}
+
+TEST(DatabaseCheck, ClassifiesStatuses) {
+  Session session;
+  struct Case {
+    int16_t status;
+    int16_t code;
+    int16_t action;
+  } cases[] = {{0, kCodeOk, kActionNone}, {100, kCodeNotFound, kActionHandle},
+               {-1, kCodeFailure, kActionHandle}, {110, kCodeFailure, kActionHandle},
+               {55, kCodeFailure, kActionHandle}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(session.Check(c.status), c.code) << c.status;
+    EXPECT_EQ(session.CheckAction(), c.action) << c.status;
+  }
+  // Not found is an ordinary result: the reaction lets it pass.
+  session.Check(100);
+  EXPECT_NO_THROW(session.React());
+  EXPECT_EQ(session.CheckAction(), kActionNone);
+}
+
+TEST(Session, ServerThatDoesNotListenEndsTheRunWithNativeCodeMinusOne) {
+  WorkFolder wf;
+  wf.Write("Kalu.dsn", "[ODBC]\nServername=" + wf.Path().string() + "\nPort=1\n");
+  TestContext t;
+  RuntimeError e = Raised([&] { t.session.EnsureConnected(); });
+  EXPECT_EQ(e.Number(), kErrFatalDatabase);
+  EXPECT_EQ(e.Description().rfind("Error code: -1 in  Text is: '", 0), 0u) << e.Description();
+  std::string inner = e.Description().substr(e.Description().find('\'') + 1);
+  EXPECT_FALSE(inner.empty());
+  EXPECT_EQ(inner, ToLower(inner));
+  EXPECT_FALSE(t.session.IsConnected());
+  EXPECT_FALSE(t.session.IsInitialized());
+}
+
+TEST(Session, EnsureConnectedTwiceConnectsOnce) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  t.session.EnsureConnected();
+  int16_t handle = t.session.Handle();
+  int64_t trips = t.session.Library().RoundTrips();
+  t.session.EnsureConnected();
+  EXPECT_EQ(t.session.Handle(), handle);
+  EXPECT_EQ(t.session.Library().RoundTrips(), trips);
+}
+
+TEST(Session, CommitIsSkippedWhenNeverConnected) {
+  WorkFolder wf;  // no Kalu.dsn: a connection attempt would fail
+  TestContext t;
+  EXPECT_NO_THROW(t.session.Commit());
+  EXPECT_EQ(t.session.CommitStatus(), 0);
+  EXPECT_FALSE(t.session.IsConnected());
+}
+
+TEST(Session, RejectedStatementsGiveTheSqlstateClass) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  t.session.EnsureConnected();
+  ZQData& lib = t.session.Library();
+  struct Case {
+    const char* sql;
+    int32_t native;
+    const char* sqlstate;
+  } cases[] = {
+      {"SELEC 1", 42, "SQLSTATE 42601"},
+      {"select 1; select 2", 42, "SQLSTATE 42601"},  // one statement only
+      {"INSERT INTO movimientos (movcve) VALUES (51)", 23, "SQLSTATE 23505"},
+      {"ALTER TABLE nowhere ADD COLUMN x smallint", 42, "SQLSTATE 42P01"},
+  };
+  for (const auto& c : cases) {
+    TestContext fresh(db.Name());
+    fresh.session.EnsureConnected();
+    int16_t status = fresh.session.Library().ZQ_DB_ExecImm(fresh.session.Handle(), "T", c.sql);
+    EXPECT_EQ(fresh.session.Check(status), kCodeFailure) << c.sql;
+    EXPECT_EQ(fresh.session.NativeCode(), c.native) << c.sql;
+    EXPECT_NE(fresh.session.ErrorText().find(c.sqlstate), std::string::npos)
+        << fresh.session.ErrorText();
+    RuntimeError e = Raised([&] { fresh.session.React(); });
+    EXPECT_EQ(e.Number(), kErrFatalDatabase);
+    EXPECT_NE(e.Description().find(c.sqlstate), std::string::npos) << e.Description();
+    EXPECT_FALSE(fresh.session.IsConnected());
+  }
+  (void)lib;
+}
+
+TEST(Session, SchemaChangesAlreadyInPlaceArePassedOver) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  t.session.EnsureConnected();
+  ZQData& lib = t.session.Library();
+  const char* inPlace[] = {
+      "ALTER TABLE clientes ADD COLUMN ctenom text",
+      "CREATE TABLE estados (x int)",
+      "DROP TABLE no_such_table",
+      "DROP VIEW no_such_view CASCADE",
+  };
+  for (const char* sql : inPlace) {
+    int16_t status = lib.ZQ_DB_ExecImm(t.session.Handle(), "T", sql);
+    EXPECT_EQ(status, kDbError) << sql;
+    EXPECT_EQ(t.session.CheckAndReact(status), kCodeOk) << sql;
+  }
+  // The transaction goes on: a later statement and the commit take effect.
+  t.session.CheckAndReact(lib.ZQ_DB_ExecImm(t.session.Handle(), "T",
+                                            "UPDATE estados SET edoalias = 'XX' WHERE edocve = 1"));
+  t.session.Commit();
+  EXPECT_EQ(db.Value("select edoalias from estados where edocve = 1"), "XX ");
+}
+
+TEST(Cursor, ValuesCrossTheLibrary) {
+  WorkFolder wf;
+  TestDatabase db;
+  db.Exec(
+      "CREATE TABLE t (k smallint primary key, d date, ts timestamp, c character(5), "
+      "n numeric(12,4), s numeric(12,2))");
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  Cursor ins(t.session, "T", "PT1", "INSERT INTO t (k, d, ts, c, n) VALUES (?, ?, ?, ?, ?)",
+             CursorKind::Update);
+  ins.SetInt16(1, 1).SetDate(2, kEmptyDate).SetDateTime(3, MakeDate(2024, 3, 20, 13, 5, 9));
+  ins.SetText(4, "ÑANDÚES", 5).SetDecimal(5, Fixed4::FromText("12.3456"));
+  ins.Execute();
+  ins.Close();
+  ins.SetInt16(1, 2).SetDate(2, MakeDate(2024, 3, 20)).SetDateTime(3, kEmptyDate);
+  ins.SetText(4, "ab", 5).SetDecimal(5, Fixed4::FromText("-0.0001"));
+  ins.Execute();
+  ins.Close();
+  t.session.Commit();
+
+  EXPECT_EQ(db.Rows("select k, d, ts, c, n, s from t order by k"),
+            (std::vector<std::string>{"1|0001-01-01|2024-03-20 13:05:09|ÑANDÚ|12.3456|<null>",
+                                      "2|2024-03-20|0001-01-01 00:00:00|ab   |-0.0001|<null>"}));
+
+  Cursor sel(t.session, "T", "PT2", "SELECT d, ts, c, n, s FROM t WHERE k = ?",
+             CursorKind::Read);
+  sel.SetInt16(1, 1);
+  ASSERT_TRUE(sel.FetchFirst());
+  EXPECT_EQ(sel.Date(1), kEmptyDate);
+  EXPECT_EQ(FormatIsoDateTime(sel.DateTime(2)), "2024-03-20 13:05:09");
+  EXPECT_EQ(sel.Text(3), "ÑANDÚ");
+  EXPECT_EQ(sel.Decimal(4).Raw(), 123456);
+  EXPECT_EQ(sel.Decimal(5).Raw(), 0);  // NULL reads as 0
+  EXPECT_EQ(sel.Int16(5), 0);
+  EXPECT_FALSE(sel.FetchNext());
+  sel.Close();
+
+  sel.SetInt16(1, 3);
+  EXPECT_FALSE(sel.FetchFirst());
+  EXPECT_EQ(sel.LastCode(), kCodeNotFound);
+  sel.Close();
+}
+
+TEST(Cursor, RowsStayReadableAfterACommit) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  Cursor states(t.session, "T", "PT3", "SELECT EdoCve FROM ESTADOS ORDER BY EdoCve FOR UPDATE",
+                CursorKind::Update);
+  int rows = 0;
+  for (bool row = states.FetchFirst(); row; row = states.FetchNext()) {
+    ++rows;
+    t.session.Commit();
+  }
+  states.Close();
+  EXPECT_EQ(rows, 32);
+}
+
+}  // namespace
+}  // namespace kalu
