@@ -62,8 +62,10 @@ void POBTPREFS::Run(std::string& AV9Archivo, std::string& AV10Seccio, std::strin
   if (reader.ErrCode() <= 0) {
     const std::string section = RTrim(AV10Seccio);
     const std::string item = RTrim(AV11Dato);
-    if (reader.ReadType(XmlReader::kElement, AV10Seccio) > 0 && RTrim(reader.Name()) == section) {
-      // The first item inside the section, up to the section's end.
+    // The first item inside the section, up to the section's end; a section without child
+    // elements has no end node and holds no item.
+    if (reader.ReadType(XmlReader::kElement, AV10Seccio) > 0 && RTrim(reader.Name()) == section &&
+        reader.HasChildElements()) {
       while (reader.Read() >= 1) {
         const std::string name = RTrim(reader.Name());
         if (name == section) break;

@@ -77,6 +77,7 @@ struct XmlReader::Impl {
     std::string namespaceUri;
     std::string value;
     bool empty = false;
+    bool hasChildren = false;
     std::vector<std::pair<std::string, std::string>> attributes;
   };
 
@@ -214,6 +215,7 @@ struct XmlReader::Impl {
           if (hasCdata) pending.push_back(TextNode(std::move(cdata)));
           return 1;
         case XML_READER_TYPE_ELEMENT:
+          element.hasChildren = true;
           pending.push_back(std::move(element));
           if (hasCdata) pending.push_back(TextNode(std::move(cdata)));
           holdParserNode = true;  // the child is turned into a node on the next pull
@@ -350,6 +352,9 @@ std::string XmlReader::Value() const {
 }
 bool XmlReader::IsEmptyElement() const {
   return impl_->current.empty;
+}
+bool XmlReader::HasChildElements() const {
+  return impl_->current.hasChildren;
 }
 
 int16_t XmlReader::AttributeCount() const {

@@ -51,16 +51,19 @@ class XmlReader {
   bool Eof() const;
 
   int16_t NodeType() const;
-  int16_t TextNodeKind() const;  // kind of the separate text (CDATA) node
+  int16_t TextNodeKind() const;      // kind of the separate text (CDATA) node
   std::string Name() const;          // qualified name
   std::string LocalName() const;     // name without prefix
   std::string NamespaceURI() const;  // namespace of the node, empty when none
   std::string Value() const;         // text of the node
   bool IsEmptyElement() const;
+  // True on an element start whose element holds child elements, so that an end node of
+  // the same name follows; false for a text-only or empty element and for other nodes.
+  bool HasChildElements() const;
 
   int16_t AttributeCount() const;
-  std::string AttributeName(int16_t index) const;   // 0-based; empty past the end
-  std::string AttributeValue(int16_t index) const;  // 0-based; empty past the end
+  std::string AttributeName(int16_t index) const;            // 0-based; empty past the end
+  std::string AttributeValue(int16_t index) const;           // 0-based; empty past the end
   std::string AttributeByName(std::string_view name) const;  // empty when absent
 
   int16_t ErrCode() const;  // 0 = no error
@@ -78,9 +81,9 @@ class XmlWriter {
   XmlWriter(const XmlWriter&) = delete;
   XmlWriter& operator=(const XmlWriter&) = delete;
 
-  void OpenToText();            // a whole document into a text buffer
-  std::string DocumentText();   // the document written so far (finished after Close)
-  void OpenFragment();          // a fragment without declaration
+  void OpenToText();           // a whole document into a text buffer
+  std::string DocumentText();  // the document written so far (finished after Close)
+  void OpenFragment();         // a fragment without declaration
   std::string FragmentText();
   void WriteStartDocument(std::string_view encoding, int16_t flag);
   void WriteStartElement(std::string_view name);

@@ -111,6 +111,17 @@ TEST(XmlReader, EmptyElementFlagAndAttributes) {
   EXPECT_EQ(reader.Read(), 0);
 }
 
+TEST(XmlReader, HasChildElementsTellsWhetherAnEndNodeFollows) {
+  XmlReader reader;
+  reader.OpenText("<r><a>t</a><b/><c></c><d><e>1</e></d></r>");
+  std::vector<std::string> seen;
+  while (reader.Read() >= 1) {
+    seen.push_back(std::to_string(reader.NodeType()) + reader.Name() +
+                   (reader.HasChildElements() ? "+" : ""));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"1r+", "1a", "1b", "1c", "1d+", "1e", "2d", "2r"}));
+}
+
 TEST(XmlReader, Namespaces) {
   XmlReader reader;
   reader.OpenReplyText(
