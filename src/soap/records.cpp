@@ -103,8 +103,8 @@ template <class Derived>
 int16_t SoapRecord<Derived>::readxml(XmlReader& reader) {
   auto& record = static_cast<Derived&>(*this);
   std::string recordName = RTrim(reader.Name());
-  // A record written <Item/> has no fields and no end tag: it ends where it starts.
-  if (reader.IsEmptyElement()) return 1;
+  // A record without child elements (<Item/>) has no end node: it ends where it starts.
+  if (reader.NodeType() == XmlReader::kElement && !reader.HasChildElements()) return 1;
   int16_t status = soap::ReadNode(reader);
   int16_t counter = 0;
   while (RTrim(reader.Name()) != recordName && status >= 1) {

@@ -175,7 +175,8 @@ void SoapServiceProxy::ReadResult(ZQSCollection& result) {
     matched_ = false;
     std::string ns = RTrim(r.NamespaceURI());
     if ((ns.empty() || ns == kRequestNamespace) && RTrim(r.LocalName()) == service_.resultElement) {
-      if (!r.IsEmptyElement()) result.readxml(r);  // its status gives way to the next read
+      // A result without items (<R/> or <R></R>) has no end node to read up to.
+      if (r.HasChildElements()) result.readxml(r);  // its status gives way to the next read
       matched_ = true;
     }
     status_ = soap::ReadNode(r);

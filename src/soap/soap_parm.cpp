@@ -47,10 +47,10 @@ std::shared_ptr<SOAPLocation> MakeLocation(std::string_view name, std::string_vi
   return location;
 }
 
-// An element that cannot hold child nodes: written empty (<x/>) or holding text only.
-// Its start is also its end, so a walk "until its end tag" must not begin.
+// An element without child elements (<x/>, <x></x> or text only) has no end node, so a
+// walk "until its end tag" must not begin on it.
 bool IsLeaf(const XmlReader& reader) {
-  return reader.IsEmptyElement() || !reader.Value().empty();
+  return !reader.HasChildElements();
 }
 
 }  // namespace
@@ -102,7 +102,7 @@ void SOAPParm_mod::LoadLocations(XmlReader& reader) {
       location = NewFileLocation(name);
       Add(location);
     }
-    if (reader.IsEmptyElement()) continue;  // <ZQLocation name="..."/> holds no section
+    if (IsLeaf(reader)) continue;  // <ZQLocation name="..."/> holds no section
     while (soap::ReadNode(reader) >= 1 && !soap::IsEndTag(reader, "ZQLocation")) {
       ReadLocationSection(reader, *location);
     }
