@@ -1,0 +1,90 @@
+#include "ui/qt/main_form.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QMessageBox>
+#include <QStyle>
+
+namespace kalu {
+
+void ShowInformation(QWidget* parent, const QString& text, int timeoutMs) {
+  QMessageBox box(QMessageBox::Information, QString::fromUtf8(kMainCaption), text, QMessageBox::Ok,
+                  parent);
+  if (timeoutMs > 0) {
+    QTimer::singleShot(timeoutMs, &box, [&box] { box.button(QMessageBox::Ok)->click(); });
+  }
+  box.exec();
+}
+
+MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
+    : onClose_(std::move(onClose)),
+      messageTimeoutMs_(messageTimeoutMs),
+      toolBar_(addToolBar(QStringLiteral("Herramientas"))) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QString::fromUtf8(kMainCaption));
+  resize(800, 480);
+
+  // The image list of the tool bar: the buttons name their picture by its index.
+  for (QStyle::StandardPixmap picture :
+       {QStyle::SP_FileDialogDetailedView, QStyle::SP_FileIcon, QStyle::SP_BrowserReload,
+        QStyle::SP_MessageBoxInformation}) {
+    imageList_.push_back(style()->standardIcon(picture));
+  }
+  toolBar_->setObjectName(QStringLiteral("ZqToolBar"));
+  toolBar_->setMovable(false);
+  AddButton("Consultas", QStringLiteral("Consultas"), 0);
+  AddButton("Reportes", QStringLiteral("Reportes"), 1);
+  toolBar_->addSeparator();
+  AddButton("ZQRefrescar", QStringLiteral("Refrescar"), 2);
+  AddButton("ZQAcercaDe", QStringLiteral("Acerca de"), 3);
+
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("ZqStatusBar"));
+  bar->setSizeGripEnabled(false);
+  for (size_t i = 0; i < panels_.size(); ++i) {
+    QLabel& panel = panels_[i];
+    panel.setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+    panel.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel.setMinimumWidth(90);
+    bar->addWidget(&panel, i + 1 == panels_.size() ? 1 : 0);
+  }
+  ShowClock();
+  clock_.setInterval(1000);
+  connect(&clock_, &QTimer::timeout, this, &MainForm::ShowClock);
+  clock_.start();
+}
+
+void MainForm::AddButton(const char* key, const QString& text, size_t image) {
+  QString command = QString::fromUtf8(key);
+  QAction* button = toolBar_->addAction(imageList_.at(image), text);
+  button->setObjectName(command);
+  button->setToolTip(text);
+  connect(button, &QAction::triggered, this, [this, command] { Dispatch(command); });
+}
+
+void MainForm::ShowClock() {
+  QDateTime now = QDateTime::currentDateTime();
+  panels_[0].setText(now.toString(QStringLiteral("dd/MM/yyyy")));
+  panels_[1].setText(now.toString(QStringLiteral("HH:mm")));
+}
+
+void MainForm::SetProgress(const QString& text) {
+  QLabel& progress = panels_[2];
+  progress.setText(text);
+  if (progress.isVisible()) progress.repaint();
+}
+
+void MainForm::Dispatch(const QString& key) {
+  // Commands of the framework ("ZQ…") have no handler in this program. Any other command
+  // belongs to the active child window, and this program opens none.
+  if (key.toUpper().startsWith(QStringLiteral("ZQ"))) return;
+  ShowInformation(this, QStringLiteral("Opcion no disponible"), messageTimeoutMs_);
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+  if (onClose_) onClose_();
+  event->accept();
+}
+
+}  // namespace kalu

@@ -1,0 +1,111 @@
+#include "ui/qt/qt_display.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+
+#include "ui/qt/main_form.h"
+
+namespace kalu {
+
+namespace {
+
+// Unattended runs set KALU_MESSAGE_TIMEOUT_MS so that every message acknowledges itself.
+int MessageTimeoutFromEnvironment() {
+  const char* value = std::getenv("KALU_MESSAGE_TIMEOUT_MS");
+  if (!value || !*value) return 0;
+  try {
+    return std::max(0, std::stoi(value));
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+// Qt ends the process when its platform cannot start (no X server behind DISPLAY, say).
+// A child process tries first, so that the program can fall back to the console.
+bool WindowSystemAvailable(int argc, char** argv) {
+  pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    QGuiApplication probe(argc, argv);
+    _exit(0);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+class QtDisplay : public Display {
+ public:
+  QtDisplay(int& argc, char** argv, std::function<void()> onClose)
+      : messageTimeoutMs_(MessageTimeoutFromEnvironment()),
+        app_(argc, argv),
+        form_(std::move(onClose), messageTimeoutMs_) {}
+
+  ~QtDisplay() override {
+    if (pointer_ == kPointerHourglass) QApplication::restoreOverrideCursor();
+  }
+
+  void SetProgress(std::string_view text) override {
+    form_.SetProgress(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  }
+
+  void ShowMessage(std::string_view text) override {
+    QWidget* parent = form_.isVisible() ? &form_ : nullptr;
+    ShowInformation(parent, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    messageTimeoutMs_);
+  }
+
+  void PumpMessages() override { QCoreApplication::processEvents(); }
+
+  int16_t MousePointer() const override { return pointer_; }
+
+  // The hourglass is the wait cursor over every window of the program; any other code
+  // gives the ordinary pointer back.
+  void SetMousePointer(int16_t code) override {
+    bool waiting = pointer_ == kPointerHourglass;
+    if (code == kPointerHourglass && !waiting) {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (code != kPointerHourglass && waiting) {
+      QApplication::restoreOverrideCursor();
+    }
+    pointer_ = code;
+  }
+
+  void ShowMainWindow() override { form_.show(); }
+
+  void HideWindows() override {
+    for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
+  }
+
+  // One pass of the event loop that blocks until something arrives, with a timer that
+  // arrives after `ms` at the latest.
+  void WaitForInput(int ms) override {
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(ms);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+
+ private:
+  int messageTimeoutMs_;
+  QApplication app_;
+  MainForm form_;
+  int16_t pointer_ = kPointerDefault;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> CreateQtDisplay(int& argc, char** argv, std::function<void()> onClose) {
+  if (!WindowSystemAvailable(argc, argv)) return nullptr;
+  return std::make_unique<QtDisplay>(argc, argv, std::move(onClose));
+}
+
+}  // namespace kalu

@@ -1,0 +1,247 @@
+// The main window as the operator sees it: caption, tool bar, the progress panel, the
+// information messages with their single OK button, the hourglass and the window close.
+// Runs under QT_QPA_PLATFORM=offscreen and saves pictures under the build folder.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+#include "ui/qt/main_form.h"
+#include "ui/qt/qt_display.h"
+
+namespace kalu {
+namespace {
+
+std::filesystem::path PictureFolder() {
+  std::filesystem::path folder = test::BinaryDir() / "qt-pictures";
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+// What a message box showed while it was up.
+struct SeenMessage {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  std::vector<QMessageBox::StandardButton> buttons;
+  QString picture;  // file of the picture taken while it was up
+};
+
+// Watches for a message box; when one is up, notes what it shows, takes a picture of the
+// screen (main window and box) and, unless `pressOk` is off, presses OK.
+class MessageWatch {
+ public:
+  MessageWatch(std::string pictureName, bool pressOk)
+      : pictureName_(std::move(pictureName)), pressOk_(pressOk) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] { Look(); });
+    poll_.start(20);
+  }
+
+  std::vector<SeenMessage> seen;
+
+ private:
+  void Look() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || box == lastBox_) return;
+    lastBox_ = box;
+    SeenMessage message{box->windowTitle(), box->text(), box->icon(), {}, {}};
+    for (QAbstractButton* button : box->buttons())
+      message.buttons.push_back(box->standardButton(button));
+    if (!pictureName_.empty()) {
+      QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+      QPixmap boxOnly = box->grab();
+      std::filesystem::path folder = PictureFolder();
+      screen.save(QString::fromStdString((folder / (pictureName_ + "-screen.png")).string()));
+      message.picture = QString::fromStdString((folder / (pictureName_ + ".png")).string());
+      boxOnly.save(message.picture);
+    }
+    seen.push_back(message);
+    if (pressOk_) box->button(QMessageBox::Ok)->click();
+  }
+
+  std::string pictureName_;
+  bool pressOk_;
+  QTimer poll_;
+  QMessageBox* lastBox_ = nullptr;
+};
+
+class WindowTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Messages nobody answers close by themselves after this long.
+    setenv("KALU_MESSAGE_TIMEOUT_MS", "1500", 1);
+    display_ = CreateQtDisplay(argc_, argv_, [] { ++closes_; });
+  }
+  static void TearDownTestSuite() { display_.reset(); }
+
+  void SetUp() override {
+    ASSERT_NE(display_, nullptr);
+    closes_ = 0;
+    display_->ShowMainWindow();
+  }
+
+  static MainForm& Form() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* form = dynamic_cast<MainForm*>(w)) return *form;
+    }
+    throw std::runtime_error("MainForm not found");
+  }
+  static QLabel* Panel(int number) {
+    return Form().findChild<QLabel*>(QStringLiteral("Panel%1").arg(number));
+  }
+
+  static inline int argc_ = 1;
+  static inline char program_[] = "window_test";
+  static inline char* argv_[] = {program_, nullptr};
+  static inline std::unique_ptr<Display> display_;
+  static inline int closes_ = 0;
+};
+
+TEST_F(WindowTest, ShowsCaptionToolBarAndProgressInTheThirdPanel) {
+  MainForm& form = Form();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(form.windowTitle().toStdString(), "Actualizacion Versión 24.03.20");
+
+  auto* toolBar = form.findChild<QToolBar*>();
+  ASSERT_NE(toolBar, nullptr);
+  int buttons = 0;
+  for (QAction* action : toolBar->actions()) {
+    if (action->isSeparator()) continue;
+    ++buttons;
+    EXPECT_FALSE(action->icon().isNull()) << action->objectName().toStdString();
+  }
+  EXPECT_GE(buttons, 3);
+
+  auto* statusBar = form.findChild<QStatusBar*>(QStringLiteral("ZqStatusBar"));
+  ASSERT_NE(statusBar, nullptr);
+  EXPECT_EQ(statusBar->findChildren<QLabel*>(QRegularExpression("^Panel\\d$")).size(), 3);
+
+  const std::string text = "Actualización de Códigos Postales... 06600";
+  display_->SetProgress(text);
+  EXPECT_EQ(Panel(3)->text().toStdString(), text);
+  display_->SetProgress("Actualizando Documento Serie: A, Folio : 15");
+  display_->PumpMessages();
+  EXPECT_EQ(Panel(3)->text().toStdString(), "Actualizando Documento Serie: A, Folio : 15");
+  EXPECT_NE(Panel(1)->text(), Panel(3)->text());
+
+  QString picture = QString::fromStdString((PictureFolder() / "main-window.png").string());
+  QPixmap shot = form.grab();
+  EXPECT_EQ(shot.size(), form.size());
+  EXPECT_TRUE(shot.save(picture));
+}
+
+TEST_F(WindowTest, MessagesShowTheirTextWithOnlyAnOkButton) {
+  const std::vector<std::string> texts = {
+      "Presione ACEPTAR para iniciar la REORGANIZACION",
+      "Reorganización Versión ZIDEVURO 24.03.20 Terminada",
+      "Error: No se pudo completar la descarga, intente mas tarde",
+  };
+  display_->SetProgress("Borrando Consulta EdoCtaFolios_View ...");
+  for (size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(texts[i]);
+    MessageWatch watch("message-" + std::to_string(i + 1), true);
+    display_->ShowMessage(texts[i]);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    const SeenMessage& seen = watch.seen[0];
+    EXPECT_EQ(seen.text.toStdString(), texts[i]);
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_EQ(seen.buttons, std::vector<QMessageBox::StandardButton>{QMessageBox::Ok});
+    EXPECT_FALSE(QPixmap(seen.picture).isNull());
+  }
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(WindowTest, AnUnansweredMessageClosesAfterTheConfiguredTime) {
+  MessageWatch watch("", false);
+  display_->ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
+  ASSERT_EQ(watch.seen.size(), 1u);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(WindowTest, CommandsOutsideTheFrameworkAreNotAvailable) {
+  struct Case {
+    QString key;
+    bool viaToolBar;
+    std::vector<std::string> messages;
+  };
+  const std::vector<Case> cases = {
+      {"Consultas", true, {"Opcion no disponible"}},
+      {"Reportes", true, {"Opcion no disponible"}},
+      {"ZQAcercaDe", true, {}},
+      {"zqCualquiera", false, {}},
+      {"Zq", false, {}},
+      {"Z", false, {"Opcion no disponible"}},
+      {"", false, {"Opcion no disponible"}},
+  };
+  MainForm& form = Form();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key.toStdString());
+    MessageWatch watch(c.key == "Consultas" ? "not-available" : "", true);
+    if (c.viaToolBar) {
+      QAction* button = form.findChild<QToolBar*>()->findChild<QAction*>(c.key);
+      ASSERT_NE(button, nullptr);
+      button->trigger();
+    } else {
+      form.Dispatch(c.key);
+    }
+    display_->WaitForInput(60);
+    display_->PumpMessages();
+    std::vector<std::string> messages;
+    for (const SeenMessage& seen : watch.seen) messages.push_back(seen.text.toStdString());
+    EXPECT_EQ(messages, c.messages);
+  }
+}
+
+TEST_F(WindowTest, HourglassIsTheWaitCursorUntilTheOrdinaryPointerComesBack) {
+  EXPECT_EQ(display_->MousePointer(), kPointerDefault);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  display_->SetMousePointer(kPointerHourglass);
+  display_->SetMousePointer(kPointerHourglass);
+  EXPECT_EQ(display_->MousePointer(), kPointerHourglass);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  display_->SetMousePointer(kPointerDefault);
+  EXPECT_EQ(display_->MousePointer(), kPointerDefault);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, ClosingTheWindowWhileMessagesArePumpedRunsTheCloseRequest) {
+  MainForm& form = Form();
+  QTimer::singleShot(0, &form, &QWidget::close);
+  display_->PumpMessages();
+  EXPECT_EQ(closes_, 1);
+
+  display_->ShowMainWindow();
+  QTimer::singleShot(0, &form, &QWidget::close);
+  display_->WaitForInput(800);
+  display_->PumpMessages();
+  EXPECT_EQ(closes_, 2);
+}
+
+TEST_F(WindowTest, HideWindowsHidesTheMainWindow) {
+  MainForm& form = Form();
+  EXPECT_TRUE(form.isVisible());
+  display_->HideWindows();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(closes_, 0);
+}
+
+}  // namespace
+}  // namespace kalu
