@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/display.h"
+#include "soap/soap_parm.h"
 #include "startup/run_log.h"
 
 namespace kalu {
@@ -23,6 +25,12 @@ struct Folders {
   std::string graph;
   std::string chart;
   std::string aux;
+};
+
+// How long one procedure of the run took.
+struct ProcedureTiming {
+  std::string name;
+  double seconds = 0;
 };
 
 struct Context {
@@ -42,6 +50,8 @@ struct Context {
   std::string runningProgram;      // "AZT903114"
   int16_t savedPointer = kPointerDefault;
   int16_t runCounter = 0;
+  std::vector<ProcedureTiming> timings;  // in the order the procedures ran
+  SOAPParm_mod soap;  // service locations and the last SOAP error of the process
 };
 
 // The last steps of every procedure: the desktop database engine idles with the

@@ -18,6 +18,7 @@
 #include "startup/context.h"
 #include "startup/logged_display.h"
 #include "startup/run_log.h"
+#include "startup/run_summary.h"
 #include "startup/session.h"
 #include "startup/zq_disp_mod.h"
 #include "upgrade/azt903114.h"
@@ -133,18 +134,23 @@ int main(int argc, char** argv) {
   running = &ctx;
   session.Library().SetNoteSink([&](std::string_view note) { log.Line(note); });
 
+  RunSummary summary;
   try {
     const char* logname = std::getenv("LOGNAME");
     StartUp(ctx, programPath, logname ? logname : "");
     AdjustRunCounter(ctx, 1);
+    summary.CountBefore(ctx);
     {
       AZT903114 driver(ctx);
       driver.Run();
     }
+    summary.CountAfter(ctx);
+    summary.Write(ctx);
     if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
   } catch (const RuntimeError& e) {
     std::string text = "Error " + std::to_string(e.Number()) + ": " + e.Description();
     log.Line("Error fatal: " + text);
+    summary.Write(ctx);
     if (console) {
       console->ShowError(text);
     } else {

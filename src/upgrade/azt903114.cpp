@@ -222,6 +222,7 @@ void AZT903114::Call(std::string_view name, const std::function<void()>& procedu
   auto start = std::chrono::steady_clock::now();
   procedure();
   std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  ctx_.timings.push_back({std::string(name), elapsed.count()});
   char text[64];
   std::snprintf(text, sizeof text, ": terminado en %.3f s", elapsed.count());
   ctx_.log.Line(std::string(name) + text);

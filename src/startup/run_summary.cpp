@@ -1,0 +1,66 @@
+#include "startup/run_summary.h"
+
+#include <array>
+#include <cstdio>
+
+#include "runtime/errors.h"
+#include "startup/cursor.h"
+
+namespace kalu {
+
+namespace {
+constexpr std::array<const char*, 16> kTables = {
+    "canales",   "clientes",    "histcli", "estados",    "codigopostal", "colonias",
+    "documentos", "enviocfdi", "enviocfdi11", "vehiculos", "operadorveh", "datos",
+    "datos1",    "vistapg",     "logsystem", "control"};
+}  // namespace
+
+std::vector<int64_t> RunSummary::Count(Context& ctx) {
+  std::vector<int64_t> counts;
+  try {
+    for (const char* table : kTables) {
+      // A table the store does not have yet counts as -1.
+      Cursor exists(ctx.session, "ZQRESUMEN", "PZQRES1",
+                    "SELECT count(*) FROM information_schema.tables WHERE table_name = ?",
+                    CursorKind::Read);
+      exists.SetText(1, table, 64);
+      bool present = exists.FetchFirst() && exists.Int32(1) > 0;
+      exists.Close();
+      if (!present) {
+        counts.push_back(-1);
+        continue;
+      }
+      Cursor count(ctx.session, "ZQRESUMEN", std::string("PZQRES_") + table,
+                   std::string("SELECT count(*) FROM ") + table, CursorKind::Read);
+      counts.push_back(count.FetchFirst() ? count.Int32(1) : 0);
+      count.Close();
+    }
+    ctx.session.Commit();
+  } catch (const RuntimeError&) {
+    counts.clear();
+  }
+  return counts;
+}
+
+void RunSummary::CountBefore(Context& ctx) { before_ = Count(ctx); }
+void RunSummary::CountAfter(Context& ctx) { after_ = Count(ctx); }
+
+void RunSummary::Write(Context& ctx) const {
+  ctx.log.Line("Resumen de la corrida:");
+  for (const auto& t : ctx.timings) {
+    char line[128];
+    std::snprintf(line, sizeof line, "  %-24s %9.3f s", t.name.c_str(), t.seconds);
+    ctx.log.Line(line);
+  }
+  if (before_.size() != kTables.size() || after_.size() != kTables.size()) return;
+  ctx.log.Line("  tabla                   filas antes  filas despues");
+  for (size_t i = 0; i < kTables.size(); ++i) {
+    auto shown = [](int64_t n) { return n < 0 ? std::string("-") : std::to_string(n); };
+    char line[128];
+    std::snprintf(line, sizeof line, "  %-24s %11s %14s", kTables[i], shown(before_[i]).c_str(),
+                  shown(after_[i]).c_str());
+    ctx.log.Line(line);
+  }
+}
+
+}  // namespace kalu
