@@ -1,0 +1,359 @@
+#include "platform/registry.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <utility>
+
+#include "platform/replacement_file.h"
+#include "runtime/text.h"
+
+namespace kalu {
+
+namespace {
+
+constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeaderV4 = "REGEDIT4";
+
+constexpr std::array<std::pair<RegistryRoot, std::string_view>, 4> kRoots = {{
+    {RegistryRoot::ClassesRoot, "HKEY_CLASSES_ROOT"},
+    {RegistryRoot::CurrentUser, "HKEY_CURRENT_USER"},
+    {RegistryRoot::LocalMachine, "HKEY_LOCAL_MACHINE"},
+    {RegistryRoot::Users, "HKEY_USERS"},
+}};
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The registry editor writes its exports in UTF-16LE with a byte-order mark.
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t unit = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
+      uint32_t low = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
+      if (low >= 0xDC00 && low < 0xE000) {
+        unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8(out, unit);
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+// A quoted text at the start of `s` with the escapes "\\" and "\""; `s` moves past it.
+bool ParseQuoted(std::string_view& s, std::string& out) {
+  if (s.empty() || s.front() != '"') return false;
+  out.clear();
+  for (std::size_t i = 1; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '\\' && i + 1 < s.size()) {
+      out += s[++i];
+    } else if (c == '"') {
+      s.remove_prefix(i + 1);
+      return true;
+    } else {
+      out += c;
+    }
+  }
+  return false;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+  return EqualsIgnoreCase(a, b);
+}
+
+// "HKEY_CURRENT_USER\Software\X" split into its root and the path below it.
+bool SplitKeyName(std::string_view name, RegistryRoot& root, std::string& path) {
+  for (const auto& [r, rootName] : kRoots) {
+    if (name.size() < rootName.size() ||
+        !EqualsIgnoreCase(name.substr(0, rootName.size()), rootName))
+      continue;
+    std::string_view rest = name.substr(rootName.size());
+    if (!rest.empty() && rest.front() != '\\') continue;
+    if (!rest.empty()) rest.remove_prefix(1);
+    while (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+    root = r;
+    path = std::string(rest);
+    return true;
+  }
+  return false;
+}
+
+bool ParseData(std::string_view data, RegistryValue& value) {
+  if (!data.empty() && data.front() == '"') {
+    std::string text;
+    if (!ParseQuoted(data, text) || !Trim(data).empty()) return false;
+    value.type = RegistryValue::Type::String;
+    value.text = std::move(text);
+    return true;
+  }
+  if (data.size() > 6 && EqualsIgnoreCase(data.substr(0, 6), "dword:")) {
+    std::string digits(data.substr(6));
+    char* end = nullptr;
+    unsigned long number = std::strtoul(digits.c_str(), &end, 16);
+    if (digits.empty() || digits.size() > 8 || *end != '\0') return false;
+    value.type = RegistryValue::Type::Dword;
+    value.dword = static_cast<uint32_t>(number);
+    return true;
+  }
+  value.type = RegistryValue::Type::Other;
+  value.raw = std::string(data);
+  return true;
+}
+
+}  // namespace
+
+std::string_view RootName(RegistryRoot root) {
+  for (const auto& [r, name] : kRoots) {
+    if (r == root) return name;
+  }
+  return {};
+}
+
+bool RegistryDocument::Parse(std::string_view content, std::string& error) {
+  keys_.clear();
+  std::string converted;
+  if (content.size() >= 2 && static_cast<uint8_t>(content[0]) == 0xFF &&
+      static_cast<uint8_t>(content[1]) == 0xFE) {
+    converted = Utf16LeToUtf8(content.substr(2));
+    content = converted;
+  } else if (content.starts_with("\xEF\xBB\xBF")) {
+    content.remove_prefix(3);
+  }
+
+  std::vector<std::string_view> lines = SplitLines(content);
+  std::size_t i = 0;
+  while (i < lines.size() && Trim(lines[i]).empty()) ++i;
+  if (i == lines.size() || (Trim(lines[i]) != kHeader && Trim(lines[i]) != kHeaderV4)) {
+    error = "the file does not begin with \"" + std::string(kHeader) + "\"";
+    return false;
+  }
+
+  RegistryKey* current = nullptr;
+  bool skipping = false;  // inside a section that is deleted or has an unknown root
+  for (++i; i < lines.size(); ++i) {
+    std::string line = Trim(lines[i]);
+    const std::size_t lineNumber = i + 1;
+    // Binary data goes on over lines that end in "\".
+    while (!line.empty() && line.back() == '\\' && line.front() != '[' && line.front() != ';' &&
+           i + 1 < lines.size() && line.find("=hex") != std::string::npos) {
+      line.pop_back();
+      line += Trim(lines[++i]);
+    }
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      if (line.back() != ']') {
+        error = "line " + std::to_string(lineNumber) + ": a key name without \"]\"";
+        return false;
+      }
+      std::string_view name = std::string_view(line).substr(1, line.size() - 2);
+      bool remove = !name.empty() && name.front() == '-';
+      if (remove) name.remove_prefix(1);
+      RegistryRoot root;
+      std::string path;
+      current = nullptr;
+      skipping = true;
+      if (!SplitKeyName(name, root, path)) continue;
+      if (remove) {
+        std::erase_if(keys_, [&](const RegistryKey& k) {
+          return k.root == root &&
+                 (SamePath(k.path, path) ||
+                  (k.path.size() > path.size() && k.path[path.size()] == '\\' &&
+                   SamePath(std::string_view(k.path).substr(0, path.size()), path)));
+        });
+        continue;
+      }
+      current = &CreateKey(root, path);
+      skipping = false;
+      continue;
+    }
+    if (skipping) continue;
+    if (!current) {
+      error = "line " + std::to_string(lineNumber) + ": a value outside any key";
+      return false;
+    }
+    std::string_view rest = line;
+    RegistryValue value;
+    if (rest.front() == '@') {
+      rest.remove_prefix(1);
+    } else if (!ParseQuoted(rest, value.name)) {
+      error = "line " + std::to_string(lineNumber) + ": a value name that is not quoted";
+      return false;
+    }
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    if (rest.empty() || rest.front() != '=') {
+      error = "line " + std::to_string(lineNumber) + ": a value without \"=\"";
+      return false;
+    }
+    std::string data = Trim(rest.substr(1));
+    if (data == "-") {
+      std::erase_if(current->values,
+                    [&](const RegistryValue& v) { return EqualsIgnoreCase(v.name, value.name); });
+      continue;
+    }
+    if (!ParseData(data, value)) {
+      error = "line " + std::to_string(lineNumber) + ": data that cannot be read";
+      return false;
+    }
+    SetValue(current->root, current->path, std::move(value));
+  }
+  return true;
+}
+
+std::string RegistryDocument::Text() const {
+  std::string out = std::string(kHeader) + "\r\n\r\n";
+  for (const RegistryKey& key : keys_) {
+    out += "[" + std::string(RootName(key.root));
+    if (!key.path.empty()) out += "\\" + key.path;
+    out += "]\r\n";
+    for (const RegistryValue& v : key.values) {
+      out += v.name.empty() ? std::string("@") : Quoted(v.name);
+      out += "=";
+      switch (v.type) {
+        case RegistryValue::Type::String:
+          out += Quoted(v.text);
+          break;
+        case RegistryValue::Type::Dword: {
+          char hex[16];
+          std::snprintf(hex, sizeof hex, "dword:%08x", v.dword);
+          out += hex;
+          break;
+        }
+        case RegistryValue::Type::Other:
+          out += v.raw;
+          break;
+      }
+      out += "\r\n";
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+const RegistryKey* RegistryDocument::FindKey(RegistryRoot root, std::string_view path) const {
+  for (const RegistryKey& k : keys_) {
+    if (k.root == root && SamePath(k.path, path)) return &k;
+  }
+  return nullptr;
+}
+
+RegistryKey* RegistryDocument::FindKey(RegistryRoot root, std::string_view path) {
+  return const_cast<RegistryKey*>(std::as_const(*this).FindKey(root, path));
+}
+
+bool RegistryDocument::KeyExists(RegistryRoot root, std::string_view path) const {
+  if (path.empty()) return true;
+  for (const RegistryKey& k : keys_) {
+    if (k.root != root) continue;
+    if (SamePath(k.path, path)) return true;
+    if (k.path.size() > path.size() && k.path[path.size()] == '\\' &&
+        SamePath(std::string_view(k.path).substr(0, path.size()), path))
+      return true;
+  }
+  return false;
+}
+
+const RegistryValue* RegistryDocument::FindValue(RegistryRoot root, std::string_view path,
+                                                 std::string_view name) const {
+  const RegistryKey* key = FindKey(root, path);
+  if (!key) return nullptr;
+  for (const RegistryValue& v : key->values) {
+    if (EqualsIgnoreCase(v.name, name)) return &v;
+  }
+  return nullptr;
+}
+
+RegistryKey& RegistryDocument::CreateKey(RegistryRoot root, std::string_view path) {
+  if (RegistryKey* key = FindKey(root, path)) return *key;
+  RegistryKey key;
+  key.root = root;
+  key.path = std::string(path);
+  keys_.push_back(std::move(key));
+  return keys_.back();
+}
+
+void RegistryDocument::SetValue(RegistryRoot root, std::string_view path, RegistryValue value) {
+  RegistryKey& key = CreateKey(root, path);
+  for (RegistryValue& v : key.values) {
+    if (EqualsIgnoreCase(v.name, value.name)) {
+      value.name = v.name;  // the name keeps the spelling it was created with
+      v = std::move(value);
+      return;
+    }
+  }
+  key.values.push_back(std::move(value));
+}
+
+std::filesystem::path DefaultRegistryPath() {
+  if (const char* env = std::getenv("KALU_REGISTRY"); env && *env) return env;
+  const char* home = std::getenv("HOME");
+  std::filesystem::path base = home && *home ? home : ".";
+  return base / ".config" / "kalu" / "registry.reg";
+}
+
+int32_t LoadRegistry(const std::filesystem::path& path, RegistryDocument& document) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    document = RegistryDocument();
+    return ec ? kRegIoFailed : kRegOk;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return kRegIoFailed;
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return kRegIoFailed;
+  std::string error;
+  return document.Parse(content, error) ? kRegOk : kRegCorrupt;
+}
+
+int32_t SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document) {
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  std::string text = document.Text();
+  ReplacementFile file(path);
+  return file.IsOpen() && file.Write(text.data(), text.size()) && file.Commit() ? kRegOk
+                                                                                : kRegIoFailed;
+}
+
+}  // namespace kalu

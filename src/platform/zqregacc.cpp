@@ -1,0 +1,111 @@
+#include "platform/zqregacc.h"
+
+#include <array>
+
+#include "runtime/text.h"
+
+namespace kalu {
+
+namespace {
+
+// The root prefixes in the order they are tried.
+constexpr std::array<std::pair<std::string_view, RegistryRoot>, 4> kPrefixes = {{
+    {"HKEY_CLASSES_ROOT\\", RegistryRoot::ClassesRoot},
+    {"HKEY_CURRENT_USER\\", RegistryRoot::CurrentUser},
+    {"HKEY_LOCAL_MACHINE\\", RegistryRoot::LocalMachine},
+    {"HKEY_USERS\\", RegistryRoot::Users},
+}};
+
+}  // namespace
+
+bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
+  std::string trimmed = Trim(fullPath);
+  for (const auto& [prefix, root] : kPrefixes) {
+    if (trimmed.size() < prefix.size() ||
+        !EqualsIgnoreCase(std::string_view(trimmed).substr(0, prefix.size()), prefix))
+      continue;
+    std::string rest = trimmed.substr(prefix.size());
+    std::size_t last = rest.rfind('\\');
+    path.root = root;
+    if (last == std::string::npos) {
+      path.key.clear();
+      path.value = rest;
+    } else {
+      path.key = rest.substr(0, last);
+      path.value = rest.substr(last + 1);
+    }
+    return true;
+  }
+  return false;
+}
+
+ZQRegAcc::ZQRegAcc() : file_(DefaultRegistryPath()) {}
+ZQRegAcc::ZQRegAcc(std::filesystem::path file) : file_(std::move(file)) {}
+
+std::string ZQRegAcc::ReadRegKey(std::string_view fullPath) {
+  RegistryPath path;
+  if (!ParseRegistryPath(fullPath, path)) return {};
+  RegistryDocument registry;
+  if (LoadRegistry(file_, registry) != kRegOk) return {};
+  if (!registry.KeyExists(path.root, path.key)) return {};
+  const RegistryValue* value = registry.FindValue(path.root, path.key, path.value);
+  if (!value) return {};
+  switch (value->type) {
+    case RegistryValue::Type::String:
+      return value->text;
+    case RegistryValue::Type::Dword:
+      return std::to_string(static_cast<int32_t>(value->dword));
+    case RegistryValue::Type::Other:
+      break;
+  }
+  return {};
+}
+
+int32_t ZQRegAcc::WriteRegKey(std::string_view fullPath, std::string_view text) {
+  RegistryValue value;
+  value.type = RegistryValue::Type::String;
+  value.text = std::string(text);
+  return Write(fullPath, std::move(value));
+}
+
+int32_t ZQRegAcc::WriteRegKey(std::string_view fullPath, int32_t number) {
+  RegistryValue value;
+  value.type = RegistryValue::Type::Dword;
+  value.dword = static_cast<uint32_t>(number);
+  return Write(fullPath, std::move(value));
+}
+
+int32_t ZQRegAcc::Write(std::string_view fullPath, RegistryValue value) {
+  RegistryPath path;
+  if (!ParseRegistryPath(fullPath, path)) return kRegInvalidParameter;
+  RegistryDocument registry;
+  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  value.name = path.value;
+  registry.SetValue(path.root, path.key, std::move(value));  // creates the key when missing
+  return SaveRegistry(file_, registry);
+}
+
+int32_t ZQRegAcc::CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key) {
+  key = RegistryKeyHandle();
+  RegistryPath path;
+  if (!ParseRegistryPath(fullPath, path)) return kRegInvalidParameter;
+  RegistryDocument registry;
+  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  if (!registry.KeyExists(path.root, path.key)) {
+    registry.CreateKey(path.root, path.key);
+    if (int32_t status = SaveRegistry(file_, registry); status != kRegOk) return status;
+  }
+  key.open = true;
+  key.root = path.root;
+  key.key = path.key;
+  return kRegOk;
+}
+
+int32_t ZQRegAcc::CreateRegKey(std::string_view fullPath) {
+  RegistryKeyHandle key;
+  int32_t status = CreateRegKeyNoCl(fullPath, key);
+  key.open = false;  // closing a key of the file has nothing to release
+  return status;
+}
+
+}  // namespace kalu
