@@ -11,8 +11,10 @@ namespace kalu {
 
 ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
   std::filesystem::path folder = target_.parent_path();
-  std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder) /
-                        ("." + target_.filename().string() + ".XXXXXX");
+  std::string hidden = target_.filename().string();
+  hidden.insert(0, 1, '.');
+  hidden += ".XXXXXX";
+  std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder) / hidden;
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = ::mkstemp(name.data());

@@ -184,7 +184,9 @@ struct XmlReader::Impl {
   }
 
   std::string EntityReference() const {
-    return "&" + Text(xmlTextReaderConstName(reader.get())) + ";";
+    std::string reference(1, '&');
+    reference += Text(xmlTextReaderConstName(reader.get()));
+    return reference += ';';
   }
 
   // An element start has just been read: reads on until its end (it holds only text) or
