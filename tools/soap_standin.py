@@ -5,10 +5,12 @@ Usage:
     tools/soap_standin.py --data FILE [--port N] [--port-file FILE] [--record FILE]
                           [--base-url /morvel25/servlet]
 
-  --port 0 (the default) picks a free port. The port is printed as "PORT <n>" on the
+  --port 0 (the default) picks a free port below 32768 (a location's port is a 16-bit
+  signed number, so the ports the kernel hands out by itself would not fit). The port is printed as "PORT <n>" on the
   first line of standard output and, with --port-file, written to that file (the file
   appears only when the server already listens).
-  --record FILE keeps the last request as JSON: {"method", "path", "headers", "body"}.
+  --record FILE keeps the last request as received: request line, header lines, an
+  empty line and the body.
 
 Services (POST, SOAP 1.1), under the base URL:
     <base-url>/aws_vehiculos_cartaporte_v3    vehicles   (Succve, Unicve, Almcve, Numeco, Placas)
@@ -48,6 +50,7 @@ An unknown path answers 404.
 import argparse
 import json
 import os
+import random
 import sys
 import time
 import xml.etree.ElementTree as ET
@@ -154,12 +157,20 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(data)
 
     def do_POST(self):
+        try:
+            self.serve()
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the client gave up (time-out, reply too large)
+
+    def serve(self):
         length = int(self.headers.get("Content-Length", "0"))
         body = self.rfile.read(length).decode("utf-8", "replace")
         if self.server.record:
-            with open(self.server.record, "w", encoding="utf-8") as f:
-                json.dump({"method": "POST", "path": self.path,
-                           "headers": dict(self.headers.items()), "body": body}, f)
+            with open(self.server.record + ".tmp", "w", encoding="utf-8", newline="") as f:
+                f.write(self.requestline + "\r\n")
+                f.writelines("%s: %s\r\n" % item for item in self.headers.items())
+                f.write("\r\n" + body)
+            os.replace(self.server.record + ".tmp", self.server.record)
         base, _, name = self.path.rpartition("/")
         service = SERVICES.get(name)
         if service is None or base != self.server.base_url:
@@ -199,10 +210,21 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(float(mode.get("seconds", 5)))
         elif kind == "truncated":
             text = text[:int(mode.get("bytes", len(text) // 2))]
+        self.answer(200, text)
+
+
+def listen(port):
+    """A server on the loopback port, or on a free one below 32768 when port is 0."""
+    if port:
+        return ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    candidates = list(range(20000, 32768))
+    random.shuffle(candidates)
+    for candidate in candidates:
         try:
-            self.answer(200, text)
-        except (BrokenPipeError, ConnectionResetError):
-            pass  # the client gave up waiting
+            return ThreadingHTTPServer(("127.0.0.1", candidate), Handler)
+        except OSError:
+            continue
+    raise SystemExit("no free port below 32768")
 
 
 def main():
@@ -214,7 +236,7 @@ def main():
     parser.add_argument("--base-url", default="/morvel25/servlet")
     args = parser.parse_args()
 
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server = listen(args.port)
     server.daemon_threads = True
     server.data = args.data
     server.record = args.record
