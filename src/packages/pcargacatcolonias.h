@@ -1,20 +1,43 @@
 #pragma once
 // Colonies catalogue load: missing colonies from "CATCOLONIAS.XMZ".
+//
+// The package is a sequence of "RowColonia" elements with the fields "CPCve", "Colonia" and
+// "ColoniaNombre"; a row is stored at its end. Existing colonies are never changed.
 
 #include <cstdint>
 #include <string>
 
+#include "packages/catalog_package.h"
+#include "platform/xml.h"
+#include "procedures/message_pump.h"
 #include "startup/context.h"
 
 namespace kalu {
 
 class PCARGACATCOLONIAS {
  public:
-  explicit PCARGACATCOLONIAS(Context& ctx) : ctx_(ctx) {}
+  static constexpr const char* kApp = "PCARGACATCOLONIAS";
+  static constexpr const char* kPackage = "CATCOLONIAS.XMZ";
+
+  explicit PCARGACATCOLONIAS(Context& ctx) : ctx_(ctx), pump_(ctx) {}
+
+  // AV26Local not 0: the package in the package folder; 0: downloaded first. A number
+  // outside its range raises error 6 to the caller.
   void Run(int16_t& AV26Local);
+
+  // Looks at the postal code of the row; nothing depends on it, so it reads nothing.
+  void U1115I1(int16_t& AV26Local);
+  // Inserts the colony collected from the package unless COLONIAS has it; commits.
+  void U1215I1(int16_t& AV26Local);
 
  private:
   Context& ctx_;
+  MessagePump pump_;
+  XmlReader reader_;
+  int16_t rowFlag_ = 0;
+  int32_t postalCode_ = 0;
+  int16_t colony_ = 0;
+  std::string colonyName_;
 };
 
 }  // namespace kalu

@@ -1,7 +1,125 @@
 #include "packages/pcargacp_sat.h"
 
+#include "runtime/convert.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "startup/cursor.h"
+
 namespace kalu {
 
-void PCARGACP_SAT::Run([[maybe_unused]] int16_t& AV26Local) { (void)ctx_; }
+namespace {
+
+constexpr const char* kStateForUpdateSql =
+    "SELECT EdoAlias, EdoCve FROM ESTADOS WHERE EdoCve = ?  FOR UPDATE OF ESTADOS";
+constexpr const char* kSetAliasSql = "UPDATE ESTADOS SET EdoAlias=?  WHERE EdoCve = ?";
+constexpr const char* kPostalCodeSql = "SELECT CPCve FROM CODIGOPOSTAL WHERE CPCve = ?";
+constexpr const char* kInsertPostalCodeSql =
+    "INSERT INTO CODIGOPOSTAL (CPCve, EdoCve, MunCve, LocCve) VALUES (?, ?, ?, ?)";
+constexpr const char* kStatesOfAliasSql =
+    "SELECT EdoAlias, EdoCve FROM ESTADOS WHERE EdoAlias = ? ORDER BY EdoCve";
+
+constexpr int kAliasWidth = 3;
+
+std::string Number(int32_t value) {
+  return Trim(NumberToText(value, 10, 0));
+}
+
+}  // namespace
+
+void PCARGACP_SAT::Run(int16_t& AV26Local) {
+  if (ObtainPackage(ctx_, AV26Local, kPackage)) {
+    Progress(ctx_, "Actualización de Códigos Postales...");
+    rowFlag_ = 0;
+    state_ = 0;
+    alias_.clear();
+    // The state walk: a pair is applied when the next "EdoCve" or the end of the state
+    // table arrives; the end of the state table hands over to the postal-code walk.
+    WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
+      if (name == "EdoCve") {
+        if (rowFlag_ != 0) {
+          U1111E1(AV26Local);
+        } else {
+          rowFlag_ = 1;
+        }
+        state_ = ToInt16(LeadingNumericValue(reader_.Value()));
+      } else if (name == "EdoAlias") {
+        alias_ = reader_.Value();
+      } else if (name == "EDO_Rel" && rowFlag_ != 0) {
+        U1111E1(AV26Local);
+        rowFlag_ = 0;
+        U1211E1(AV26Local);
+        rowFlag_ = 0;
+      }
+    });
+  }
+  ProcedureEpilogue(ctx_, true);
+}
+
+void PCARGACP_SAT::U1111E1([[maybe_unused]] int16_t& AV26Local) {
+  Cursor p13462(ctx_.session, kApp, "P13462", kStateForUpdateSql, CursorKind::Update);
+  p13462.SetInt16(1, state_);
+  if (p13462.FetchFirst()) {
+    Cursor p13463(ctx_.session, kApp, "P13463", kSetAliasSql, CursorKind::Update);
+    p13463.SetText(1, alias_, kAliasWidth).SetInt16(2, p13462.Int16(2));
+    p13463.Execute();
+    p13463.Close();
+  }
+  p13462.Close();
+  ctx_.session.Commit();
+}
+
+void PCARGACP_SAT::U1211E1(int16_t& AV26Local) {
+  rowFlag_ = 1;
+  state_ = municipality_ = locality_ = 0;
+  // The flag starts set, so the first "CP_CVEs" node met (the end of the element that holds
+  // the state table) completes a row; from then on they open and close rows alternately.
+  while (!reader_.Eof()) {
+    const std::string name = RTrim(reader_.Name());
+    if (name == "CP_CVEs") {
+      if (rowFlag_ != 0) {
+        U1311E1(AV26Local);
+        rowFlag_ = 0;
+      } else {
+        rowFlag_ = 1;
+      }
+    } else if (name == "c_CodigoPostal") {
+      postalCode_ = ToInt32(LeadingNumericValue(reader_.Value()));
+    } else if (name == "c_Estado") {
+      alias_ = reader_.Value();
+    } else if (name == "c_Municipio") {
+      municipality_ = ToInt16(LeadingNumericValue(reader_.Value()));
+    } else if (name == "c_Localidad") {
+      locality_ = ToInt16(LeadingNumericValue(reader_.Value()));
+    }
+    reader_.Read();
+  }
+}
+
+void PCARGACP_SAT::U1311E1(int16_t& AV26Local) {
+  U1411E1(AV26Local);
+  Progress(ctx_, "Creando Còdigo Postal a Edo " + Number(state_) + ", Mun " +
+                     Number(municipality_) + ", Loc " + Number(locality_) + ", C.P. " +
+                     Number(postalCode_));
+  pump_.EveryTenMs();
+  Cursor p13464(ctx_.session, kApp, "P13464", kPostalCodeSql, CursorKind::Read);
+  p13464.SetInt32(1, postalCode_);
+  if (!p13464.FetchFirst()) {
+    Cursor p13465(ctx_.session, kApp, "P13465", kInsertPostalCodeSql, CursorKind::Update);
+    p13465.SetInt32(1, postalCode_).SetInt16(2, state_).SetInt16(3, municipality_);
+    p13465.SetInt16(4, locality_);
+    p13465.Execute();
+    p13465.Close();
+  }
+  p13464.Close();
+  ctx_.session.Commit();
+  state_ = municipality_ = locality_ = 0;
+}
+
+void PCARGACP_SAT::U1411E1([[maybe_unused]] int16_t& AV26Local) {
+  Cursor p13466(ctx_.session, kApp, "P13466", kStatesOfAliasSql, CursorKind::Read);
+  p13466.SetText(1, alias_, kAliasWidth);
+  for (bool row = p13466.FetchFirst(); row; row = p13466.FetchNext()) state_ = p13466.Int16(2);
+  p13466.Close();
+}
 
 }  // namespace kalu

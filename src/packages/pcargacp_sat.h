@@ -1,20 +1,56 @@
 #pragma once
 // Postal-code catalogue load: state aliases and missing postal codes from "CP_SAT_CFDI33.XMZ".
+//
+// The package holds the state table "EDO_Rel" (pairs "EdoCve"/"EdoAlias") inside the first
+// "CP_CVEs" element, ahead of that element's fields, and then one "CP_CVEs" element per
+// postal code ("c_CodigoPostal", "c_Estado", "c_Municipio", "c_Localidad"). The state walk
+// sets each alias as its pair completes; at the end of the state table the postal-code
+// walk takes over and stores a postal code at every other "CP_CVEs" node. Both walks share
+// the row flag. Existing postal codes are never changed and states are never created.
 
 #include <cstdint>
 #include <string>
 
+#include "packages/catalog_package.h"
+#include "platform/xml.h"
+#include "procedures/message_pump.h"
 #include "startup/context.h"
 
 namespace kalu {
 
 class PCARGACP_SAT {
  public:
-  explicit PCARGACP_SAT(Context& ctx) : ctx_(ctx) {}
+  static constexpr const char* kApp = "PCARGACP_SAT";
+  static constexpr const char* kPackage = "CP_SAT_CFDI33.XMZ";
+
+  explicit PCARGACP_SAT(Context& ctx) : ctx_(ctx), pump_(ctx) {}
+
+  // AV26Local not 0: the package in the package folder; 0: downloaded first. A number
+  // outside its range raises error 6 to the caller.
   void Run(int16_t& AV26Local);
+
+  // Sets the alias of the state collected from the package when ESTADOS has that state;
+  // commits.
+  void U1111E1(int16_t& AV26Local);
+  // The postal-code walk, from the reader's current node to the end of the document.
+  void U1211E1(int16_t& AV26Local);
+  // Creates the postal code collected from the package unless CODIGOPOSTAL has it;
+  // commits, then clears state, municipality and locality.
+  void U1311E1(int16_t& AV26Local);
+  // The state number of the collected alias: the highest EdoCve carrying it, or the state
+  // number unchanged when no state does.
+  void U1411E1(int16_t& AV26Local);
 
  private:
   Context& ctx_;
+  MessagePump pump_;
+  XmlReader reader_;
+  int16_t rowFlag_ = 0;
+  int16_t state_ = 0;
+  std::string alias_;
+  int32_t postalCode_ = 0;
+  int16_t municipality_ = 0;
+  int16_t locality_ = 0;
 };
 
 }  // namespace kalu
