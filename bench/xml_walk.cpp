@@ -36,7 +36,7 @@ double PeakMegabytes() {
 std::string Catalogue(std::size_t bytes) {
   std::string doc = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<CP_SAT>\n";
   doc.reserve(bytes + 256);
-  for (int i = 0; doc.size() < bytes; ++i) {
+  for (long long i = 0; doc.size() < bytes; ++i) {
     doc += "  <CODIGO>\n    <C_CP>" + std::to_string(10000 + i % 90000) +
            "</C_CP>\n    <C_ESTADO>" + std::to_string(i % 32 + 1) +
            "</C_ESTADO>\n    <ALIAS>Estado de M\xe9xico</ALIAS>\n    <NOMBRE><![CDATA[Colonia " +
@@ -61,7 +61,12 @@ int main(int argc, char** argv) {
   if (child == 0) {
     auto packed = kalu::PackDocument(Catalogue(megabytes * 1024 * 1024));
     std::string error;
-    _exit(kalu::ReplaceFileContent(package, packed.data(), packed.size(), error) ? 0 : 1);
+    if (packed.empty() || !kalu::ReplaceFileContent(package, packed.data(), packed.size(), error)) {
+      std::fprintf(stderr, "bench_xml_walk: %s\n",
+                   packed.empty() ? "compress failed" : error.c_str());
+      _exit(1);
+    }
+    _exit(0);
   }
   int status = 0;
   waitpid(child, &status, 0);

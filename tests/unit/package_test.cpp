@@ -211,7 +211,7 @@ TEST(XmzTool, FiftyMegabyteRoundTripAndInflationInPlace) {
   test::WorkFolder folder;
   test::TestContext ctx;
   std::string doc = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<CATALOGO>\n";
-  for (int i = 0; doc.size() < 50u * 1024 * 1024; ++i) {
+  for (long long i = 0; doc.size() < 50u * 1024 * 1024; ++i) {
     doc += "<COLONIA><CP>" + std::to_string(10000 + i % 90000) + "</CP><NOMBRE>Colonia " +
            std::to_string(i * 7919 % 100003) + " \xd1" + "u\xf1oa</NOMBRE></COLONIA>\n";
   }
