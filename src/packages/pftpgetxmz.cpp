@@ -42,6 +42,10 @@ void PFTPGETXMZ::Run(std::string& AV11Srcfil, std::string& AV13Pathds, int16_t& 
   AV13Pathds = ReplaceAll(Trim(AV13Pathds) + "\\", "\\\\", "\\");
   const std::string localPath = Trim(AV13Pathds) + Trim(AV11Srcfil);
   AV9Envio = FtpDownload(connection, AV11Srcfil, localPath, kFtpTransferBinary) ? 1 : 0;
+  if (AV9Envio == 0 && connection) {
+    ctx_.log.Line("Download of " + AV11Srcfil + " from '" + server +
+                  "' failed: " + connection->LastError());
+  }
   FtpClose(internet, connection);
 
   if (AV9Envio != 0) {
