@@ -1,7 +1,76 @@
 #include "packages/pcargavistaspg.h"
 
+#include "packages/catalog_package.h"
+#include "packages/view_package.h"
+#include "procedures/message_pump.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "startup/cursor.h"
+
 namespace kalu {
 
-void PCARGAVISTASPG::Run([[maybe_unused]] int16_t& AV17Local) { (void)ctx_; }
+void PCARGAVISTASPG::Run(int16_t& AV17Local) {
+  if (!ObtainPackage(ctx_, AV17Local, "SQLPG.XMZ")) {
+    ProcedureEpilogue(ctx_, /*commit=*/true);
+    return;
+  }
+
+  Progress(ctx_, "Actualización Catalogo de calidades...");
+  reader_.Open(".\\importar\\SQLPG.XMZ");
+  if (reader_.Read() >= 1) {
+    name_.clear();
+    text_.clear();
+    nodeCounter_ = 0;
+    Progress(ctx_, "CARGANDO TABLA DE VISTAS...");
+    MessagePump pump(ctx_);
+    while (ReadViewNode(reader_, name_, text_) >= 1) {
+      if (!name_.empty() && !text_.empty()) {
+        StoreView(ToInt16(nodeCounter_ + 1.0));
+        name_.clear();
+        text_.clear();
+      }
+      nodeCounter_ = ToInt16(nodeCounter_ + 1.0);
+      pump.EveryTenMs();
+    }
+  }
+  reader_.Close();
+  Progress(ctx_, "");
+  Progress(ctx_, "");
+  ProcedureEpilogue(ctx_, /*commit=*/true);
+}
+
+void PCARGAVISTASPG::StoreView(int16_t id) {
+  const std::string body = Trim(text_);
+  const DateValue today = TodayThroughPicture(ctx_.clock.Now());
+
+  Cursor p12512(ctx_.session, kApp, "P12512", "SELECT VistaId FROM VISTAPG WHERE VistaId = ?",
+                CursorKind::Read);
+  p12512.SetInt16(1, id);
+  if (!p12512.FetchFirst()) {
+    Cursor p12515(ctx_.session, kApp, "P12515",
+                  "INSERT INTO VISTAPG (VistaId, VistaName, VistaBody, VistaDate) VALUES (?, ?, "
+                  "?, ?)",
+                  CursorKind::Update);
+    p12515.SetInt16(1, id).SetText(2, name_, 40).SetText(3, body, 10240).SetDate(4, today);
+    p12515.Execute();
+    p12515.Close();
+  } else {
+    Cursor p12513(ctx_.session, kApp, "P12513",
+                  "SELECT VistaId, VistaName, VistaBody, VistaDate FROM VISTAPG WHERE VistaId = "
+                  "? FOR UPDATE OF VISTAPG",
+                  CursorKind::Update);
+    p12513.SetInt16(1, id);
+    if (p12513.FetchFirst()) {
+      Cursor p12514(ctx_.session, kApp, "P12514",
+                    "UPDATE VISTAPG SET VistaName=?, VistaBody=?, VistaDate=?  WHERE VistaId = ?",
+                    CursorKind::Update);
+      p12514.SetText(1, name_, 40).SetText(2, body, 10240).SetDate(3, today).SetInt16(4, id);
+      p12514.Execute();
+      p12514.Close();
+    }
+    p12513.Close();
+  }
+  p12512.Close();
+}
 
 }  // namespace kalu

@@ -1,7 +1,105 @@
 #include "packages/pconsultaspg.h"
 
+#include "packages/view_package.h"
+#include "runtime/convert.h"
+#include "runtime/text.h"
+#include "startup/session.h"
+
 namespace kalu {
 
-void PCONSULTASPG::Run([[maybe_unused]] std::string& AV12Archiv, [[maybe_unused]] std::string& AV13Opcion) { (void)ctx_; }
+namespace {
+
+// A name as it can stand in a log line: control characters shown as "?".
+std::string Printable(std::string_view text) {
+  std::string out(text.substr(0, 120));
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return out;
+}
+
+}  // namespace
+
+void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
+  ctx_.session.ClearError();
+  reader_.Open(AV12Archiv);
+  if (reader_.ErrCode() >= 1) {
+    ShowReaderError();
+    ProcedureEpilogue(ctx_, /*commit=*/false);
+    return;
+  }
+
+  const bool create = RTrim(AV13Opcion) == "C";
+  if (reader_.ReadType(XmlReader::kElement, "SQL_PG") >= 1) {
+    for (;;) {
+      name_.clear();
+      text_.clear();
+      bool complete = false;
+      while (!complete && ReadViewNode(reader_, name_, text_) >= 1) {
+        complete = !name_.empty() && !text_.empty();
+      }
+      if (!complete) break;
+
+      // The name goes into the statement's text: anything but a plain name is left out.
+      if (!IsPlainViewName(name_)) {
+        ctx_.log.Line("PCONSULTASPG: se omite la consulta de nombre no válido \"" +
+                      Printable(name_) + "\"");
+        continue;
+      }
+      if (!create) {
+        Progress(ctx_, "Borrando Consulta " + name_ + " ...");
+        Execute("DROP VIEW " + name_ + " CASCADE", AV12Archiv, AV13Opcion);
+      } else {
+        Progress(ctx_, "Creando Consulta " + name_ + " ...");
+        ZQActiveErrHndl_ = 1;
+        Execute("CREATE OR REPLACE VIEW " + name_ + " AS " + text_, AV12Archiv, AV13Opcion);
+        ZQActiveErrHndl_ = 0;
+      }
+      if (ctx_.session.Handle() != -1) {
+        CheckOnly(ctx_.session.CommitStatus(), AV12Archiv, AV13Opcion);
+      }
+    }
+  }
+  // A document that breaks off after it was opened tells it the same way.
+  if (reader_.ErrCode() >= 1) ShowReaderError();
+
+  Progress(ctx_, "");
+  ProcedureEpilogue(ctx_, /*commit=*/false);
+}
+
+void PCONSULTASPG::ShowReaderError() {
+  ctx_.display.ShowMessage("Error:" + NumberToText(reader_.ErrCode(), 10, 0) + " " +
+                           reader_.ErrDescription());
+}
+
+void PCONSULTASPG::Execute(const std::string& sql, std::string& AV12Archiv,
+                           std::string& AV13Opcion) {
+  ctx_.session.EnsureConnected();
+  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, sql), AV12Archiv,
+            AV13Opcion);
+}
+
+void PCONSULTASPG::CheckOnly(int16_t status, std::string& AV12Archiv, std::string& AV13Opcion) {
+  ctx_.session.Check(status);
+  EHFY0(ZQActiveErrHndl_, AV12Archiv, AV13Opcion);
+}
+
+void PCONSULTASPG::EHFY0(int16_t& ZQActiveErrHndl, std::string& AV12Archiv,
+                         std::string& AV13Opcion) {
+  if (ctx_.session.ErrorCode() != 0 && ZQActiveErrHndl == 1) U11FY1(AV12Archiv, AV13Opcion);
+  ctx_.session.React();
+}
+
+void PCONSULTASPG::U11FY1([[maybe_unused]] std::string& AV12Archiv,
+                          [[maybe_unused]] std::string& AV13Opcion) {
+  const int16_t code = ctx_.session.ErrorCode();
+  if (code <= 500) {
+    ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(code, 4, 0));
+  } else {
+    ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
+                             ctx_.session.ErrorText());
+  }
+  ctx_.session.SetCheckAction(kActionHandle);
+}
 
 }  // namespace kalu

@@ -1,0 +1,23 @@
+#pragma once
+// PREADADMSYS: one setting of the store's login system from the registry of the current
+// user. The login system names the back-office system's own key in the value "Sistema" of
+// "Software\Tellmark\Administracion"; its settings live below "Software\<system>\".
+
+#include <string>
+
+#include "startup/context.h"
+
+namespace kalu {
+
+class PREADADMSYS {
+ public:
+  explicit PREADADMSYS(Context& ctx) : ctx_(ctx) {}
+  // AV9Valor = the value at the relative path AV8Path ("Administracion\UserLogin") of the
+  // login system, or empty.
+  void Run(std::string& AV8Path, std::string& AV9Valor);
+
+ private:
+  Context& ctx_;
+};
+
+}  // namespace kalu

@@ -1,0 +1,678 @@
+// Stored view definitions, the system data catalogues and the system log against a real
+// PostgreSQL: the sample packages of the demo store, the edge cases of the walks, and the
+// log rows with the user of the login system's registry.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "packages/package_format.h"
+#include "packages/pcargadatosdelsistema.h"
+#include "packages/pcargavistaspg.h"
+#include "packages/pconsultaspg.h"
+#include "packages/view_package.h"
+#include "procedures/pguardasesion.h"
+#include "procedures/preadadmsys.h"
+#include "runtime/errors.h"
+#include "runtime/text.h"
+#include "support/test_support.h"
+#include "upgrade/azt903114.h"
+
+namespace kalu {
+namespace {
+
+using test::TestContext;
+using test::TestDatabase;
+using test::WorkFolder;
+using Rows = std::vector<std::string>;
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Fixture(const std::string& name) {
+  return ReadText(test::SourceDir() / "fixtures" / "packages" / name);
+}
+
+// Packs `xml` into the package folder under `name`, as the store receives it.
+void PutPackage(const WorkFolder& wf, const std::string& name, const std::string& xml) {
+  std::vector<uint8_t> bytes = PackDocument(xml);
+  wf.Write("Importar/" + name, std::string(bytes.begin(), bytes.end()));
+}
+
+// The registry of the login system for this test: "Sistema" names the back-office key,
+// below it the logged-in user.
+void PutRegistry(const WorkFolder& wf, const std::string& user) {
+  wf.Write("registry.reg",
+           "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion]\r\n"
+           "\"Sistema\"=\"KaluBO\"\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion]\r\n"
+           "\"UserLogin\"=\"" +
+               user + "\"\r\n");
+  setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
+}
+
+std::string View(const std::string& name, const std::string& body) {
+  return "<SQL_PG><QUERY_NAME>" + name + "</QUERY_NAME><QUERY_BODY><![CDATA[" + body +
+         "]]></QUERY_BODY></SQL_PG>\n";
+}
+
+std::string ViewDocument(const std::string& views) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SQLPG>\n" + views + "</SQLPG>\n";
+}
+
+// The views of the store's own schema, as the server lists them.
+Rows StoreViews(const TestDatabase& db) {
+  return db.Rows("select viewname from pg_views where schemaname = 'public' order by 1");
+}
+
+const Rows kSampleViews = {"clientesfiscal_view", "codigospostales_view", "datosdelsistema_view",
+                           "edocta_view",         "edoctafolios_view",    "facturascfdi_view",
+                           "saldosclientes_view"};
+
+// Runs the three view steps of the upgrade: the load into VISTAPG, the drop pass and the
+// create pass over the plain "SQLPG.XMZ" of the working folder.
+void RunViewSteps(Context& ctx) {
+  int16_t local = 1;
+  std::string file = "SQLPG.XMZ", drop = "B", create = "C";
+  PCARGAVISTASPG(ctx).Run(local);
+  PCONSULTASPG(ctx).Run(file, drop);
+  PCONSULTASPG(ctx).Run(file, create);
+}
+
+TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
+  WorkFolder wf;
+  TestDatabase db;
+  db.UpgradeSchema();
+  TestDatabase::WriteDsn();
+  const std::string folios = db.Value("select pg_get_viewdef('edoctafolios_view')");
+  PutPackage(wf, "SQLPG.XMZ", Fixture("SQLPG.xml"));
+  wf.Write("SQLPG.XMZ", Fixture("SQLPG.xml"));
+  db.Exec(
+      "CREATE VIEW resumen_local_view AS SELECT cancve, count(*) AS n FROM edoctafolios_view "
+      "GROUP BY cancve");
+
+  TestContext t(db.Name());
+  RunViewSteps(*t);
+
+  // Every view has its row, numbered by the pass of the walk that completed it; the row
+  // the package does not reach stays.
+  EXPECT_EQ(db.Rows("select vistaid, rtrim(vistaname), vistadate from vistapg order by vistaid"),
+            (Rows{"1|vista_antigua|2023-01-10", "3|edocta_view|2024-03-20",
+                  "7|EdoCtaFolios_View|2024-03-20", "11|SaldosClientes_View|2024-03-20",
+                  "15|ClientesFiscal_View|2024-03-20", "19|CodigosPostales_View|2024-03-20",
+                  "23|FacturasCFDI_View|2024-03-20", "27|DatosDelSistema_View|2024-03-20"}));
+  EXPECT_EQ(db.Value("select vistabody from vistapg where vistaid = 3"),
+            "SELECT e.regcve, e.unicve, e.almcve, e.cancve, e.ctecve, e.grupo, e.subgrp, "
+            "e.documento,\n       e.fecha, e.movcve, e.cargo, e.abono\n  FROM edocta e");
+
+  // The drop pass took the local view that depended on them; every view of the package is
+  // back, the open-invoices view exactly as the upgrade defines it.
+  EXPECT_EQ(StoreViews(db), kSampleViews);
+  EXPECT_EQ(db.Value("select pg_get_viewdef('edoctafolios_view')"), folios);
+  for (const std::string& view : kSampleViews) {
+    EXPECT_EQ(db.Rows("select count(*) >= 0 from " + view), Rows{"t"}) << view;
+  }
+  EXPECT_EQ(db.Value("select count(*) from saldosclientes_view"),
+            db.Value("select count(distinct (regcve, unicve, almcve, cancve, ctecve)) from "
+                     "edoctafolios_view"));
+
+  EXPECT_TRUE(t.display.messages.empty());
+  const Rows& p = t.display.progress;
+  for (const char* text :
+       {"Actualización Catalogo de calidades...", "CARGANDO TABLA DE VISTAS...",
+        "Borrando Consulta edocta_view ...", "Borrando Consulta DatosDelSistema_View ...",
+        "Creando Consulta EdoCtaFolios_View ..."}) {
+    EXPECT_NE(std::find(p.begin(), p.end(), text), p.end()) << text;
+  }
+  EXPECT_EQ(t.display.LastProgress(), "");
+}
+
+TEST(ViewsTest, WalkOfTheViewPackage) {
+  struct Case {
+    const char* what;
+    std::string views;
+    Rows rows;  // VISTAPG rows besides the sample store's own
+    std::string before = "";
+  };
+  const Case cases[] = {
+      {"two views",
+       View("a_view", "select 1") + View("b_view", "select 2"),
+       {"3|a_view|select 1|2024-03-20", "7|b_view|select 2|2024-03-20"}},
+      {"query text trimmed in VISTAPG",
+       View("a_view", "   select 1   "),
+       {"3|a_view|select 1|2024-03-20"}},
+      {"a view whose body node is missing",
+       "<SQL_PG><QUERY_NAME>a_view</QUERY_NAME><QUERY_BODY/></SQL_PG>\n" +
+           View("b_view", "select 2"),
+       {"6|b_view|select 2|2024-03-20"}},
+      {"a body as plain text, not a separate node",
+       "<SQL_PG><QUERY_NAME>a_view</QUERY_NAME><QUERY_BODY>select 1</QUERY_BODY></SQL_PG>\n",
+       {}},
+      {"the next name replaces a name without body",
+       "<SQL_PG><QUERY_NAME>a_view</QUERY_NAME><QUERY_NAME>b_view</QUERY_NAME>"
+       "<QUERY_BODY><![CDATA[select 2]]></QUERY_BODY></SQL_PG>\n",
+       {"4|b_view|select 2|2024-03-20"}},
+      {"a row of the same number is updated",
+       "<QUERY_NAME>a_view</QUERY_NAME><QUERY_BODY><![CDATA[select 1]]></QUERY_BODY>",
+       {"2|a_view|select 1|2024-03-20"},
+       "INSERT INTO vistapg VALUES (2, 'vieja_view', 'select 0', '2023-01-10')"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkFolder wf;
+    TestDatabase db;
+    TestDatabase::WriteDsn();
+    if (!c.before.empty()) db.Exec(c.before);
+    PutPackage(wf, "SQLPG.XMZ", ViewDocument(c.views));
+    TestContext t(db.Name());
+    int16_t local = 1;
+    PCARGAVISTASPG(*t).Run(local);
+    Rows rows = db.Rows(
+        "select vistaid, rtrim(vistaname), vistabody, vistadate from vistapg where vistaname <> "
+        "'vista_antigua' order by vistaid");
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(t.display.progress.back(), "");
+  }
+}
+
+TEST(ViewsTest, ADocumentWhoseFirstReadFailsLoadsNothing) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutPackage(wf, "SQLPG.XMZ", "this is not XML");
+  TestContext t(db.Name());
+  int16_t local = 1;
+  PCARGAVISTASPG(*t).Run(local);
+  EXPECT_EQ(db.Rows("select vistaid, rtrim(vistaname) from vistapg"), Rows{"1|vista_antigua"});
+  EXPECT_EQ(t.display.progress, (Rows{"Actualización Catalogo de calidades...", "", ""}));
+}
+
+TEST(ViewsTest, TheNodeCounterOverflowsAt32767Nodes) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  std::string filler;
+  for (int i = 0; i < 32800; ++i) filler += "<X/>";
+  PutPackage(wf, "SQLPG.XMZ", ViewDocument(View("a_view", "select 1") + filler));
+  TestContext t(db.Name());
+  int16_t local = 1;
+  try {
+    PCARGAVISTASPG(*t).Run(local);
+    ADD_FAILURE() << "no overflow";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), kErrOverflow);
+    EXPECT_EQ(e.Description(), "Overflow");
+  }
+  // Nothing of the load was committed.
+  EXPECT_EQ(db.Rows("select vistaid, rtrim(vistaname) from vistapg"), Rows{"1|vista_antigua"});
+}
+
+TEST(ViewsTest, OptionCCreatesAnyOtherOptionDrops) {
+  struct Case {
+    const char* option;
+    bool viewBefore;
+    bool viewAfter;
+    const char* progress;
+  };
+  const Case cases[] = {
+      {"C", false, true, "Creando Consulta reporte_view ..."},
+      {"C   ", false, true, "Creando Consulta reporte_view ..."},
+      {"c", true, false, "Borrando Consulta reporte_view ..."},
+      {"B", true, false, "Borrando Consulta reporte_view ..."},
+      {"", true, false, "Borrando Consulta reporte_view ..."},
+      {" C", true, false, "Borrando Consulta reporte_view ..."},
+      {"B", false, false, "Borrando Consulta reporte_view ..."},  // nothing to drop: passed over
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("option \"") + c.option + "\"");
+    WorkFolder wf;
+    TestDatabase db;
+    TestDatabase::WriteDsn();
+    if (c.viewBefore) db.Exec("CREATE VIEW reporte_view AS SELECT 0 AS uno");
+    wf.Write("SQLPG.XMZ", ViewDocument(View("reporte_view", "\n  select 1 as uno\n")));
+    TestContext t(db.Name());
+    std::string file = "SQLPG.XMZ", option = c.option;
+    PCONSULTASPG(*t).Run(file, option);
+    EXPECT_EQ(db.Value("select count(*) from pg_views where viewname = 'reporte_view'"),
+              c.viewAfter ? "1" : "0");
+    EXPECT_EQ(t.display.progress, (Rows{c.progress, ""}));
+    EXPECT_TRUE(t.display.messages.empty());
+  }
+}
+
+TEST(ViewsTest, ViewNamesThatAreNotPlainNamesAreSkipped) {
+  struct Case {
+    const char* name;
+    bool plain;
+  };
+  const Case cases[] = {
+      {"edocta_view", true},
+      {"EdoCtaFolios_View", true},
+      {"reportes.ventas_view", true},
+      {"_v$1", true},
+      {"vista_año", true},
+      {"1vista", false},
+      {"$vista", false},
+      {"a.b.c", false},
+      {"a.", false},
+      {".a", false},
+      {"a..b", false},
+      {"a b", false},
+      {"a;b", false},
+      {"\"a\"", false},
+      {"a-b", false},
+      {"edocta_view CASCADE --", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsPlainViewName(c.name), c.plain) << c.name;
+
+  WorkFolder wf;
+  TestDatabase db;
+  db.UpgradeSchema();
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  RunLog log("run.log");
+  Context ctx(t.display, t.session, t.clock, log, t.desktopDb);
+
+  // Drop pass: a name that would carry more SQL is left out, and nothing reaches the server.
+  wf.Write("SQLPG.XMZ", ViewDocument(View("edocta_view CASCADE --", "select 1") +
+                                     View("datos; DROP TABLE datos1", "select 1")));
+  t.session.EnsureConnected();
+  const int64_t before = t.session.Library().RoundTrips();
+  std::string file = "SQLPG.XMZ", drop = "B", create = "C";
+  PCONSULTASPG(ctx).Run(file, drop);
+  EXPECT_EQ(t.session.Library().RoundTrips(), before);
+  EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
+
+  // Create pass: the bad name is left out, the good one after it is created.
+  wf.Write("SQLPG.XMZ", ViewDocument(View("x AS SELECT 1; DROP TABLE datos1; --", "select 1") +
+                                     View("bueno_view", "select 1 as uno")));
+  PCONSULTASPG(ctx).Run(file, create);
+  EXPECT_EQ(StoreViews(db), (Rows{"bueno_view", "edocta_view", "edoctafolios_view"}));
+  EXPECT_EQ(db.Value("select count(*) from datos1"), "2");
+  EXPECT_EQ(t.display.progress, (Rows{"", "Creando Consulta bueno_view ...", ""}));
+
+  std::string text = ReadText(wf.Path() / "run.log");
+  for (const char* line :
+       {"PCONSULTASPG: se omite la consulta de nombre no válido \"edocta_view CASCADE --\"\n",
+        "PCONSULTASPG: se omite la consulta de nombre no válido \"datos; DROP TABLE datos1\"\n",
+        "PCONSULTASPG: se omite la consulta de nombre no válido \"x AS SELECT 1; DROP TABLE "
+        "datos1; --\"\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
+  }
+}
+
+TEST(ViewsTest, AMissingFileShowsTheReadersErrorAndChangesNothing) {
+  WorkFolder wf;
+  TestDatabase db;
+  db.UpgradeSchema();
+  TestDatabase::WriteDsn();
+  PutPackage(wf, "SQLPG.XMZ", Fixture("SQLPG.xml"));  // only the package in Importar
+  TestContext t(db.Name());
+  for (std::string option : {"B", "C"}) {
+    SCOPED_TRACE(option);
+    t.display.messages.clear();
+    std::string file = "SQLPG.XMZ";
+    PCONSULTASPG(*t).Run(file, option);
+    ASSERT_EQ(t.display.messages.size(), 1u);
+    const std::string& message = t.display.messages[0];
+    EXPECT_EQ(message.substr(0, 6), "Error:");
+    EXPECT_EQ(message.substr(6, 10), "      1549") << message;
+    EXPECT_NE(message.find("SQLPG.XMZ"), std::string::npos) << message;
+  }
+  EXPECT_FALSE(t.session.IsConnected());
+  EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
+}
+
+TEST(ViewsTest, AFailingCreateIsShownThenEndsTheRunWithTheViewsBeforeItCommitted) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  wf.Write("SQLPG.XMZ", ViewDocument(View("primera_view", "select 1 as uno") +
+                                     View("rota_view", "select * from no_existe") +
+                                     View("tercera_view", "select 3 as tres")));
+  TestContext t(db.Name());
+  std::string file = "SQLPG.XMZ", create = "C";
+  try {
+    PCONSULTASPG(*t).Run(file, create);
+    ADD_FAILURE() << "no fatal error";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), kErrFatalDatabase);
+    EXPECT_EQ(e.Description().substr(0, 16), "Error code:  42 ") << e.Description();
+  }
+  ASSERT_EQ(t.display.messages.size(), 1u);
+  EXPECT_EQ(t.display.messages[0].substr(0, 33), "Error:   42 SQLSTATE 42P01: relat")
+      << t.display.messages[0];
+  EXPECT_EQ(db.Rows("select viewname from pg_views where viewname in ('primera_view', "
+                    "'rota_view', 'tercera_view')"),
+            Rows{"primera_view"});
+}
+
+// ---------------------------------------------------------------------------------------
+// System data catalogues and the system log
+
+std::string DatosDocument(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATOS>\n" + body + "</DATOS>\n";
+}
+
+std::string Campo(const std::string& number, const std::string& description) {
+  return "<CAMPO><DatNoCa>" + number + "</DatNoCa><DatDesCa>" + description +
+         "</DatDesCa></CAMPO>\n";
+}
+
+std::string Dato(const std::string& number, const std::string& code,
+                 const std::string& description) {
+  return "<DATO><DatNoCa>" + number + "</DatNoCa><DatCve>" + code + "</DatCve><DatDes>" +
+         description + "</DatDes></DATO>\n";
+}
+
+std::string Table(const std::string& name, const std::string& rows) {
+  return "<" + name + ">\n" + rows + "</" + name + ">\n";
+}
+
+constexpr const char* kDatosSql =
+    "select trim(datnoca), trim(datdesca), trim(datuser), datdate, dattime from datos order by 1";
+constexpr const char* kDatos1Sql =
+    "select trim(datnoca), datcve, trim(datdes), datduser, datddate, datdtime "
+    "from datos1 order by 1, 2";
+
+void RunDatos(Context& ctx) {
+  int16_t local = 1;
+  PCARGADATOSDELSISTEMA(ctx).Run(local);
+}
+
+std::string Host() {
+  return WorkstationName(254);
+}
+
+TEST(SystemDataTest, SamplePackageLoadsCataloguesEntriesAndTheLog) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutRegistry(wf, "CAJERO01");
+  PutPackage(wf, "DATOS.XMZ", Fixture("DATOS.xml"));
+  TestContext t(db.Name());
+  RunDatos(*t);
+
+  const std::string stamp = "CAJERO01|2024-03-20|2024-03-20 13:05:09";
+  EXPECT_EQ(db.Rows(kDatosSql),
+            (Rows{"1|Formas de pago|" + stamp, "2|Métodos de pago|" + stamp,
+                  "3|Usos de CFDI|" + stamp, "4|Regímenes fiscales|" + stamp, "5|Monedas|" + stamp,
+                  "99|Catálogo local|ADMIN|2023-01-10|2023-01-10 08:00:00"}));
+  EXPECT_EQ(db.Value("select count(*) from datos1"), "43");
+  EXPECT_EQ(db.Rows("select trim(datdes) from datos1 where datnoca = '4' and datcve in (601, 626) "
+                    "order by datcve"),
+            (Rows{"General de Ley Personas Morales", "Régimen Simplificado de Confianza"}));
+  // An existing entry gets the new description and keeps its user and date columns.
+  EXPECT_EQ(db.Rows("select trim(datdes), trim(datduser), datddate from datos1 where datnoca = "
+                    "'1' and datcve in (1, 3) order by datcve"),
+            (Rows{"Efectivo|ADMIN|2023-01-10", "Transferencia electrónica de fondos||0001-01-01"}));
+  EXPECT_EQ(db.Rows("select trim(datduser), datdtime from datos1 where datnoca = '2' and "
+                    "datcve = 1"),
+            (Rows{"|0001-01-01 00:00:00"}));
+
+  // Every call falls in the same second of the same user: one log row.
+  EXPECT_EQ(db.Rows("select trim(loguser), logdate, logtime, trim(logobjname), logmode, "
+                    "trim(logpc) from logsystem"),
+            (Rows{"CAJERO01|2024-03-20|2024-03-20 13:05:09|CargaDatosDelSistema|IMP|" + Host()}));
+  EXPECT_EQ(t.display.progress, (Rows{"Cargando Actualización de Datos del Sistema...", " "}));
+}
+
+TEST(SystemDataTest, ASecondLoadChangesOnlyUserDateAndTimeOfTheCatalogues) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutRegistry(wf, "CAJERO01");
+  PutPackage(wf, "DATOS.XMZ", Fixture("DATOS.xml"));
+  {
+    TestContext t(db.Name());
+    RunDatos(*t);
+  }
+  const Rows datos1 = db.Rows(kDatos1Sql);
+  const Rows descriptions = db.Rows("select datnoca, datdesca from datos order by 1");
+
+  PutRegistry(wf, "GERENTE");
+  PutPackage(wf, "DATOS.XMZ", Fixture("DATOS.xml"));
+  TestContext t(db.Name());
+  t.clock.Set(MakeDate(2024, 3, 21, 9, 30, 0));
+  RunDatos(*t);
+
+  EXPECT_EQ(db.Rows(kDatos1Sql), datos1);
+  EXPECT_EQ(db.Rows("select datnoca, datdesca from datos order by 1"), descriptions);
+  EXPECT_EQ(
+      db.Rows("select trim(datnoca), trim(datuser), datdate, dattime from datos where "
+              "datnoca <> '99' order by 1"),
+      (Rows{"1|GERENTE|2024-03-21|2024-03-21 09:30:00", "2|GERENTE|2024-03-21|2024-03-21 09:30:00",
+            "3|GERENTE|2024-03-21|2024-03-21 09:30:00", "4|GERENTE|2024-03-21|2024-03-21 09:30:00",
+            "5|GERENTE|2024-03-21|2024-03-21 09:30:00"}));
+  EXPECT_EQ(db.Rows("select trim(loguser), logtime from logsystem order by logtime"),
+            (Rows{"CAJERO01|2024-03-20 13:05:09", "GERENTE|2024-03-21 09:30:00"}));
+}
+
+TEST(SystemDataTest, DocumentShapes) {
+  struct Case {
+    const char* what;
+    std::string document;
+    Rows datos;   // number|description
+    Rows datos1;  // number|code|description
+  };
+  const Rows untouchedDatos = {"1|Formas de pago", "99|Catálogo local"};
+  const Case cases[] = {
+      {"merge: rows missing from the package stay",
+       "<Modo>0</Modo>" + Table("TABLA_DATOS", Campo("2", "Métodos de pago")) +
+           Table("TABLA_DATOS1", Dato("2", "1", "PUE")),
+       {"1|Formas de pago", "2|Métodos de pago", "99|Catálogo local"},
+       {"1|1|Efectivo", "2|1|PUE", "77|1|Huérfana", "99|1|Entrada local"}},
+      {"mode 1 purges catalogues and their entries; orphan entries survive",
+       "<Modo>1</Modo>" + Table("TABLA_DATOS", Campo("2", "Métodos de pago")) +
+           Table("TABLA_DATOS1", Dato("2", "1", "PUE")),
+       {"2|Métodos de pago"},
+       {"2|1|PUE", "77|1|Huérfana"}},
+      {"mode read by its leading number",
+       "<Modo> 1.4 veces</Modo>" + Table("TABLA_DATOS", "") + Table("TABLA_DATOS1", ""),
+       {},
+       {"77|1|Huérfana"}},
+      {"TABLA_DATOS before Modo: catalogues not loaded, entries loaded",
+       Table("TABLA_DATOS", Campo("2", "Métodos de pago")) + "<Modo>1</Modo>" +
+           Table("TABLA_DATOS1", Dato("2", "1", "PUE")),
+       {},
+       {"2|1|PUE", "77|1|Huérfana"}},
+      {"TABLA_DATOS1 found before everything else by the second pass",
+       Table("TABLA_DATOS1", Dato("1", "2", "Cheque")) + "<Modo>0</Modo>" +
+           Table("TABLA_DATOS", Campo("1", "Formas de pago SAT")),
+       {"1|Formas de pago SAT", "99|Catálogo local"},
+       {"1|1|Efectivo", "1|2|Cheque", "77|1|Huérfana", "99|1|Entrada local"}},
+      {"entry codes by their leading number",
+       "<Modo>0</Modo>" +
+           Table("TABLA_DATOS1",
+                 Dato("5", "12abc", "Doce") + Dato("5", "abc", "Cero") + Dato("5", "2.5", "Dos")),
+       untouchedDatos,
+       {"1|1|Efectivo", "5|0|Cero", "5|2|Dos", "5|12|Doce", "77|1|Huérfana", "99|1|Entrada local"}},
+      {"texts taken as they stand",
+       "<Modo>0</Modo>" + Table("TABLA_DATOS", Campo("6", "  Con blancos")) +
+           Table("TABLA_DATOS1", Dato("6", "1", "  Con blancos")),
+       {"1|Formas de pago", "6|  Con blancos", "99|Catálogo local"},
+       {"1|1|Efectivo", "6|1|  Con blancos", "77|1|Huérfana", "99|1|Entrada local"}},
+      {"no elements at all",
+       "<Otro/>",
+       untouchedDatos,
+       {"1|1|Efectivo", "77|1|Huérfana", "99|1|Entrada local"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkFolder wf;
+    TestDatabase db;
+    TestDatabase::WriteDsn();
+    db.Exec(
+        "INSERT INTO datos1 VALUES ('77', 1, 'Huérfana', 'ADMIN', '2023-01-10', "
+        "'2023-01-10 08:00:00')");
+    PutRegistry(wf, "CAJERO01");
+    PutPackage(wf, "DATOS.XMZ", DatosDocument(c.document));
+    TestContext t(db.Name());
+    RunDatos(*t);
+    EXPECT_EQ(db.Rows("select trim(datnoca), rtrim(datdesca) from datos order by 1"), c.datos);
+    EXPECT_EQ(db.Rows("select trim(datnoca), datcve, rtrim(datdes) from datos1 order by 1, 2"),
+              c.datos1);
+  }
+}
+
+// A clock one second further at every reading: each PGUARDASESION call has its own
+// second and so its own log row.
+class SteppingClock : public Clock {
+ public:
+  DateValue Now() const override {
+    return MakeDate(2024, 3, 20, 13, 0, 0) + (seconds_++) / 86400.0;
+  }
+  int64_t TickCount() const override { return 0; }
+
+ private:
+  mutable int seconds_ = 0;
+};
+
+TEST(SystemDataTest, OneLogEntryForTheCataloguesAndOneOrTwoPerEntry) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutRegistry(wf, "CAJERO01");
+  // Three catalogues (one log call), entry 1/1 exists (two calls), 1/2 and 2/1 are new
+  // (one call each).
+  PutPackage(
+      wf, "DATOS.XMZ",
+      DatosDocument(
+          "<Modo>0</Modo>" +
+          Table("TABLA_DATOS", Campo("1", "Formas") + Campo("2", "Métodos") + Campo("3", "Usos")) +
+          Table("TABLA_DATOS1",
+                Dato("1", "1", "Efectivo") + Dato("1", "2", "Cheque") + Dato("2", "1", "PUE"))));
+  TestContext t(db.Name());
+  SteppingClock clock;
+  Context ctx(t.display, t.session, clock, t.log, t.desktopDb);
+  RunDatos(ctx);
+  EXPECT_EQ(db.Value("select count(*) from logsystem"), "5");
+  EXPECT_EQ(db.Rows("select distinct dattime from datos where datnoca in ('1','2','3')"),
+            Rows{"2024-03-20 13:00:00"});
+}
+
+TEST(SystemDataTest, AnEntryCodeBeyond16BitsFailsTheLoadWithNothingCommitted) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutRegistry(wf, "CAJERO01");
+  PutPackage(wf, "DATOS.XMZ",
+             DatosDocument("<Modo>1</Modo>" + Table("TABLA_DATOS", Campo("2", "Métodos")) +
+                           Table("TABLA_DATOS1", Dato("2", "40000", "Fuera de rango"))));
+  TestContext t(db.Name());
+  try {
+    RunDatos(*t);
+    ADD_FAILURE() << "no overflow";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), kErrOverflow);
+  }
+  EXPECT_EQ(db.Rows("select trim(datnoca) from datos order by 1"), (Rows{"1", "99"}));
+  EXPECT_EQ(db.Value("select count(*) from logsystem"), "0");
+}
+
+TEST(SystemLogTest, OneRowPerUserAndSecondCommittedByTheCaller) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  struct Step {
+    const char* user;  // empty: no registry file
+    int second;
+    Rows log;  // user|time after the step and the caller's commit
+  };
+  const Step steps[] = {
+      {"CAJERO01", 9, {"CAJERO01|2024-03-20 13:05:09"}},
+      {"CAJERO01", 9, {"CAJERO01|2024-03-20 13:05:09"}},
+      {"CAJERO01", 10, {"CAJERO01|2024-03-20 13:05:09", "CAJERO01|2024-03-20 13:05:10"}},
+      {"GERENTE",
+       10,
+       {"CAJERO01|2024-03-20 13:05:09", "CAJERO01|2024-03-20 13:05:10",
+        "GERENTE|2024-03-20 13:05:10"}},
+      {"",
+       11,
+       {"|2024-03-20 13:05:11", "CAJERO01|2024-03-20 13:05:09", "CAJERO01|2024-03-20 13:05:10",
+        "GERENTE|2024-03-20 13:05:10"}},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(std::string(s.user) + " at " + std::to_string(s.second));
+    if (*s.user) {
+      PutRegistry(wf, s.user);
+    } else {
+      setenv("KALU_REGISTRY", (wf.Path() / "none.reg").c_str(), 1);
+    }
+    t.clock.Set(MakeDate(2024, 3, 20, 13, 5, s.second));
+    std::string user, object = "CargaDatosDelSistema", mode = "IMP";
+    DateValue date = 0, time = 0;
+    PGUARDASESION(*t).Run(user, date, time, object, mode);
+    EXPECT_EQ(user, s.user);
+    EXPECT_EQ(date, MakeDate(2024, 3, 20));
+    EXPECT_EQ(time, MakeDate(2024, 3, 20, 13, 5, s.second));
+    t.session.Commit();
+    EXPECT_EQ(db.Rows("select trim(loguser), logtime from logsystem order by 1, 2"), s.log);
+  }
+  EXPECT_EQ(db.Rows("select distinct logdate, trim(logobjname), logmode, trim(logpc) from "
+                    "logsystem"),
+            Rows{"2024-03-20|CargaDatosDelSistema|IMP|" + Host()});
+}
+
+TEST(SystemLogTest, TheRowWaitsForTheCallersCommit) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutRegistry(wf, "CAJERO01");
+  TestContext t(db.Name());
+  std::string user, object = "CargaDatosDelSistema", mode = "IMP";
+  DateValue date = 0, time = 0;
+  PGUARDASESION(*t).Run(user, date, time, object, mode);
+  EXPECT_EQ(db.Value("select count(*) from logsystem"), "0");
+  t.session.Commit();
+  EXPECT_EQ(db.Value("select count(*) from logsystem"), "1");
+}
+
+TEST(SystemLogTest, TheLoginSystemsRegistryReadInAnyCase) {
+  WorkFolder wf;
+  wf.Write("registry.reg",
+           "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[hkey_current_user\\SOFTWARE\\tellmark\\ADMINISTRACION]\r\n"
+           "\"SISTEMA\"=\" KaluBO \"\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\kalubo\\administracion]\r\n"
+           "\"userlogin\"=\"CAJERO02\"\r\n");
+  setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
+  TestContext t;
+  std::string path = "Administracion\\UserLogin", value;
+  PREADADMSYS(*t).Run(path, value);
+  EXPECT_EQ(value, "CAJERO02");
+  EXPECT_FALSE(t.session.IsConnected());
+}
+
+TEST(PackageStepsTest, AFailedDownloadLoadsNothingAndChangesNothing) {
+  WorkFolder wf;
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  PutRegistry(wf, "CAJERO01");
+  TestContext t(db.Name());
+  int16_t download = 0;  // no PREFERENCIAS.XML: no server to download from
+  PCARGAVISTASPG(*t).Run(download);
+  PCARGADATOSDELSISTEMA(*t).Run(download);
+  ASSERT_FALSE(t.display.messages.empty());
+  EXPECT_EQ(t.display.messages.back(),
+            "Error: No se pudo completar la descarga, intente mas tarde");
+  EXPECT_EQ(db.Rows("select vistaid, rtrim(vistaname) from vistapg"), Rows{"1|vista_antigua"});
+  EXPECT_EQ(db.Rows("select trim(datnoca) from datos order by 1"), (Rows{"1", "99"}));
+  EXPECT_EQ(db.Value("select count(*) from logsystem"), "0");
+  const Rows& p = t.display.progress;
+  EXPECT_EQ(std::find(p.begin(), p.end(), "Actualización Catalogo de calidades..."), p.end());
+  EXPECT_EQ(std::find(p.begin(), p.end(), "Cargando Actualización de Datos del Sistema..."),
+            p.end());
+}
+
+}  // namespace
+}  // namespace kalu
