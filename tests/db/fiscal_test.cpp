@@ -119,34 +119,6 @@ TEST_F(FiscalTest, RegimeAndColonyOfEveryCustomerOfTheStore) {
   EXPECT_EQ(Customers(), expected) << "a second run changes nothing more";
 }
 
-TEST(FiscalRegime, CodeOfTheChosenRfc) {
-  struct Case {
-    const char* rfc;
-    int16_t canCve;
-    int16_t code;
-  } cases[] = {
-      {"XAXX010101000", 49, 616},
-      {"XAXX010101000   ", 7, 616},
-      {"GEJ850101AB1", 5, 601},
-      {"GEJ850101AB1", 49, 601},
-      {"GEJ850101AB1", 50, 601},
-      {"GEJ850101AB1", 7, 603},
-      {" GEJ850101AB1 ", 49, 601},
-      {"  GEJ850101AB1", 7, 603},
-      {"NUMM800101AB2", 49, 612},
-      {"GEJ850101A", 7, 612},
-      {"", 7, 612},
-      {" XAXX010101000", 7, 612},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PCARDATOSFISCAL::RegimeCode(c.rfc, c.canCve), c.code)
-        << "'" << c.rfc << "' channel " << c.canCve;
-  }
-  EXPECT_EQ(PCARDATOSFISCAL::ChosenRfc("GEJ850101AB1", "NUMM800101AB2"), "GEJ850101AB1");
-  EXPECT_EQ(PCARDATOSFISCAL::ChosenRfc("   ", "NUMM800101AB2"), "NUMM800101AB2");
-  EXPECT_EQ(PCARDATOSFISCAL::ChosenRfc("", "  "), "XAXX010101000");
-}
-
 // ---------------------------------------------------------------------------------------
 // Invoice stamp records
 
