@@ -87,7 +87,6 @@ struct XmlReader::Impl {
 
   std::deque<Node> pending;  // nodes already built by the look-ahead, in document order
   Node current;
-  bool positioned = false;
   bool eof = false;
   bool holdParserNode = false;  // the parser stands on a node not yet turned into ours
 
@@ -101,9 +100,14 @@ struct XmlReader::Impl {
     document.shrink_to_fit();
     pending.clear();
     current = Node();
-    positioned = false;
     eof = false;
     holdParserNode = false;
+  }
+
+  // A document that cannot be opened has nothing to walk: Eof() is true at once.
+  void OpenFailed(std::string description) {
+    SetError(kErrCannotOpen, std::move(description));
+    eof = true;
   }
 
   void SetError(int code, std::string description) {
@@ -127,7 +131,7 @@ struct XmlReader::Impl {
 
   void Start(xmlTextReader* created) {
     if (!created) {
-      SetError(kErrCannotOpen, "The XML reader could not be created");
+      OpenFailed("The XML reader could not be created");
       return;
     }
     reader.reset(created);
@@ -255,7 +259,6 @@ struct XmlReader::Impl {
   }
 
   int16_t Read() {
-    positioned = false;
     current = Node();
     if (eof) return errCode > 0 ? -1 : 0;
     if (!reader) {
@@ -275,7 +278,6 @@ struct XmlReader::Impl {
     }
     current = std::move(pending.front());
     pending.pop_front();
-    positioned = true;
     return 1;
   }
 };
@@ -291,13 +293,12 @@ void XmlReader::Open(std::string_view path) {
   try {
     native = NativePath(path).string();
   } catch (const std::exception& e) {
-    impl_->SetError(kErrCannotOpen, "Cannot open '" + std::string(path) + "': " + e.what());
+    impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + e.what());
     return;
   }
   FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
-    impl_->SetError(kErrCannotOpen,
-                    "Cannot open '" + std::string(path) + "': " + std::strerror(errno));
+    impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + std::strerror(errno));
     return;
   }
   xmlTextReader* created = xmlReaderForFd(fd.Get(), native.c_str(), nullptr, kReaderOptions);

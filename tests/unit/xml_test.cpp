@@ -213,6 +213,7 @@ TEST(XmlReader, MissingFileIsAnErrorCode) {
   reader.Open("PREFERENCIAS.XML");
   EXPECT_GE(reader.ErrCode(), 1);
   EXPECT_NE(reader.ErrDescription().find("PREFERENCIAS.XML"), std::string::npos);
+  EXPECT_TRUE(reader.Eof()) << "a walk that tests Eof() first reads nothing";
   EXPECT_LT(reader.Read(), 1);
   EXPECT_TRUE(reader.Eof());
 }
