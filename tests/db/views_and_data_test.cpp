@@ -331,6 +331,27 @@ TEST(ViewsTest, AMissingFileShowsTheReadersErrorAndChangesNothing) {
   EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
 }
 
+TEST(ViewsTest, AFileThatIsNotXmlShowsTheReadersErrorAndChangesNothing) {
+  WorkFolder wf;
+  TestDatabase db;
+  db.UpgradeSchema();
+  TestDatabase::WriteDsn();
+  // Still the package as it came: compressed bytes the reader cannot parse.
+  std::vector<uint8_t> bytes = PackDocument(Fixture("SQLPG.xml"));
+  wf.Write("SQLPG.XMZ", std::string(bytes.begin(), bytes.end()));
+  TestContext t(db.Name());
+  for (std::string option : {"B", "C"}) {
+    SCOPED_TRACE(option);
+    t.display.messages.clear();
+    std::string file = "SQLPG.XMZ";
+    PCONSULTASPG(*t).Run(file, option);
+    ASSERT_EQ(t.display.messages.size(), 1u);
+    EXPECT_EQ(t.display.messages[0].substr(0, 6), "Error:");
+  }
+  EXPECT_FALSE(t.session.IsConnected());
+  EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
+}
+
 TEST(ViewsTest, AFailingCreateIsShownThenEndsTheRunWithTheViewsBeforeItCommitted) {
   WorkFolder wf;
   TestDatabase db;
