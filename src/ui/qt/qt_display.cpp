@@ -1,5 +1,6 @@
 #include "ui/qt/qt_display.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -29,17 +32,25 @@ int MessageTimeoutFromEnvironment() {
 }
 
 // Qt ends the process when its platform cannot start (no X server behind DISPLAY, say).
-// A child process tries first, so that the program can fall back to the console.
+// A child process tries first, quietly, so that the program can fall back to the console.
 bool WindowSystemAvailable(int argc, char** argv) {
   pid_t child = fork();
   if (child < 0) return false;
   if (child == 0) {
+    int quiet = open("/dev/null", O_WRONLY);
+    if (quiet >= 0) dup2(quiet, STDERR_FILENO);
     QGuiApplication probe(argc, argv);
     _exit(0);
   }
   int status = 0;
-  if (waitpid(child, &status, 0) != child) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  bool started =
+      waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!started) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "kalu-upgrade: no se pudo abrir la ventana en la pantalla '%s'\n",
+                 display ? display : "");
+  }
+  return started;
 }
 
 class QtDisplay : public Display {

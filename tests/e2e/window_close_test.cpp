@@ -1,0 +1,346 @@
+// The operator closes the main window in the middle of the run: the program runs under a
+// virtual X display (Xvfb), the test closes its window the way a window manager's close
+// button does (a WM_DELETE_WINDOW message) while the tax bases are being recomputed, and
+// the process ends at once with exit status 3, the log saying so, and the database
+// holding only what was committed before.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/test_support.h"
+
+// Xlib last: it defines macros such as None, Bool and Status.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace kalu {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kCaption = "Actualizacion Versión 24.03.20";
+
+bool OnPath(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A child process; killed and reaped if it still runs when the object goes.
+class ChildProcess {
+ public:
+  // Starts `argv` with `env` added to the environment, standard input from /dev/null and
+  // standard output and error into `outputFile` (or /dev/null). `keepFd`, when not -1,
+  // stays open in the child.
+  ChildProcess(const std::vector<std::string>& argv,
+               const std::vector<std::pair<std::string, std::string>>& env,
+               const std::string& outputFile = "/dev/null", int keepFd = -1) {
+    pid_ = fork();
+    if (pid_ != 0) return;
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  ~ChildProcess() {
+    if (pid_ > 0 && !status_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // The wait status once the process has ended, waiting up to `timeout` for it.
+  std::optional<int> Wait(Clock::duration timeout) {
+    Clock::time_point deadline = Clock::now() + timeout;
+    while (!status_) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = status;
+      } else if (Clock::now() >= deadline) {
+        break;
+      } else {
+        std::this_thread::sleep_for(5ms);
+      }
+    }
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// A virtual X display of its own: Xvfb picks a free display number and says it when ready.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() : ready_(MakePipe()) {
+    server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(ready_.second),
+                                             "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+                    std::vector<std::pair<std::string, std::string>>{},
+                    (test::BinaryDir() / "xvfb.log").string(), ready_.second);
+    close(ready_.second);
+    std::string number;
+    pollfd wait{ready_.first, POLLIN, 0};
+    char c = 0;
+    while (poll(&wait, 1, 10000) == 1 && read(ready_.first, &c, 1) == 1 && c != '\n') {
+      number += c;
+    }
+    close(ready_.first);
+    if (!number.empty()) name_ = ":" + number;
+  }
+  // ":N", or empty when the server did not start.
+  const std::string& Name() const { return name_; }
+
+ private:
+  static std::pair<int, int> MakePipe() {
+    int fds[2] = {-1, -1};
+    if (pipe(fds) != 0) return {-1, -1};
+    return {fds[0], fds[1]};
+  }
+  std::pair<int, int> ready_;
+  std::optional<ChildProcess> server_;
+  std::string name_;
+};
+
+// The few Xlib calls the test needs, loaded at run time (the test links no X library).
+class XClient {
+ public:
+  explicit XClient(const std::string& display) {
+    lib_ = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!lib_) return;
+    open_ = Load<decltype(&XOpenDisplay)>("XOpenDisplay");
+    close_ = Load<decltype(&XCloseDisplay)>("XCloseDisplay");
+    root_ = Load<decltype(&XDefaultRootWindow)>("XDefaultRootWindow");
+    tree_ = Load<decltype(&XQueryTree)>("XQueryTree");
+    property_ = Load<decltype(&XGetWindowProperty)>("XGetWindowProperty");
+    attributes_ = Load<decltype(&XGetWindowAttributes)>("XGetWindowAttributes");
+    atom_ = Load<decltype(&XInternAtom)>("XInternAtom");
+    send_ = Load<decltype(&XSendEvent)>("XSendEvent");
+    flush_ = Load<decltype(&XFlush)>("XFlush");
+    free_ = Load<decltype(&XFree)>("XFree");
+    if (open_) dpy_ = open_(display.c_str());
+  }
+  ~XClient() {
+    if (dpy_) close_(dpy_);
+    if (lib_) dlclose(lib_);
+  }
+  XClient(const XClient&) = delete;
+  XClient& operator=(const XClient&) = delete;
+
+  bool Connected() const { return dpy_ != nullptr; }
+
+  // The mapped top-level window whose title is `title`, or 0.
+  Window FindWindow(const std::string& title) {
+    Window root = root_(dpy_), parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!tree_(dpy_, root, &root, &parent, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+      XWindowAttributes attrs{};
+      if (attributes_(dpy_, children[i], &attrs) && attrs.map_state == IsViewable &&
+          Title(children[i]) == title) {
+        found = children[i];
+      }
+    }
+    if (children) free_(children);
+    return found;
+  }
+
+  // What a window manager's close button sends: WM_PROTOCOLS with WM_DELETE_WINDOW.
+  void RequestClose(Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom_(dpy_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(atom_(dpy_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    send_(dpy_, window, False, NoEventMask, &event);
+    flush_(dpy_);
+  }
+
+ private:
+  template <typename F>
+  F Load(const char* name) {
+    return reinterpret_cast<F>(dlsym(lib_, name));
+  }
+
+  std::string Title(Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (property_(dpy_, window, atom_(dpy_, "_NET_WM_NAME", False), 0, 1024, False, AnyPropertyType,
+                  &type, &format, &items, &after, &data) == Success &&
+        data) {
+      title.assign(reinterpret_cast<char*>(data), items);
+      free_(data);
+    }
+    return title;
+  }
+
+  void* lib_ = nullptr;
+  ::Display* dpy_ = nullptr;
+  decltype(&XOpenDisplay) open_ = nullptr;
+  decltype(&XCloseDisplay) close_ = nullptr;
+  decltype(&XDefaultRootWindow) root_ = nullptr;
+  decltype(&XQueryTree) tree_ = nullptr;
+  decltype(&XGetWindowProperty) property_ = nullptr;
+  decltype(&XGetWindowAttributes) attributes_ = nullptr;
+  decltype(&XInternAtom) atom_ = nullptr;
+  decltype(&XSendEvent) send_ = nullptr;
+  decltype(&XFlush) flush_ = nullptr;
+  decltype(&XFree) free_ = nullptr;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Waits until `pred` holds, up to `timeout`.
+template <typename Pred>
+bool WaitFor(Pred pred, Clock::duration timeout) {
+  Clock::time_point deadline = Clock::now() + timeout;
+  while (!pred()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+// The four packages of the sample store in the package folder.
+void WritePackages(const test::WorkFolder& folder) {
+  std::filesystem::create_directories(folder.Path() / "Importar");
+  for (const char* name : {"SQLPG", "CP_SAT_CFDI33", "CATCOLONIAS", "DATOS"}) {
+    std::string command = (test::BinaryDir() / "xmz").string() + " pack " +
+                          (test::SourceDir() / "fixtures" / "packages" / name).string() + ".xml " +
+                          (folder.Path() / "Importar" / name).string() + ".XMZ >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+}
+
+// Enough open invoices of the store (12, 1, 5) that recomputing their tax bases takes a
+// while: each with its document and three lines.
+void AddInvoices(const test::TestDatabase& db, int count) {
+  std::string n = std::to_string(count);
+  db.Exec(
+      "INSERT INTO documentos (regcve, unicve, almcve, docord, movcve, docnumdoc, docfec, "
+      "cancve, ctecve, dockey, docseriefiscal) SELECT 12, 1, 5, 100000 + i, 51 + i % 2, i, "
+      "date '2024-01-01' + (i % 60), 7, 1, '', 'CIE' FROM generate_series(1, " +
+      n +
+      ") i;"
+      "INSERT INTO docdeta (regcve, unicve, almcve, docord, docren, doccansur, docpagar, "
+      "docimpiva, docimpieps, docbasiva, docbasieps) SELECT 12, 1, 5, 100000 + i, r, r - 1, "
+      "116, 16, 8, 100, 100 FROM generate_series(1, " +
+      n +
+      ") i, generate_series(1, 3) r;"
+      "INSERT INTO enviocfdi (regcve, unicve, almcve, envioord, enviomovcve, envioserie, "
+      "enviofolio) SELECT 12, 1, 5, 100000 + i, 51 + i % 2, 'CIE', i FROM generate_series(1, " +
+      n +
+      ") i;"
+      "ANALYZE documentos, docdeta, enviocfdi;");
+}
+
+TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommittedWork) {
+  if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
+  const std::filesystem::path program = test::BinaryDir() / "kalu-upgrade";
+  ASSERT_TRUE(std::filesystem::exists(program)) << program;
+
+  test::WorkFolder folder;
+  test::TestDatabase db("kalu");
+  test::TestDatabase::WriteDsn();
+  WritePackages(folder);
+  AddInvoices(db, 20000);
+  // The Carta Porte data counts as refreshed on the business date, so the run does not
+  // call the central services.
+  db.Exec("UPDATE control SET ctrfecsat = ctrfec");
+
+  VirtualDisplay screen;
+  ASSERT_FALSE(screen.Name().empty()) << "Xvfb did not start; see xvfb.log in the build folder";
+  XClient x(screen.Name());
+  ASSERT_TRUE(x.Connected()) << "cannot reach " << screen.Name();
+
+  const std::filesystem::path log = folder.Path() / "kalu-upgrade.log";
+  ChildProcess run(
+      {program.string()},
+      {{"DISPLAY", screen.Name()}, {"KALU_MESSAGE_TIMEOUT_MS", "200"}, {"QT_QPA_PLATFORM", "xcb"}},
+      (folder.Path() / "output.txt").string());
+
+  // A real window with the program's caption appears.
+  Window window = 0;
+  ASSERT_TRUE(WaitFor([&] { return (window = x.FindWindow(kCaption)) != 0; }, 20s))
+      << "no window titled \"" << kCaption << "\"\n"
+      << ReadFile(folder.Path() / "output.txt");
+
+  // The operator closes it while the last phase recomputes the tax bases.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(log).find("U1315S1: inicio") != std::string::npos ||
+               run.Wait(0s).has_value();
+      },
+      120s));
+  ASSERT_FALSE(run.Wait(0s).has_value()) << "the run ended before the close\n" << ReadFile(log);
+  x.RequestClose(window);
+  std::optional<int> status = run.Wait(1s);
+
+  ASSERT_TRUE(status.has_value()) << "the program was still running a second after the close";
+  ASSERT_TRUE(WIFEXITED(*status)) << "wait status " << *status;
+  EXPECT_EQ(WEXITSTATUS(*status), 3) << ReadFile(log);
+
+  std::string logText = ReadFile(log);
+  EXPECT_NE(logText.find("Fin: el operador cerró la ventana (estado 3)"), std::string::npos)
+      << logText;
+  EXPECT_EQ(logText.find("U1315S1: terminado"), std::string::npos)
+      << "the recalculation ended before the close came; the test needs more invoices\n"
+      << logText;
+  EXPECT_EQ(logText.find("Terminada"), std::string::npos) << logText;
+
+  // What was committed before stays: the release's new table and the re-created view. The
+  // recalculation commits only at its end, so none of its new bases is there, and the
+  // program's connection is gone.
+  EXPECT_EQ(db.Value("SELECT count(*) FROM information_schema.tables "
+                     "WHERE table_name IN ('enviocfdi11', 'edoctafolios_view')"),
+            "2");
+  EXPECT_EQ(db.Value("SELECT count(*), count(enviobasiva), count(enviobasieps) FROM enviocfdi "
+                     "WHERE envioserie = 'CIE'"),
+            "20000|0|0");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return db.Value(
+                   "SELECT count(*) FROM pg_stat_activity WHERE datname = 'kalu' "
+                   "AND pid <> pg_backend_pid()") == "0";
+      },
+      5s));
+}
+
+}  // namespace
+}  // namespace kalu
