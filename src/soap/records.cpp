@@ -23,11 +23,11 @@ std::optional<int16_t> DatePart(std::string_view text, size_t from, size_t lengt
   return ToInt16(value);
 }
 
-// The element the reader stands on belongs to the field: local name exactly the field's
-// element name, namespace empty or the class's.
-bool IsFieldElement(const XmlReader& reader, std::string_view nameSpace, std::string_view element) {
+// The local name of the element the reader stands on when it is in the class's namespace
+// or in none (a field's element name must equal it exactly); empty otherwise.
+std::string FieldElementName(const XmlReader& reader, std::string_view nameSpace) {
   std::string ns = RTrim(reader.NamespaceURI());
-  return (ns.empty() || ns == nameSpace) && RTrim(reader.LocalName()) == element;
+  return ns.empty() || ns == nameSpace ? RTrim(reader.LocalName()) : std::string();
 }
 
 template <class Record>
@@ -109,8 +109,9 @@ int16_t SoapRecord<Derived>::readxml(XmlReader& reader) {
   int16_t counter = 0;
   while (RTrim(reader.Name()) != recordName && status >= 1) {
     bool matched = false;
+    std::string element = FieldElementName(reader, Derived::kNamespace);
     for (const auto& field : Derived::Fields()) {
-      if (IsFieldElement(reader, Derived::kNamespace, field.element)) {
+      if (field.element == element) {
         StoreField(record, field, reader.Value());
         matched = true;
       }
