@@ -340,6 +340,16 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
     return impl_->Fail(-1, msg);
   }
   impl_->conn = std::move(conn);
+  // The server's notices ("drop cascades to view …") go to the notes, never to stderr.
+  PQsetNoticeProcessor(
+      impl_->conn.get(),
+      [](void* arg, const char* message) {
+        auto* impl = static_cast<Impl*>(arg);
+        std::string text = message;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        if (impl->noteSink) impl->noteSink(text);
+      },
+      impl_.get());
   if (!impl_->Command("BEGIN")) {
     impl_->conn.reset();
     return kDbError;

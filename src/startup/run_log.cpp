@@ -20,6 +20,7 @@ void RunLog::Line(std::string_view text) {
 }
 
 void RunLog::Progress(std::string_view text) {
+  if (text.find_first_not_of(' ') == std::string_view::npos) return;  // a blanked display
   auto now = std::chrono::steady_clock::now();
   if (now - lastProgress_ < std::chrono::milliseconds(250)) return;
   lastProgress_ = now;
