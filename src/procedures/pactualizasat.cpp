@@ -1,7 +1,101 @@
 #include "procedures/pactualizasat.h"
 
+#include "procedures/poperadoraddp.h"
+#include "procedures/pvehiculosaddp.h"
+#include "startup/cursor.h"
+#include "startup/session.h"
+
 namespace kalu {
 
-void PACTUALIZASAT::Run([[maybe_unused]] int16_t& AV13Opc) { (void)ctx_; }
+namespace {
+
+constexpr int16_t kOwnStore = 2;
+constexpr int16_t kRefreshOne = 3;
+
+}  // namespace
+
+void PACTUALIZASAT::zq_Init_all() {
+  businessDate_ = refreshDate_ = kEmptyDate;
+  ctrReg_ = ctrUni_ = ctrAlm_ = 0;
+  placas_.clear();
+  rfc_.clear();
+}
+
+void PACTUALIZASAT::Run(int16_t& AV13Opc) {
+  zq_Init_all();
+
+  // The dates of the last CONTROL row in key order.
+  Cursor p14722(ctx_.session, kApp, "P14722",
+                "SELECT CtrFec, CtrFecSat, CtrReg, CtrUni, CtrAlm FROM CONTROL ORDER BY CtrReg, "
+                "CtrUni, CtrAlm",
+                CursorKind::Read);
+  for (bool row = p14722.FetchFirst(); row; row = p14722.FetchNext()) {
+    businessDate_ = p14722.Date(1);
+    refreshDate_ = p14722.Date(2);
+  }
+  p14722.Close();
+
+  if (AV13Opc == kRefreshNow) U1114W1();
+
+  if (AV13Opc == kRefreshWhenDue && businessDate_ != refreshDate_) {
+    U1114W1();
+    // Every CONTROL row records the business date as refreshed.
+    Cursor p14723(ctx_.session, kApp, "P14723",
+                  "SELECT CtrFecSat, CtrReg, CtrUni, CtrAlm FROM CONTROL ORDER BY CtrReg, "
+                  "CtrUni, CtrAlm FOR UPDATE OF CONTROL",
+                  CursorKind::Update);
+    Cursor p14724(ctx_.session, kApp, "P14724",
+                  "UPDATE CONTROL SET CtrFecSat=? WHERE CtrReg = ? AND CtrUni = ? AND CtrAlm = ?",
+                  CursorKind::Update);
+    for (bool row = p14723.FetchFirst(); row; row = p14723.FetchNext()) {
+      ctrReg_ = p14723.Int16(2);
+      ctrUni_ = p14723.Int16(3);
+      ctrAlm_ = p14723.Int16(4);
+      p14724.SetDate(1, businessDate_)
+          .SetInt16(2, ctrReg_)
+          .SetInt16(3, ctrUni_)
+          .SetInt16(4, ctrAlm_);
+      p14724.Execute();
+      p14724.Close();
+    }
+    p14723.Close();
+    ctx_.session.Commit();
+  }
+
+  ProcedureEpilogue(ctx_, /*commit=*/false);
+}
+
+void PACTUALIZASAT::U1114W1() {
+  std::string blank = " ";
+  int16_t ownStore = kOwnStore;
+  POPERADORADDP(ctx_).Run(blank, ownStore);
+  blank = " ";
+  ownStore = kOwnStore;
+  PVEHICULOSADDP(ctx_).Run(blank, ownStore);
+  ctx_.session.Commit();
+  U1214W1();
+}
+
+void PACTUALIZASAT::U1214W1() {
+  RefreshEach(
+      "P14725", "SELECT VehLocal, VehPlacas FROM VEHICULOS WHERE VehLocal = 0 ORDER BY VehPlacas",
+      placas_,
+      [this](std::string& plates, int16_t& action) { PVEHICULOSADDP(ctx_).Run(plates, action); });
+  RefreshEach(
+      "P14726", "SELECT OpeVLocal, OpeVRFC FROM OPERADORVEH WHERE OpeVLocal = 0 ORDER BY OpeVRFC",
+      rfc_, [this](std::string& rfc, int16_t& action) { POPERADORADDP(ctx_).Run(rfc, action); });
+}
+
+void PACTUALIZASAT::RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,
+                                const std::function<void(std::string&, int16_t&)>& import) {
+  Cursor external(ctx_.session, kApp, cursorId, sql, CursorKind::Read);
+  for (bool row = external.FetchFirst(); row; row = external.FetchNext()) {
+    key = external.Text(2);
+    int16_t refreshOne = kRefreshOne;
+    import(key, refreshOne);
+  }
+  external.Close();
+  ctx_.session.Commit();
+}
 
 }  // namespace kalu

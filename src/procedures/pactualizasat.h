@@ -1,20 +1,55 @@
 #pragma once
-// Carta Porte refresh: vehicles and operators from the central transport system.
+// Carta Porte refresh: the store's vehicles and operators from the central transport
+// system. Under option 1 the refresh runs at once; under option 2 only when the business
+// date of the last CONTROL row differs from the date of its last refresh, and then every
+// CONTROL row records that business date as refreshed (CtrFecSat). A run-time error of
+// an import passes to the caller and leaves CtrFecSat as it was.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
+#include "runtime/convert.h"
 #include "startup/context.h"
 
 namespace kalu {
 
 class PACTUALIZASAT {
  public:
+  static constexpr const char* kApp = "PACTUALIZASAT";
+  static constexpr int16_t kRefreshNow = 1;
+  static constexpr int16_t kRefreshWhenDue = 2;
+
   explicit PACTUALIZASAT(Context& ctx) : ctx_(ctx) {}
+
+  // AV13Opc is not changed; values other than 1 and 2 do nothing.
   void Run(int16_t& AV13Opc);
 
+  void zq_Init_all();
+  // The import run: the store's operators, then its vehicles, commit, then the refresh of
+  // the external entries.
+  void U1114W1();
+  // Refreshes every external vehicle by its plates, then every external operator by RFC.
+  void U1214W1();
+
+  DateValue BusinessDate() const { return businessDate_; }
+  DateValue RefreshDate() const { return refreshDate_; }
+
  private:
+  // Runs `import` with action 3 on the key (column 2, right-trimmed) of every row of the
+  // cursor, then commits. The rows are read on while the imports commit.
+  void RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,
+                   const std::function<void(std::string&, int16_t&)>& import);
+
   Context& ctx_;
+  DateValue businessDate_ = kEmptyDate;
+  DateValue refreshDate_ = kEmptyDate;
+  int16_t ctrReg_ = 0;
+  int16_t ctrUni_ = 0;
+  int16_t ctrAlm_ = 0;
+  std::string placas_;
+  std::string rfc_;
 };
 
 }  // namespace kalu

@@ -1,0 +1,141 @@
+#include "procedures/poperadoraddp.h"
+
+#include "procedures/control_store.h"
+#include "procedures/pvehiculosdel.h"
+#include "runtime/numbers.h"
+#include "soap/proxies.h"
+#include "soap/records.h"
+#include "startup/cursor.h"
+
+namespace kalu {
+
+namespace {
+
+constexpr int16_t kFetchOne = 1;
+constexpr int16_t kOwnStore = 2;
+constexpr int16_t kRefreshOne = 3;
+
+}  // namespace
+
+POPERADORADDP::POPERADORADDP(Context& ctx) : ctx_(ctx), operators_(&ctx.display) {}
+
+void POPERADORADDP::zq_Init_all() {
+  succve_ = unicve_ = almcve_ = emptipo_ = 0;
+  empnum_ = 0;
+  operators_ = ZQSCollection(&ctx_.display);
+  processed_ = false;
+  record_ = Operator();
+  row_ = Operator();
+}
+
+void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
+  zq_Init_all();
+  st1cartapor proxy(ctx_.soap, &ctx_.display);
+
+  if (AV57Act == kOwnStore) {
+    ReadLastControlRegionAndUnit(ctx_, kApp, "P15122", succve_, unicve_);
+    almcve_ = 0;
+  }
+  if (AV57Act == kFetchOne || AV57Act == kRefreshOne) {
+    succve_ = unicve_ = emptipo_ = 0;
+    empnum_ = 0;
+  }
+
+  operators_ = proxy.execute(succve_, unicve_, almcve_, emptipo_,
+                             Fixed4::FromRaw(int64_t{empnum_} * 10000), AV40Emprfc);
+
+  // The count is asked on every pass; the index is wider than a position so that a full
+  // collection (32767 items) ends the loop.
+  for (int32_t i = 1; i <= operators_.Count(); ++i) {
+    const auto& item = operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i));
+    record_.tipo = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipo;
+    record_.num =
+        ToInt32(item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnum.ToDouble());
+    record_.rfc = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc;
+    record_.nombre = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnombre;
+    record_.licencia = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emplicencia;
+    record_.status = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empstatus;
+    record_.statusLic = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Evalreg;
+    AV40Emprfc = record_.rfc;
+    processed_ = true;
+    U111601(AV40Emprfc, AV57Act);
+    Progress(ctx_, "Actualizando Operadores Vehiculares, RFC:  " + AV40Emprfc);
+  }
+
+  // An external operator the service no longer returns is removed. A reply that was not
+  // read to its end without error (a location that does not cancel on errors) says
+  // nothing about the operator, so it removes nothing.
+  if (AV57Act == kRefreshOne && !processed_ && ctx_.soap.LastErrorNumber() == 0) {
+    std::string noPlates;
+    int16_t removeOperator = PVEHICULOSDEL::kOperator;
+    PVEHICULOSDEL(ctx_).Run(noPlates, AV40Emprfc, removeOperator);
+  }
+  Progress(ctx_, std::string(47, ' '));
+  ProcedureEpilogue(ctx_, /*commit=*/true);
+}
+
+void POPERADORADDP::SetRowFromRecord(const std::string& AV40Emprfc, int16_t AV57Act) {
+  const int16_t local = row_.local;
+  row_ = record_;
+  row_.rfc = AV40Emprfc;
+  row_.local = AV57Act == kOwnStore ? 1 : AV57Act == kFetchOne ? 0 : local;
+}
+
+void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
+  SetRowFromRecord(AV40Emprfc, AV57Act);
+  Cursor p15123(ctx_.session, kApp, "P15123", "SELECT OpeVRFC FROM OPERADORVEH WHERE OpeVRFC = ?",
+                CursorKind::Read);
+  p15123.SetText(1, row_.rfc, 13);
+  if (!p15123.FetchFirst()) {
+    // The insert lists OpeVStatus before OpeVStatusLic, the update the other way round.
+    Cursor p15126(ctx_.session, kApp, "P15126",
+                  "INSERT INTO OPERADORVEH (OpeVRFC, OpeVNombre, OpeVLicencia, OpeVTtipo, "
+                  "OpeVNum, OpeVStatus, OpeVStatusLic, OpeVLocal) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                  CursorKind::Update);
+    p15126.SetText(1, row_.rfc, 13)
+        .SetText(2, row_.nombre, 80)
+        .SetText(3, row_.licencia, 15)
+        .SetInt16(4, row_.tipo)
+        .SetInt32(5, row_.num)
+        .SetInt16(6, row_.status)
+        .SetText(7, row_.statusLic, 25)
+        .SetInt16(8, row_.local);
+    p15126.Execute();
+    p15126.Close();
+  } else {
+    Cursor p15124(ctx_.session, kApp, "P15124",
+                  "SELECT OpeVRFC, OpeVNombre, OpeVLicencia, OpeVTtipo, OpeVNum, OpeVStatusLic, "
+                  "OpeVStatus, OpeVLocal FROM OPERADORVEH WHERE OpeVRFC = ? FOR UPDATE OF "
+                  "OPERADORVEH",
+                  CursorKind::Update);
+    p15124.SetText(1, row_.rfc, 13);
+    if (p15124.FetchFirst()) {
+      // Of the stored row only OpeVLocal outlives the record's values (action 3).
+      row_.local = p15124.Int16(8);
+      SetRowFromRecord(AV40Emprfc, AV57Act);
+      Cursor p15125(ctx_.session, kApp, "P15125",
+                    "UPDATE OPERADORVEH SET OpeVNombre=?, OpeVLicencia=?, OpeVTtipo=?, "
+                    "OpeVNum=?, OpeVStatusLic=?, OpeVStatus=?, OpeVLocal=? WHERE OpeVRFC = ?",
+                    CursorKind::Update);
+      p15125.SetText(1, row_.nombre, 80)
+          .SetText(2, row_.licencia, 15)
+          .SetInt16(3, row_.tipo)
+          .SetInt32(4, row_.num)
+          .SetText(5, row_.statusLic, 25)
+          .SetInt16(6, row_.status)
+          .SetInt16(7, row_.local)
+          .SetText(8, row_.rfc, 13);
+      p15125.Execute();
+      p15125.Close();
+    }
+    p15124.Close();
+  }
+  p15123.Close();
+  if (AV57Act == kFetchOne) {
+    ctx_.display.ShowMessage(
+        "Se ha Agregado y/o Actualizado  exitosamente, tu operador Vehicular externo: " +
+        AV40Emprfc);
+  }
+}
+
+}  // namespace kalu

@@ -1,0 +1,152 @@
+#include "procedures/pvehiculosaddp.h"
+
+#include "procedures/control_store.h"
+#include "procedures/pvehiculosdel.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "soap/proxies.h"
+#include "soap/records.h"
+#include "startup/cursor.h"
+
+namespace kalu {
+
+namespace {
+
+constexpr int16_t kFetchOne = 1;
+constexpr int16_t kOwnFleet = 2;
+constexpr int16_t kRefreshOne = 3;
+
+}  // namespace
+
+PVEHICULOSADDP::PVEHICULOSADDP(Context& ctx) : ctx_(ctx), vehicles_(&ctx.display) {}
+
+void PVEHICULOSADDP::zq_Init_all() {
+  succve_ = unicve_ = almcve_ = 0;
+  numeco_ = 0;
+  vehicles_ = ZQSCollection(&ctx_.display);
+  processed_ = false;
+  record_ = Vehicle();
+  row_ = Vehicle();
+}
+
+void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
+  zq_Init_all();
+  st2cartapor proxy(ctx_.soap, &ctx_.display);
+
+  if (AV60Act == kOwnFleet) {
+    ReadLastControlRegionAndUnit(ctx_, kApp, "P15152", succve_, unicve_);
+    almcve_ = 0;
+  }
+  if (AV60Act == kFetchOne || AV60Act == kRefreshOne) {
+    succve_ = unicve_ = 0;
+    numeco_ = 0;
+  }
+
+  vehicles_ = proxy.execute(succve_, unicve_, almcve_, Fixed4::FromRaw(int64_t{numeco_} * 10000),
+                            AV20Placas);
+
+  // The count is asked on every pass; the index is wider than a position so that a full
+  // collection (32767 items) ends the loop.
+  for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
+    const auto& item = vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i));
+    record_.placas = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas;
+    record_.numeco = ToInt32(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehnumeco.ToDouble());
+    record_.tipoVehSct = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehsct;
+    record_.modelo = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehmodelo);
+    record_.tipoVehCve = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehcve);
+    record_.tipoVehDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehdes;
+    record_.numPoliza = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Numpoliza;
+    record_.nomAseguradora = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora;
+    record_.fechVigencia = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Fchvigencia;
+    record_.statusCve = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatuscve);
+    record_.statusDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes;
+    AV20Placas = record_.placas;
+    processed_ = true;
+    U111631(AV20Placas, AV60Act);
+    Progress(ctx_, "Actualizacion de Vehiculos,  Placas:  " + AV20Placas);
+  }
+
+  // An external vehicle the service no longer returns is removed. A reply that was not
+  // read to its end without error (a location that does not cancel on errors) says
+  // nothing about the vehicle, so it removes nothing.
+  if (AV60Act == kRefreshOne && !processed_ && ctx_.soap.LastErrorNumber() == 0) {
+    std::string noRfc;
+    int16_t removeVehicle = PVEHICULOSDEL::kVehicle;
+    PVEHICULOSDEL(ctx_).Run(AV20Placas, noRfc, removeVehicle);
+  }
+  Progress(ctx_, std::string(47, ' '));
+  ProcedureEpilogue(ctx_, /*commit=*/true);
+}
+
+void PVEHICULOSADDP::SetRowFromRecord(const std::string& AV20Placas, int16_t AV60Act) {
+  const int16_t local = row_.local;
+  row_ = record_;
+  row_.placas = AV20Placas;
+  row_.local = AV60Act == kOwnFleet ? 1 : AV60Act == kFetchOne ? 0 : local;
+}
+
+void PVEHICULOSADDP::BindColumns(Cursor& cursor, int first) const {
+  cursor.SetInt32(first, row_.numeco)
+      .SetText(first + 1, row_.tipoVehSct, 6)
+      .SetInt16(first + 2, row_.modelo)
+      .SetInt16(first + 3, row_.tipoVehCve)
+      .SetText(first + 4, row_.tipoVehDes, 60)
+      .SetText(first + 5, row_.numPoliza, 500)
+      .SetText(first + 6, row_.nomAseguradora, 500)
+      .SetText(first + 7, row_.fechVigencia, 10)
+      .SetInt16(first + 8, row_.statusCve)
+      .SetText(first + 9, row_.statusDes, 60)
+      .SetInt16(first + 10, row_.local);
+}
+
+void PVEHICULOSADDP::U111631(std::string& AV20Placas, int16_t& AV60Act) {
+  if (RTrim(record_.statusDes) == kInOperation) {
+    SetRowFromRecord(AV20Placas, AV60Act);
+    Cursor p15153(ctx_.session, kApp, "P15153",
+                  "SELECT VehPlacas FROM VEHICULOS WHERE VehPlacas = ?", CursorKind::Read);
+    p15153.SetText(1, row_.placas, 7);
+    if (!p15153.FetchFirst()) {
+      Cursor p15156(ctx_.session, kApp, "P15156",
+                    "INSERT INTO VEHICULOS (VehPlacas, VehNumeco, VehTipoVehSct, Vehmodelo, "
+                    "VehTipoVehcve, VehTipoVehDes, VehNnumpoliza, VehNomAseguradora, "
+                    "VehFechVigencia, VehStatuscve, VehStatusDes, VehLocal) VALUES (?, ?, ?, ?, "
+                    "?, ?, ?, ?, ?, ?, ?, ?)",
+                    CursorKind::Update);
+      p15156.SetText(1, row_.placas, 7);
+      BindColumns(p15156, 2);
+      p15156.Execute();
+      p15156.Close();
+    } else {
+      Cursor p15154(ctx_.session, kApp, "P15154",
+                    "SELECT VehPlacas, VehNumeco, VehTipoVehSct, Vehmodelo, VehTipoVehcve, "
+                    "VehTipoVehDes, VehNnumpoliza, VehNomAseguradora, VehFechVigencia, "
+                    "VehStatuscve, VehStatusDes, VehLocal FROM VEHICULOS WHERE VehPlacas = ? "
+                    "FOR UPDATE OF VEHICULOS",
+                    CursorKind::Update);
+      p15154.SetText(1, row_.placas, 7);
+      if (p15154.FetchFirst()) {
+        // Of the stored row only VehLocal outlives the record's values (action 3).
+        row_.local = p15154.Int16(12);
+        SetRowFromRecord(AV20Placas, AV60Act);
+        Cursor p15155(ctx_.session, kApp, "P15155",
+                      "UPDATE VEHICULOS SET VehNumeco=?, VehTipoVehSct=?, Vehmodelo=?, "
+                      "VehTipoVehcve=?, VehTipoVehDes=?, VehNnumpoliza=?, VehNomAseguradora=?, "
+                      "VehFechVigencia=?, VehStatuscve=?, VehStatusDes=?, VehLocal=? WHERE "
+                      "VehPlacas = ?",
+                      CursorKind::Update);
+        BindColumns(p15155, 1);
+        p15155.SetText(12, row_.placas, 7);
+        p15155.Execute();
+        p15155.Close();
+      }
+      p15154.Close();
+    }
+    p15153.Close();
+  }
+  if (AV60Act == kFetchOne) {
+    ctx_.display.ShowMessage("Se ha Agregado y/o Actualizado exitosamente las Placas externas:  " +
+                             AV20Placas);
+  }
+}
+
+}  // namespace kalu

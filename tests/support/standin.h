@@ -1,0 +1,54 @@
+#pragma once
+// The stand-in of the central transport services (tools/soap_standin.py) for tests: a
+// loopback server answering from a JSON data file, the last request it received, and the
+// location.xml that points both services at it.
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+
+namespace kalu::test {
+
+class ServicesStandIn {
+ public:
+  // Starts the stand-in answering from `dataJson`; its data, port and request files live
+  // in `folder`. The port is below 32768, as a service location's port must be.
+  ServicesStandIn(std::filesystem::path folder, const std::string& dataJson);
+  ~ServicesStandIn();
+  ServicesStandIn(const ServicesStandIn&) = delete;
+  ServicesStandIn& operator=(const ServicesStandIn&) = delete;
+
+  // Replaces the answer data; the next request reads it.
+  void SetData(const std::string& dataJson) const;
+  // Stops the server: the services cannot be reached until Start.
+  void Stop();
+  // Starts the server again on the same port.
+  void Start();
+  int Port() const { return port_; }
+
+  // Whether a request arrived since the start or the last ForgetRequests.
+  bool Requested() const;
+  // The last request as received (request line, headers, empty line, body), or empty.
+  std::string LastRequest() const;
+  void ForgetRequests() const;
+
+  // Writes "location.xml" into `folder`, pointing both services at the stand-in; `more`
+  // goes into each entry's HTTP section (for example "<CancelOnError>2</CancelOnError>").
+  void WriteLocationFile(const std::filesystem::path& folder, const std::string& more = "") const;
+
+ private:
+  bool Launch(int port);
+
+  std::filesystem::path folder_;
+  int port_ = 0;
+  pid_t pid_ = -1;
+};
+
+// A location.xml pointing the vehicle and the operator service at two loopback ports.
+std::string LocationXml(int vehiclesPort, int operatorsPort, const std::string& more = "");
+
+// The elements of "Execute" in a recorded request, as "Name=value" joined by ";".
+std::string RequestParameters(const std::string& request);
+
+}  // namespace kalu::test
