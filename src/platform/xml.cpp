@@ -13,6 +13,7 @@
 
 #include "platform/paths.h"
 #include "runtime/errors.h"
+#include "runtime/text.h"
 
 namespace kalu {
 
@@ -457,9 +458,10 @@ std::string XmlWriter::FragmentText() {
   return impl_->Text();
 }
 
-void XmlWriter::WriteStartDocument(std::string_view /*encoding*/, int16_t flag) {
-  // The output is always UTF-8, whatever spelling of it the caller passes.
-  Impl::Check(xmlTextWriterStartDocument(impl_->Writer("WriteStartDocument"), nullptr, "UTF-8",
+void XmlWriter::WriteStartDocument(std::string_view encoding, int16_t flag) {
+  // The output is always UTF-8; the declaration keeps the caller's spelling of it.
+  std::string name = EqualsIgnoreCase(encoding, "utf-8") ? std::string(encoding) : "UTF-8";
+  Impl::Check(xmlTextWriterStartDocument(impl_->Writer("WriteStartDocument"), nullptr, name.c_str(),
                                          flag != 0 ? "yes" : nullptr),
               "WriteStartDocument");
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sample_store.h"
 #include "support/test_support.h"
 #include "upgrade/azt903114.h"
 
@@ -73,7 +74,9 @@ TEST_F(DriverTest, TaxBasesOfTheStoresInvoiceRows) {
 }
 
 TEST_F(DriverTest, WholeSequenceRunsAndRunsAgain) {
+  test::SampleStore store;
   for (int run = 1; run <= 2; ++run) {
+    store.WritePackages();
     TestContext t(db.Name());
     AZT903114(*t).Run();
     EXPECT_EQ(t.display.messages,

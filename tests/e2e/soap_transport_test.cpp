@@ -183,13 +183,11 @@ TEST_F(SoapTransport, VehicleRequestIsTheEnvelopeInItsOrderWithTheServiceHeaders
   EXPECT_NE(request.find("\r\nContent-type: text/xml;charset=utf-8\r\n"), std::string::npos);
   EXPECT_NE(request.find("\r\nSOAPAction: morvel25action/AWS_VEHICULOS_CARTAPORTE_V3.Execute\r\n"),
             std::string::npos);
-  // The declaration names the encoding given, utf-8 (XML reads encoding names in any case).
+  // The declaration names the encoding as given, utf-8.
   std::string body = standIn.LastBody();
   size_t declarationEnd = body.find("?>\n");
   ASSERT_NE(declarationEnd, std::string::npos) << body;
-  EXPECT_TRUE(EqualsIgnoreCase(body.substr(0, declarationEnd + 3),
-                               "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"))
-      << body;
+  EXPECT_EQ(body.substr(0, declarationEnd + 3), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n");
   EXPECT_EQ(body.substr(declarationEnd + 3),
             "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
             "SOAP-ENV:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\" "

@@ -309,6 +309,12 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
       },
       120s));
   ASSERT_FALSE(run.Wait(0s).has_value()) << "the run ended before the close\n" << ReadFile(log);
+  if (OnPath("import")) {
+    // A picture of the screen with the progress of the recalculation, for a person to see.
+    std::string picture = (test::BinaryDir() / "xvfb-window.png").string();
+    std::string command = "import -display " + screen.Name() + " -window root " + picture;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  }
   x.RequestClose(window);
   std::optional<int> status = run.Wait(1s);
 

@@ -1,24 +1,27 @@
 #include "support/test_support.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <random>
+#include <sstream>
 
 #include "runtime/convert.h"
 #include "upgrade/azt903114.h"
 
 namespace kalu::test {
 
-std::filesystem::path SourceDir() { return KALU_SOURCE_DIR; }
-std::filesystem::path BinaryDir() { return KALU_BINARY_DIR; }
+std::filesystem::path SourceDir() {
+  return KALU_SOURCE_DIR;
+}
+std::filesystem::path BinaryDir() {
+  return KALU_BINARY_DIR;
+}
 
 WorkFolder::WorkFolder() {
   std::random_device rd;
@@ -70,9 +73,9 @@ Conn Connect(const std::string& database) {
                   << (BinaryDir() / "pg").string() << ")";
     return nullptr;
   }
-  std::string info = "host='" + env["KALU_PGHOST"] + "' port=" + env["KALU_PGPORT"] +
-                     " dbname='" + database +
-                     "' user=zovizazir password='t29r$HHvb' options='-c client_min_messages=warning'";
+  std::string info =
+      "host='" + env["KALU_PGHOST"] + "' port=" + env["KALU_PGPORT"] + " dbname='" + database +
+      "' user=zovizazir password='t29r$HHvb' options='-c client_min_messages=warning'";
   Conn c(PQconnectdb(info.c_str()));
   if (PQstatus(c.get()) != CONNECTION_OK) {
     ADD_FAILURE() << "cannot connect to " << database << ": " << PQerrorMessage(c.get());
@@ -117,7 +120,9 @@ std::string TestDatabase::DsnText() {
          "\nPort=" + env["KALU_PGPORT"] + "\nDatabase=kalu\nSSLmode=disable\n";
 }
 
-void TestDatabase::WriteDsn() { std::ofstream("Kalu.dsn") << DsnText(); }
+void TestDatabase::WriteDsn() {
+  std::ofstream("Kalu.dsn") << DsnText();
+}
 
 void TestDatabase::Exec(const std::string& sql) const {
   if (auto c = Connect(name_)) Run(c.get(), sql);

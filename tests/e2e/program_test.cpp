@@ -1,0 +1,62 @@
+// The program as an operator runs it: options, exit statuses, the run log.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/process.h"
+#include "support/test_support.h"
+
+namespace kalu {
+namespace {
+
+using test::RunProcess;
+using test::WorkFolder;
+
+std::string Program() {
+  return (test::BinaryDir() / "kalu-upgrade").string();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(Program, OptionsAndExitStatuses) {
+  WorkFolder wf;
+  auto help = RunProcess({Program(), "--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* text : {"--console", "--unattended", "Estado de salida", "0  actualización",
+                           "1  terminada por un error", "2  argumentos", "3  el operador"}) {
+    EXPECT_NE(help.output.find(text), std::string::npos) << text;
+  }
+  auto version = RunProcess({Program(), "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output, "kalu-upgrade 24.03.20\n");
+
+  auto wrong = RunProcess({Program(), "--sin-esto"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.output,
+            "kalu-upgrade: opción desconocida '--sin-esto' (vea kalu-upgrade --help)\n");
+}
+
+TEST(Program, ServerThatDoesNotListenEndsWithStatusOne) {
+  WorkFolder wf;
+  wf.Write("Kalu.dsn", "[ODBC]\nServername=" + wf.Path().string() + "\nPort=1\n");
+  auto run = RunProcess({Program(), "--unattended"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  const std::string expected = "Error 1060: Error code: -1 in  Text is: '";
+  EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
+  std::string log = ReadFile("kalu-upgrade.log");
+  EXPECT_NE(log.find("Mensaje: Presione ACEPTAR para iniciar la REORGANIZACION"),
+            std::string::npos);
+  EXPECT_NE(log.find("Error fatal: " + expected), std::string::npos) << log;
+  EXPECT_NE(log.find("Fin: terminada por un error (estado 1)"), std::string::npos);
+  EXPECT_EQ(log.find("t29r$HHvb"), std::string::npos);  // never the password
+}
+
+}  // namespace
+}  // namespace kalu

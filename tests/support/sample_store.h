@@ -1,0 +1,25 @@
+#pragma once
+// The sample store of the demo, laid out in the working folder: Kalu.dsn, Importar/ with
+// the four packages packed from fixtures/packages, SQLPG.XMZ in plain XML beside it, the
+// login system's registry file (KALU_REGISTRY names it) and location.xml pointing at the
+// services' stand-in, which answers from fixtures/services/standin.json.
+
+#include <filesystem>
+
+#include "support/standin.h"
+
+namespace kalu::test {
+
+class SampleStore {
+ public:
+  SampleStore();
+  // Packs the four packages again from their sources (a run inflates them in place).
+  void WritePackages() const;
+  ServicesStandIn& Services() { return services_; }
+
+ private:
+  std::filesystem::path folder_;
+  ServicesStandIn services_;
+};
+
+}  // namespace kalu::test
