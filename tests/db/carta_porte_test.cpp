@@ -19,6 +19,7 @@
 #include "runtime/errors.h"
 #include "support/standin.h"
 #include "support/test_support.h"
+#include "upgrade/azt903114.h"
 
 namespace kalu {
 namespace {
@@ -541,13 +542,34 @@ TEST_F(CartaPorteTest, FailingServiceStopsTheRefreshUntilItIsBack) {
   }
 }
 
-TEST_F(CartaPorteTest, ServiceRestartedOnTheSamePortIsReachedAgain) {
-  auto db = Store();
+TEST_F(CartaPorteTest, UpgradeStopsAtTheRefreshWhileTheServicesAreDown) {
+  TestDatabase db;  // before the release's schema changes
   services->Stop();
-  EXPECT_THROW(RunRefresh(*db, 2), RuntimeError);
+  {
+    TestContext t(db.Name());
+    try {
+      AZT903114(*t).Run();
+      ADD_FAILURE() << "no run-time error";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number(), -10007);
+    }
+    EXPECT_EQ(t.display.messages, Rows{"Presione ACEPTAR para iniciar la REORGANIZACION"});
+  }
+  // The schema changes before the refresh stay; the refresh and the fixes after it are not
+  // made.
+  EXPECT_EQ(db.Value("select count(*) from information_schema.columns where column_name in "
+                     "('vehlocal', 'opevlocal')"),
+            "2");
+  EXPECT_EQ(Vehicles(db), Rows{});
+  EXPECT_EQ(RefreshDates(db), (Rows{"7|2024-03-18|2024-03-01", "12|2024-03-20|2024-03-19"}));
+  EXPECT_EQ(db.Value("select rtrim(edoalias) from estados where edocve = 9"), "DF");
+
+  // Back again, the refresh the upgrade calls completes.
   services->Start();
-  RunRefresh(*db, 2);
-  EXPECT_EQ(Vehicles(*db), kDemoVehicles);
+  RunRefresh(db, 2);
+  EXPECT_EQ(Vehicles(db), kDemoVehicles);
+  EXPECT_EQ(Operators(db), kDemoOperators);
+  EXPECT_EQ(RefreshDates(db), (Rows{"7|2024-03-18|2024-03-20", "12|2024-03-20|2024-03-20"}));
 }
 
 TEST_F(CartaPorteTest, FailedCallThatDoesNotCancelRemovesNothing) {
