@@ -73,9 +73,8 @@ Rows StoreViews(const TestDatabase& db) {
   return db.Rows("select viewname from pg_views where schemaname = 'public' order by 1");
 }
 
-const Rows kSampleViews = {"clientesfiscal_view", "codigospostales_view", "datosdelsistema_view",
-                           "edocta_view",         "edoctafolios_view",    "facturascfdi_view",
-                           "saldosclientes_view"};
+const Rows kSampleViews = {"clientesfiscal_view", "datosdelsistema_view", "edocta_view",
+                           "edoctafolios_view",   "facturascfdi_view",    "saldosclientes_view"};
 
 // Runs the three view steps of the upgrade: the load into VISTAPG, the drop pass and the
 // create pass over the plain "SQLPG.XMZ" of the working folder.
@@ -107,8 +106,8 @@ TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
   EXPECT_EQ(db.Rows("select vistaid, rtrim(vistaname), vistadate from vistapg order by vistaid"),
             (Rows{"1|vista_antigua|2023-01-10", "3|edocta_view|2024-03-20",
                   "7|EdoCtaFolios_View|2024-03-20", "11|SaldosClientes_View|2024-03-20",
-                  "15|ClientesFiscal_View|2024-03-20", "19|CodigosPostales_View|2024-03-20",
-                  "23|FacturasCFDI_View|2024-03-20", "27|DatosDelSistema_View|2024-03-20"}));
+                  "15|ClientesFiscal_View|2024-03-20", "19|FacturasCFDI_View|2024-03-20",
+                  "23|DatosDelSistema_View|2024-03-20"}));
   EXPECT_EQ(db.Value("select vistabody from vistapg where vistaid = 3"),
             "SELECT e.regcve, e.unicve, e.almcve, e.cancve, e.ctecve, e.grupo, e.subgrp, "
             "e.documento,\n       e.fecha, e.movcve, e.cargo, e.abono\n  FROM edocta e");
@@ -123,6 +122,14 @@ TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
   EXPECT_EQ(db.Value("select count(*) from saldosclientes_view"),
             db.Value("select count(distinct (regcve, unicve, almcve, cancve, ctecve)) from "
                      "edoctafolios_view"));
+
+  // The views never stand in the way of the upgrade's own schema changes when it runs
+  // again: no view uses a table it drops or a column whose type it changes.
+  for (std::string sql : SchemaStatements()) {
+    if (sql.starts_with("DROP TABLE") || sql.find("ALTER COLUMN") != std::string::npos) {
+      db.Exec(sql);
+    }
+  }
 
   EXPECT_TRUE(t.display.messages.empty());
   const Rows& p = t.display.progress;
