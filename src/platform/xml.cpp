@@ -459,10 +459,12 @@ std::string XmlWriter::FragmentText() {
 }
 
 void XmlWriter::WriteStartDocument(std::string_view encoding, int16_t flag) {
-  // The output is always UTF-8; the declaration keeps the caller's spelling of it.
+  // The output is always UTF-8; the declaration keeps the caller's spelling of the name
+  // (libxml2 would write its own), so it is written as it stands.
   std::string name = EqualsIgnoreCase(encoding, "utf-8") ? std::string(encoding) : "UTF-8";
-  Impl::Check(xmlTextWriterStartDocument(impl_->Writer("WriteStartDocument"), nullptr, name.c_str(),
-                                         flag != 0 ? "yes" : nullptr),
+  std::string declaration = "<?xml version=\"1.0\" encoding=\"" + name + "\"" +
+                            (flag != 0 ? " standalone=\"yes\"" : "") + "?>\n";
+  Impl::Check(xmlTextWriterWriteRaw(impl_->Writer("WriteStartDocument"), X(declaration)),
               "WriteStartDocument");
 }
 

@@ -311,7 +311,7 @@ TEST(XmlWriter, DocumentWithEscapedTextAndAttributes) {
   const std::string text = writer.DocumentText();
   EXPECT_EQ(
       text,
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
       "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
       "q=\"a&quot;b&lt;c&gt;&amp;d'\"><Body><Texto>1 &lt; 2 &amp; &quot;Ñ&quot; &gt; 0</Texto>"
       "<Vacio></Vacio></Body></soap:Envelope>\n");
