@@ -316,47 +316,42 @@ TEST(ViewsTest, ViewNamesThatAreNotPlainNamesAreSkipped) {
   }
 }
 
-TEST(ViewsTest, AMissingFileShowsTheReadersErrorAndChangesNothing) {
-  WorkFolder wf;
-  TestDatabase db;
-  db.UpgradeSchema();
-  TestDatabase::WriteDsn();
-  PutPackage(wf, "SQLPG.XMZ", Fixture("SQLPG.xml"));  // only the package in Importar
-  TestContext t(db.Name());
-  for (std::string option : {"B", "C"}) {
-    SCOPED_TRACE(option);
-    t.display.messages.clear();
-    std::string file = "SQLPG.XMZ";
-    PCONSULTASPG(*t).Run(file, option);
-    ASSERT_EQ(t.display.messages.size(), 1u);
-    const std::string& message = t.display.messages[0];
-    EXPECT_EQ(message.substr(0, 6), "Error:");
-    EXPECT_EQ(message.substr(6, 10), "      1549") << message;
-    EXPECT_NE(message.find("SQLPG.XMZ"), std::string::npos) << message;
+TEST(ViewsTest, AFileThatCannotBeReadShowsTheReadersErrorAndChangesNothing) {
+  std::vector<uint8_t> packed = PackDocument(Fixture("SQLPG.xml"));
+  struct Case {
+    const char* what;
+    std::string content;  // of "SQLPG.XMZ" in the working folder; empty: no such file
+    const char* code;     // the reader's error code as the message shows it, or empty
+  };
+  const Case cases[] = {
+      {"missing: only the package in Importar", "", "      1549"},
+      {"still compressed: not XML", std::string(packed.begin(), packed.end()), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkFolder wf;
+    TestDatabase db;
+    db.UpgradeSchema();
+    TestDatabase::WriteDsn();
+    PutPackage(wf, "SQLPG.XMZ", Fixture("SQLPG.xml"));
+    if (!c.content.empty()) wf.Write("SQLPG.XMZ", c.content);
+    TestContext t(db.Name());
+    for (std::string option : {"B", "C"}) {
+      SCOPED_TRACE(option);
+      t.display.messages.clear();
+      std::string file = "SQLPG.XMZ";
+      PCONSULTASPG(*t).Run(file, option);
+      ASSERT_EQ(t.display.messages.size(), 1u);
+      const std::string& message = t.display.messages[0];
+      EXPECT_EQ(message.substr(0, 6), "Error:");
+      if (*c.code) {
+        EXPECT_EQ(message.substr(6, 10), c.code) << message;
+        EXPECT_NE(message.find("SQLPG.XMZ"), std::string::npos) << message;
+      }
+    }
+    EXPECT_FALSE(t.session.IsConnected());
+    EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
   }
-  EXPECT_FALSE(t.session.IsConnected());
-  EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
-}
-
-TEST(ViewsTest, AFileThatIsNotXmlShowsTheReadersErrorAndChangesNothing) {
-  WorkFolder wf;
-  TestDatabase db;
-  db.UpgradeSchema();
-  TestDatabase::WriteDsn();
-  // Still the package as it came: compressed bytes the reader cannot parse.
-  std::vector<uint8_t> bytes = PackDocument(Fixture("SQLPG.xml"));
-  wf.Write("SQLPG.XMZ", std::string(bytes.begin(), bytes.end()));
-  TestContext t(db.Name());
-  for (std::string option : {"B", "C"}) {
-    SCOPED_TRACE(option);
-    t.display.messages.clear();
-    std::string file = "SQLPG.XMZ";
-    PCONSULTASPG(*t).Run(file, option);
-    ASSERT_EQ(t.display.messages.size(), 1u);
-    EXPECT_EQ(t.display.messages[0].substr(0, 6), "Error:");
-  }
-  EXPECT_FALSE(t.session.IsConnected());
-  EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
 }
 
 TEST(ViewsTest, AFailingCreateIsShownThenEndsTheRunWithTheViewsBeforeItCommitted) {
