@@ -5,6 +5,7 @@
 #include <libxml/xmlwriter.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -93,6 +94,10 @@ struct XmlReader::Impl {
 
   int16_t errCode = 0;
   std::string errDescription;
+  // A reply that simply stops (the connection cut it short) ends the input: the caller
+  // finds its elements unclosed, as when a reply ends early, rather than a parse error.
+  bool reply = false;
+  bool cutShort = false;
 
   void Reset() {
     reader.reset();
@@ -127,7 +132,12 @@ struct XmlReader::Impl {
       message.pop_back();
     }
     if (error->line > 0) message += " (line " + std::to_string(error->line) + ")";
-    static_cast<Impl*>(self)->SetError(error->code, std::move(message));
+    auto* impl = static_cast<Impl*>(self);
+    if (impl->reply && impl->errCode == 0 && error->line >= impl->LastLine()) {
+      impl->cutShort = true;
+      return;
+    }
+    impl->SetError(error->code, std::move(message));
   }
 
   void Start(xmlTextReader* created) {
@@ -139,10 +149,19 @@ struct XmlReader::Impl {
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &Impl::OnError, this);
   }
 
-  void OpenText(std::string_view xml, const char* url) {
+  // The number of the document's last line that holds something.
+  int LastLine() const {
+    size_t end = document.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) return 1;
+    return 1 + static_cast<int>(std::count(document.begin(), document.begin() + end, '\n'));
+  }
+
+  void OpenText(std::string_view xml, const char* url, bool isReply) {
     Reset();
     errCode = 0;
     errDescription.clear();
+    reply = isReply;
+    cutShort = false;
     document.assign(xml);
     Start(xmlReaderForMemory(document.data(), static_cast<int>(document.size()), url, nullptr,
                              kReaderOptions));
@@ -184,7 +203,7 @@ struct XmlReader::Impl {
       return 1;
     }
     int rc = xmlTextReaderRead(reader.get());
-    if (rc < 0) SetError(XML_ERR_INTERNAL_ERROR, "The XML document could not be read");
+    if (rc < 0 && !cutShort) SetError(XML_ERR_INTERNAL_ERROR, "The XML document could not be read");
     return rc;
   }
 
@@ -270,6 +289,7 @@ struct XmlReader::Impl {
       int rc = Pull();
       if (rc <= 0) {
         eof = true;
+        if (rc < 0 && cutShort && errCode == 0) return 0;
         if (rc < 0 || errCode > 0) {
           if (errCode == 0) SetError(XML_ERR_DOCUMENT_END, "The XML document ends too early");
           return -1;
@@ -308,11 +328,11 @@ void XmlReader::Open(std::string_view path) {
 }
 
 void XmlReader::OpenText(std::string_view xml) {
-  impl_->OpenText(xml, "text.xml");
+  impl_->OpenText(xml, "text.xml", false);
 }
 
 void XmlReader::OpenReplyText(std::string_view xml) {
-  impl_->OpenText(xml, "reply.xml");
+  impl_->OpenText(xml, "reply.xml", true);
 }
 
 void XmlReader::Close() {
