@@ -309,6 +309,7 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
       },
       120s));
   ASSERT_FALSE(run.Wait(0s).has_value()) << "the run ended before the close\n" << ReadFile(log);
+  std::this_thread::sleep_for(500ms);  // well inside the phase
   if (OnPath("import")) {
     // A picture of the screen with the progress of the recalculation, for a person to see.
     std::string picture = (test::BinaryDir() / "xvfb-window.png").string();

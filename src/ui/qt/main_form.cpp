@@ -53,6 +53,9 @@ MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
   clock_.setInterval(1000);
   connect(&clock_, &QTimer::timeout, this, &MainForm::ShowClock);
   clock_.start();
+  paintLater_.setSingleShot(true);
+  paintLater_.setInterval(static_cast<int>(kPaintIntervalMs));
+  connect(&paintLater_, &QTimer::timeout, this, &MainForm::ShowProgress);
 }
 
 void MainForm::AddButton(const char* key, const QString& text, size_t image) {
@@ -70,9 +73,20 @@ void MainForm::ShowClock() {
 }
 
 void MainForm::SetProgress(const QString& text) {
+  pendingProgress_ = text;
+  if (!lastPaint_.isValid() || lastPaint_.hasExpired(kPaintIntervalMs)) {
+    ShowProgress();
+  } else if (!paintLater_.isActive()) {
+    paintLater_.start();
+  }
+}
+
+void MainForm::ShowProgress() {
+  paintLater_.stop();
   QLabel& progress = panels_[2];
-  progress.setText(text);
+  progress.setText(pendingProgress_);
   if (progress.isVisible()) progress.repaint();
+  lastPaint_.start();
 }
 
 void MainForm::Dispatch(const QString& key) {

@@ -2,6 +2,7 @@
 // MainForm, the main window of the run: caption, tool bar with its image list, and the
 // status bar ZqStatusBar whose third panel is the progress display.
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -27,9 +28,13 @@ class MainForm : public QMainWindow {
   // `messageTimeoutMs` is passed to every message the window shows (0: wait for OK).
   MainForm(std::function<void()> onClose, int messageTimeoutMs);
 
-  // Replaces the text of the third panel and paints it at once, without letting input
-  // through.
+  // Replaces the text of the third panel. The panel shows it and paints it at once (without
+  // letting input through) unless it did so less than kPaintIntervalMs ago; then the text
+  // follows when that time is up, at a message pump. Loops that write a text per row thus
+  // paint a few times a second instead of once per row.
   void SetProgress(const QString& text);
+
+  static constexpr qint64 kPaintIntervalMs = 40;
 
   // Runs a menu or tool-bar command by its identifier (the button's key).
   void Dispatch(const QString& key);
@@ -40,6 +45,7 @@ class MainForm : public QMainWindow {
  private:
   void AddButton(const char* key, const QString& text, size_t image);
   void ShowClock();
+  void ShowProgress();
 
   std::function<void()> onClose_;
   int messageTimeoutMs_;
@@ -48,6 +54,9 @@ class MainForm : public QMainWindow {
   // window and its status bar are destroyed.
   std::array<QLabel, 3> panels_;
   QTimer clock_;
+  QString pendingProgress_;
+  QElapsedTimer lastPaint_;
+  QTimer paintLater_;
   std::vector<QIcon> imageList_;
 };
 
