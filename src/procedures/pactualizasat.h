@@ -33,9 +33,6 @@ class PACTUALIZASAT {
   // Refreshes every external vehicle by its plates, then every external operator by RFC.
   void U1214W1();
 
-  DateValue BusinessDate() const { return businessDate_; }
-  DateValue RefreshDate() const { return refreshDate_; }
-
  private:
   // Runs `import` with action 3 on the key (column 2, right-trimmed) of every row of the
   // cursor, then commits. The rows are read on while the imports commit.

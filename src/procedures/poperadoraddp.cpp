@@ -41,8 +41,8 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
     empnum_ = 0;
   }
 
-  operators_ = proxy.execute(succve_, unicve_, almcve_, emptipo_,
-                             Fixed4::FromRaw(int64_t{empnum_} * 10000), AV40Emprfc);
+  operators_ =
+      proxy.execute(succve_, unicve_, almcve_, emptipo_, Fixed4::FromDouble(empnum_), AV40Emprfc);
 
   // The count is asked on every pass; the index is wider than a position so that a full
   // collection (32767 items) ends the loop.

@@ -42,8 +42,7 @@ void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
     numeco_ = 0;
   }
 
-  vehicles_ = proxy.execute(succve_, unicve_, almcve_, Fixed4::FromRaw(int64_t{numeco_} * 10000),
-                            AV20Placas);
+  vehicles_ = proxy.execute(succve_, unicve_, almcve_, Fixed4::FromDouble(numeco_), AV20Placas);
 
   // The count is asked on every pass; the index is wider than a position so that a full
   // collection (32767 items) ends the loop.
