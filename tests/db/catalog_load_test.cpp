@@ -22,23 +22,6 @@ using test::TestContext;
 using test::TestDatabase;
 using test::WorkFolder;
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Fixture(const std::string& name) {
-  return ReadText(test::SourceDir() / "fixtures" / "packages" / name);
-}
-
-// Packs `xml` into the package folder under `name`, as the store receives it.
-void PutPackage(const WorkFolder& wf, const std::string& name, const std::string& xml) {
-  std::vector<uint8_t> bytes = PackDocument(xml);
-  wf.Write("Importar/" + name, std::string(bytes.begin(), bytes.end()));
-}
-
 // One postal-code row; an empty field is left out of the row.
 std::string CpRow(const std::string& cp, const std::string& state, const std::string& mun,
                   const std::string& loc) {
@@ -112,7 +95,7 @@ struct CatalogTest : ::testing::Test {
 // The reference table of the states: "number|alias" per state.
 std::vector<std::string> ReferenceStates() {
   std::vector<std::string> rows;
-  std::istringstream in(ReadText("/work/shared/reference/sat_estados.tsv"));
+  std::istringstream in(test::ReadText("/work/shared/reference/sat_estados.tsv"));
   std::string line;
   std::getline(in, line);  // header
   while (std::getline(in, line)) {
@@ -131,8 +114,8 @@ TEST_F(CatalogTest, SamplePackagesLoadOnceAndASecondLoadChangesNothing) {
       "UPDATE estados SET edoalias = NULL; UPDATE estados SET edoalias = 'DF' WHERE "
       "edocve = 9");
   {
-    PutPackage(wf, "CP_SAT_CFDI33.XMZ", Fixture("CP_SAT_CFDI33.xml"));
-    PutPackage(wf, "CATCOLONIAS.XMZ", Fixture("CATCOLONIAS.xml"));
+    wf.PutPackage("CP_SAT_CFDI33.XMZ", test::PackageFixture("CP_SAT_CFDI33.xml"));
+    wf.PutPackage("CATCOLONIAS.XMZ", test::PackageFixture("CATCOLONIAS.xml"));
     TestContext t(db.Name());
     LoadPostalCodes(t);
     LoadColonies(t);
@@ -166,8 +149,8 @@ TEST_F(CatalogTest, SamplePackagesLoadOnceAndASecondLoadChangesNothing) {
       "colonia = 1");
   const auto postalCodes = db.Rows(kPostalCodes);
   const auto colonies = db.Rows(kColonies);
-  PutPackage(wf, "CP_SAT_CFDI33.XMZ", Fixture("CP_SAT_CFDI33.xml"));
-  PutPackage(wf, "CATCOLONIAS.XMZ", Fixture("CATCOLONIAS.xml"));
+  wf.PutPackage("CP_SAT_CFDI33.XMZ", test::PackageFixture("CP_SAT_CFDI33.xml"));
+  wf.PutPackage("CATCOLONIAS.XMZ", test::PackageFixture("CATCOLONIAS.xml"));
   TestContext t(db.Name());
   LoadPostalCodes(t);
   LoadColonies(t);
@@ -224,7 +207,7 @@ TEST_F(CatalogTest, PostalCodeWalkEdgeCases) {
     TestDatabase caseDb;
     caseDb.UpgradeSchema();
     if (!c.setup.empty()) caseDb.Exec(c.setup);
-    PutPackage(wf, "CP_SAT_CFDI33.XMZ", c.document);
+    wf.PutPackage("CP_SAT_CFDI33.XMZ", c.document);
     TestContext t(caseDb.Name());
     LoadPostalCodes(t);
     EXPECT_EQ(caseDb.Rows(kPostalCodes), c.postalCodes);
@@ -236,9 +219,9 @@ TEST_F(CatalogTest, PostalCodeWalkEdgeCases) {
 TEST_F(CatalogTest, EveryStateAliasOfTheTableIsSet) {
   // The state table alone, with one row after it; a state ESTADOS lacks is passed over.
   db.Exec("UPDATE estados SET edoalias = NULL");
-  PutPackage(wf, "CP_SAT_CFDI33.XMZ",
-             CpDocument(StatePair(14, "JAL") + StatePair(40, "ZZZ") + StatePair(9, "CMX"),
-                        {CpRow("44100", "JAL", "39", "3")}));
+  wf.PutPackage("CP_SAT_CFDI33.XMZ",
+                CpDocument(StatePair(14, "JAL") + StatePair(40, "ZZZ") + StatePair(9, "CMX"),
+                           {CpRow("44100", "JAL", "39", "3")}));
   TestContext t(db.Name());
   LoadPostalCodes(t);
   EXPECT_EQ(db.Rows("select edocve, edoalias from estados where edoalias is not null order by "
@@ -290,7 +273,7 @@ TEST_F(CatalogTest, ColonyWalkEdgeCases) {
     TestDatabase caseDb;
     caseDb.UpgradeSchema();
     if (!c.setup.empty()) caseDb.Exec(c.setup);
-    PutPackage(wf, "CATCOLONIAS.XMZ", ColonyDocument(c.rows));
+    wf.PutPackage("CATCOLONIAS.XMZ", ColonyDocument(c.rows));
     TestContext t(caseDb.Name());
     LoadColonies(t);
     EXPECT_EQ(caseDb.Rows(kColonies), c.colonies);
@@ -302,12 +285,11 @@ TEST_F(CatalogTest, ColonyWalkEdgeCases) {
 
 TEST_F(CatalogTest, TextsCutToTheColumnAreNotedOncePerColumn) {
   const std::string longName(100, 'x');
-  PutPackage(
-      wf, "CATCOLONIAS.XMZ",
-      ColonyDocument({ColonyRow("44100", "1", longName), ColonyRow("44100", "2", longName)}));
-  PutPackage(wf, "CP_SAT_CFDI33.XMZ",
-             CpDocument(StatePair(14, "JALISCO"), {CpRow("44100", "JALISCO", "39", "3"),
-                                                   CpRow("44130", "JALISCO", "39", "3")}));
+  wf.PutPackage("CATCOLONIAS.XMZ", ColonyDocument({ColonyRow("44100", "1", longName),
+                                                   ColonyRow("44100", "2", longName)}));
+  wf.PutPackage("CP_SAT_CFDI33.XMZ",
+                CpDocument(StatePair(14, "JALISCO"), {CpRow("44100", "JALISCO", "39", "3"),
+                                                      CpRow("44130", "JALISCO", "39", "3")}));
   TestContext t(db.Name());
   std::vector<std::string> notes;
   t.session.Library().SetNoteSink([&](std::string_view note) { notes.emplace_back(note); });
@@ -359,7 +341,7 @@ TEST_F(CatalogTest, NumbersOutOfRangeRaiseOverflowAndKeepWhatWasStored) {
     SCOPED_TRACE(c.what);
     TestDatabase caseDb;
     caseDb.UpgradeSchema();
-    PutPackage(wf, c.package, c.document);
+    wf.PutPackage(c.package, c.document);
     TestContext t(caseDb.Name());
     int16_t local = 1;
     int32_t number = 0;

@@ -45,8 +45,10 @@ TEST(DatabaseCheck, ClassifiesStatuses) {
     int16_t status;
     int16_t code;
     int16_t action;
-  } cases[] = {{0, kCodeOk, kActionNone}, {100, kCodeNotFound, kActionHandle},
-               {-1, kCodeFailure, kActionHandle}, {110, kCodeFailure, kActionHandle},
+  } cases[] = {{0, kCodeOk, kActionNone},
+               {100, kCodeNotFound, kActionHandle},
+               {-1, kCodeFailure, kActionHandle},
+               {110, kCodeFailure, kActionHandle},
                {55, kCodeFailure, kActionHandle}};
   for (const auto& c : cases) {
     EXPECT_EQ(session.Check(c.status), c.code) << c.status;
@@ -175,8 +177,7 @@ TEST(Cursor, ValuesCrossTheLibrary) {
             (std::vector<std::string>{"1|0001-01-01|2024-03-20 13:05:09|ÑANDÚ|12.3456|<null>",
                                       "2|2024-03-20|0001-01-01 00:00:00|ab   |-0.0001|<null>"}));
 
-  Cursor sel(t.session, "T", "PT2", "SELECT d, ts, c, n, s FROM t WHERE k = ?",
-             CursorKind::Read);
+  Cursor sel(t.session, "T", "PT2", "SELECT d, ts, c, n, s FROM t WHERE k = ?", CursorKind::Read);
   sel.SetInt16(1, 1);
   ASSERT_TRUE(sel.FetchFirst());
   EXPECT_EQ(sel.Date(1), kEmptyDate);

@@ -62,12 +62,12 @@ TEST_F(DriverTest, TaxBasesOfTheStoresInvoiceRows) {
   //  109: DocCanSur 1.5 -> IVA 75.00, IEPS 80.00
   //  110: no document -> 0, 0
   //  111: movement 53, and the other store's row: untouched (NULL)
-  EXPECT_EQ(db.Rows("select regcve, envioord, enviobasieps, enviobasiva from enviocfdi "
-                    "order by regcve, envioord"),
-            (std::vector<std::string>{"7|101|<null>|<null>", "12|103|0.00|200.00",
-                                      "12|104|0.00|500.00", "12|106|0.00|1000.00",
-                                      "12|107|0.00|0.00", "12|109|80.00|75.00",
-                                      "12|110|0.00|0.00", "12|111|<null>|<null>"}));
+  EXPECT_EQ(
+      db.Rows("select regcve, envioord, enviobasieps, enviobasiva from enviocfdi "
+              "order by regcve, envioord"),
+      (std::vector<std::string>{"7|101|<null>|<null>", "12|103|0.00|200.00", "12|104|0.00|500.00",
+                                "12|106|0.00|1000.00", "12|107|0.00|0.00", "12|109|80.00|75.00",
+                                "12|110|0.00|0.00", "12|111|<null>|<null>"}));
   EXPECT_NE(std::find(t.display.progress.begin(), t.display.progress.end(),
                       "Actualizando Documento Serie: GDA, Folio : 1234"),
             t.display.progress.end());
@@ -104,18 +104,17 @@ TEST_F(DriverTest, WholeSequenceRunsAndRunsAgain) {
   EXPECT_EQ(db.Value("select edoalias from estados where edocve = 9"), "CMX");
   EXPECT_EQ(db.Rows("select cancve, rtrim(canrfc), canforpagcve, canmetpagcve from canales "
                     "where cancve in (5, 54, 57) order by cancve"),
-            (std::vector<std::string>{"5||0|0", "54|XAXX010101000|99|3",
-                                      "57|XAXX010101000|99|3"}));
+            (std::vector<std::string>{"5||0|0", "54|XAXX010101000|99|3", "57|XAXX010101000|99|3"}));
   EXPECT_EQ(db.Value("select count(*) from clientes where cancve in (54, 57) and "
                      "(cteforpagcve <> 99 or ctemetpagcve <> 3)"),
             "0");
   // The open invoices of the new view: only channels above 2 with a positive balance.
-  EXPECT_EQ(db.Rows("select cancve, ctecve, documento, saldo, movcve from edoctafolios_view "
-                    "where regcve = 12 order by cancve, ctecve, fecha, documento"),
-            (std::vector<std::string>{"5|1|1008|4640.00|52", "7|1|1001|50.00|51",
-                                      "7|1|1002|121.00|52", "7|2|1003|232.00|51",
-                                      "50|1|1005|348.00|51", "60|1|1006|1000.00|52",
-                                      "60|1|1007|58.00|51"}));
+  EXPECT_EQ(
+      db.Rows("select cancve, ctecve, documento, saldo, movcve from edoctafolios_view "
+              "where regcve = 12 order by cancve, ctecve, fecha, documento"),
+      (std::vector<std::string>{"5|1|1008|4640.00|52", "7|1|1001|50.00|51", "7|1|1002|121.00|52",
+                                "7|2|1003|232.00|51", "50|1|1005|348.00|51", "60|1|1006|1000.00|52",
+                                "60|1|1007|58.00|51"}));
 }
 
 }  // namespace

@@ -29,23 +29,6 @@ using test::TestDatabase;
 using test::WorkFolder;
 using Rows = std::vector<std::string>;
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Fixture(const std::string& name) {
-  return ReadText(test::SourceDir() / "fixtures" / "packages" / name);
-}
-
-// Packs `xml` into the package folder under `name`, as the store receives it.
-void PutPackage(const WorkFolder& wf, const std::string& name, const std::string& xml) {
-  std::vector<uint8_t> bytes = PackDocument(xml);
-  wf.Write("Importar/" + name, std::string(bytes.begin(), bytes.end()));
-}
-
 // The registry of the login system for this test: "Sistema" names the back-office key,
 // below it the logged-in user.
 void PutRegistry(const WorkFolder& wf, const std::string& user) {
@@ -92,8 +75,8 @@ TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
   db.UpgradeSchema();
   TestDatabase::WriteDsn();
   const std::string folios = db.Value("select pg_get_viewdef('edoctafolios_view')");
-  PutPackage(wf, "SQLPG.XMZ", Fixture("SQLPG.xml"));
-  wf.Write("SQLPG.XMZ", Fixture("SQLPG.xml"));
+  wf.PutPackage("SQLPG.XMZ", test::PackageFixture("SQLPG.xml"));
+  wf.Write("SQLPG.XMZ", test::PackageFixture("SQLPG.xml"));
   db.Exec(
       "CREATE VIEW resumen_local_view AS SELECT cancve, count(*) AS n FROM edoctafolios_view "
       "GROUP BY cancve");
@@ -178,7 +161,7 @@ TEST(ViewsTest, WalkOfTheViewPackage) {
     TestDatabase db;
     TestDatabase::WriteDsn();
     if (!c.before.empty()) db.Exec(c.before);
-    PutPackage(wf, "SQLPG.XMZ", ViewDocument(c.views));
+    wf.PutPackage("SQLPG.XMZ", ViewDocument(c.views));
     TestContext t(db.Name());
     int16_t local = 1;
     PCARGAVISTASPG(*t).Run(local);
@@ -194,7 +177,7 @@ TEST(ViewsTest, ADocumentWhoseFirstReadFailsLoadsNothing) {
   WorkFolder wf;
   TestDatabase db;
   TestDatabase::WriteDsn();
-  PutPackage(wf, "SQLPG.XMZ", "this is not XML");
+  wf.PutPackage("SQLPG.XMZ", "this is not XML");
   TestContext t(db.Name());
   int16_t local = 1;
   PCARGAVISTASPG(*t).Run(local);
@@ -208,7 +191,7 @@ TEST(ViewsTest, TheNodeCounterOverflowsAt32767Nodes) {
   TestDatabase::WriteDsn();
   std::string filler;
   for (int i = 0; i < 32800; ++i) filler += "<X/>";
-  PutPackage(wf, "SQLPG.XMZ", ViewDocument(View("a_view", "select 1") + filler));
+  wf.PutPackage("SQLPG.XMZ", ViewDocument(View("a_view", "select 1") + filler));
   TestContext t(db.Name());
   int16_t local = 1;
   try {
@@ -306,7 +289,7 @@ TEST(ViewsTest, ViewNamesThatAreNotPlainNamesAreSkipped) {
   EXPECT_EQ(db.Value("select count(*) from datos1"), "2");
   EXPECT_EQ(t.display.progress, (Rows{"", "Creando Consulta bueno_view ...", ""}));
 
-  std::string text = ReadText(wf.Path() / "run.log");
+  std::string text = test::ReadText(wf.Path() / "run.log");
   for (const char* line :
        {"PCONSULTASPG: se omite la consulta de nombre no válido \"edocta_view CASCADE --\"\n",
         "PCONSULTASPG: se omite la consulta de nombre no válido \"datos; DROP TABLE datos1\"\n",
@@ -317,7 +300,7 @@ TEST(ViewsTest, ViewNamesThatAreNotPlainNamesAreSkipped) {
 }
 
 TEST(ViewsTest, AFileThatCannotBeReadShowsTheReadersErrorAndChangesNothing) {
-  std::vector<uint8_t> packed = PackDocument(Fixture("SQLPG.xml"));
+  std::vector<uint8_t> packed = PackDocument(test::PackageFixture("SQLPG.xml"));
   struct Case {
     const char* what;
     std::string content;  // of "SQLPG.XMZ" in the working folder; empty: no such file
@@ -333,7 +316,7 @@ TEST(ViewsTest, AFileThatCannotBeReadShowsTheReadersErrorAndChangesNothing) {
     TestDatabase db;
     db.UpgradeSchema();
     TestDatabase::WriteDsn();
-    PutPackage(wf, "SQLPG.XMZ", Fixture("SQLPG.xml"));
+    wf.PutPackage("SQLPG.XMZ", test::PackageFixture("SQLPG.xml"));
     if (!c.content.empty()) wf.Write("SQLPG.XMZ", c.content);
     TestContext t(db.Name());
     for (std::string option : {"B", "C"}) {
@@ -420,7 +403,7 @@ TEST(SystemDataTest, SamplePackageLoadsCataloguesEntriesAndTheLog) {
   TestDatabase db;
   TestDatabase::WriteDsn();
   PutRegistry(wf, "CAJERO01");
-  PutPackage(wf, "DATOS.XMZ", Fixture("DATOS.xml"));
+  wf.PutPackage("DATOS.XMZ", test::PackageFixture("DATOS.xml"));
   TestContext t(db.Name());
   RunDatos(*t);
 
@@ -453,7 +436,7 @@ TEST(SystemDataTest, ASecondLoadChangesOnlyUserDateAndTimeOfTheCatalogues) {
   TestDatabase db;
   TestDatabase::WriteDsn();
   PutRegistry(wf, "CAJERO01");
-  PutPackage(wf, "DATOS.XMZ", Fixture("DATOS.xml"));
+  wf.PutPackage("DATOS.XMZ", test::PackageFixture("DATOS.xml"));
   {
     TestContext t(db.Name());
     RunDatos(*t);
@@ -462,7 +445,7 @@ TEST(SystemDataTest, ASecondLoadChangesOnlyUserDateAndTimeOfTheCatalogues) {
   const Rows descriptions = db.Rows("select datnoca, datdesca from datos order by 1");
 
   PutRegistry(wf, "GERENTE");
-  PutPackage(wf, "DATOS.XMZ", Fixture("DATOS.xml"));
+  wf.PutPackage("DATOS.XMZ", test::PackageFixture("DATOS.xml"));
   TestContext t(db.Name());
   t.clock.Set(MakeDate(2024, 3, 21, 9, 30, 0));
   RunDatos(*t);
@@ -537,7 +520,7 @@ TEST(SystemDataTest, DocumentShapes) {
         "INSERT INTO datos1 VALUES ('77', 1, 'Huérfana', 'ADMIN', '2023-01-10', "
         "'2023-01-10 08:00:00')");
     PutRegistry(wf, "CAJERO01");
-    PutPackage(wf, "DATOS.XMZ", DatosDocument(c.document));
+    wf.PutPackage("DATOS.XMZ", DatosDocument(c.document));
     TestContext t(db.Name());
     RunDatos(*t);
     EXPECT_EQ(db.Rows("select trim(datnoca), rtrim(datdesca) from datos order by 1"), c.datos);
@@ -566,8 +549,8 @@ TEST(SystemDataTest, OneLogEntryForTheCataloguesAndOneOrTwoPerEntry) {
   PutRegistry(wf, "CAJERO01");
   // Three catalogues (one log call), entry 1/1 exists (two calls), 1/2 and 2/1 are new
   // (one call each).
-  PutPackage(
-      wf, "DATOS.XMZ",
+  wf.PutPackage(
+      "DATOS.XMZ",
       DatosDocument(
           "<Modo>0</Modo>" +
           Table("TABLA_DATOS", Campo("1", "Formas") + Campo("2", "Métodos") + Campo("3", "Usos")) +
@@ -587,9 +570,9 @@ TEST(SystemDataTest, AnEntryCodeBeyond16BitsFailsTheLoadWithNothingCommitted) {
   TestDatabase db;
   TestDatabase::WriteDsn();
   PutRegistry(wf, "CAJERO01");
-  PutPackage(wf, "DATOS.XMZ",
-             DatosDocument("<Modo>1</Modo>" + Table("TABLA_DATOS", Campo("2", "Métodos")) +
-                           Table("TABLA_DATOS1", Dato("2", "40000", "Fuera de rango"))));
+  wf.PutPackage("DATOS.XMZ",
+                DatosDocument("<Modo>1</Modo>" + Table("TABLA_DATOS", Campo("2", "Métodos")) +
+                              Table("TABLA_DATOS1", Dato("2", "40000", "Fuera de rango"))));
   TestContext t(db.Name());
   try {
     RunDatos(*t);

@@ -19,13 +19,6 @@ std::string Program() {
   return (test::BinaryDir() / "kalu-upgrade").string();
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(Console, MessagesWaitForEnterAndProgressIsRewrittenInPlace) {
   test::WorkFolder wf;
   test::TestDatabase db("kalu");
@@ -68,7 +61,7 @@ TEST(Console, UnattendedRunShowsAndLogsEveryMessageWithoutWaiting) {
             std::string::npos);
   EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
   EXPECT_EQ(run.output.find("Presione Enter"), std::string::npos);
-  std::string log = ReadText("kalu-upgrade.log");
+  std::string log = test::ReadText("kalu-upgrade.log");
   EXPECT_NE(log.find("Pantalla: terminal, desatendida"), std::string::npos);
   EXPECT_NE(log.find("Mensaje: Presione ACEPTAR para iniciar la REORGANIZACION"),
             std::string::npos);

@@ -18,13 +18,6 @@ std::string Program() {
   return (test::BinaryDir() / "kalu-upgrade").string();
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(Program, OptionsAndExitStatuses) {
   WorkFolder wf;
   auto help = RunProcess({Program(), "--help"});
@@ -50,7 +43,7 @@ TEST(Program, ServerThatDoesNotListenEndsWithStatusOne) {
   EXPECT_EQ(run.status, 1) << run.output;
   const std::string expected = "Error 1060: Error code: -1 in  Text is: '";
   EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
-  std::string log = ReadFile("kalu-upgrade.log");
+  std::string log = test::ReadText("kalu-upgrade.log");
   EXPECT_NE(log.find("Mensaje: Presione ACEPTAR para iniciar la REORGANIZACION"),
             std::string::npos);
   EXPECT_NE(log.find("Error fatal: " + expected), std::string::npos) << log;

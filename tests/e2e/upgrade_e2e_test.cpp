@@ -74,13 +74,6 @@ std::string Dump(const TestDatabase& db, const std::vector<std::string>& skip = 
   return out;
 }
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Drops the sections named in `skip` from a dump.
 std::string Without(const std::string& dump, const std::vector<std::string>& skip) {
   std::istringstream in(dump);
@@ -108,7 +101,7 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
   if (const char* update = std::getenv("KALU_UPDATE_EXPECTED"); update && *update == '1') {
     std::ofstream(expectedPath) << after;
   }
-  EXPECT_EQ(after, ReadText(expectedPath));
+  EXPECT_EQ(after, test::ReadText(expectedPath));
 
   // The second run passes over what is in place. It empties the Carta Porte tables again,
   // and their refresh is due only when the store's business date changes.
@@ -118,11 +111,11 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
   ASSERT_EQ(second.status, 0) << second.output;
   EXPECT_FALSE(store.Services().Requested());
   const std::vector<std::string> refreshed = {"vehiculos", "operadorveh"};
-  EXPECT_EQ(Dump(db, refreshed), Without(ReadText(expectedPath), refreshed));
+  EXPECT_EQ(Dump(db, refreshed), Without(test::ReadText(expectedPath), refreshed));
   EXPECT_EQ(db.Value("select count(*) from vehiculos"), "0");
   EXPECT_EQ(db.Value("select count(*) from operadorveh"), "0");
 
-  std::string log = ReadText("kalu-upgrade.log");
+  std::string log = test::ReadText("kalu-upgrade.log");
   for (const char* text :
        {"Mensaje: Presione ACEPTAR para iniciar la REORGANIZACION",
         "Mensaje: Reorganización Versión ZIDEVURO 24.03.20 Terminada",

@@ -11,13 +11,6 @@ namespace kalu::test {
 
 namespace {
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::filesystem::path Fixture(const std::string& relative) {
   return SourceDir() / "fixtures" / relative;
 }

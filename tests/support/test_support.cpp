@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 
+#include "packages/package_format.h"
 #include "runtime/convert.h"
 #include "upgrade/azt903114.h"
 
@@ -21,6 +22,17 @@ std::filesystem::path SourceDir() {
 }
 std::filesystem::path BinaryDir() {
   return KALU_BINARY_DIR;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string PackageFixture(const std::string& name) {
+  return ReadText(SourceDir() / "fixtures" / "packages" / name);
 }
 
 WorkFolder::WorkFolder() {
@@ -155,6 +167,11 @@ void TestDatabase::UpgradeSchema() const {
 std::string TestDatabase::Value(const std::string& sql) const {
   auto rows = Rows(sql);
   return rows.empty() ? std::string() : rows.front();
+}
+
+void WorkFolder::PutPackage(const std::string& name, const std::string& xml) const {
+  std::vector<uint8_t> bytes = PackDocument(xml);
+  Write("Importar/" + name, std::string(bytes.begin(), bytes.end()));
 }
 
 static std::string ConnectionDataFor(const std::string& database) {

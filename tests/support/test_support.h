@@ -19,6 +19,11 @@ namespace kalu::test {
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();
 
+// The whole content of a file (empty when it cannot be read).
+std::string ReadText(const std::filesystem::path& path);
+// The source of a sample package, fixtures/packages/<name>.
+std::string PackageFixture(const std::string& name);
+
 // A fresh empty folder that becomes the working folder while the object lives; the
 // former working folder comes back and the folder is removed afterwards.
 class WorkFolder {
@@ -30,6 +35,8 @@ class WorkFolder {
   const std::filesystem::path& Path() const { return path_; }
   // Writes a file below the folder (folders created as needed).
   void Write(const std::string& relative, const std::string& content) const;
+  // Packs `xml` into the package folder Importar/ under `name`, as the store receives it.
+  void PutPackage(const std::string& name, const std::string& xml) const;
 
  private:
   std::filesystem::path path_;
