@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/sample_store.h"
 #include "support/test_support.h"
 
 // Xlib last: it defines macros such as None, Bool and Status.
@@ -237,17 +238,6 @@ bool WaitFor(Pred pred, Clock::duration timeout) {
   return true;
 }
 
-// The four packages of the sample store in the package folder.
-void WritePackages(const test::WorkFolder& folder) {
-  std::filesystem::create_directories(folder.Path() / "Importar");
-  for (const char* name : {"SQLPG", "CP_SAT_CFDI33", "CATCOLONIAS", "DATOS"}) {
-    std::string command = (test::BinaryDir() / "xmz").string() + " pack " +
-                          (test::SourceDir() / "fixtures" / "packages" / name).string() + ".xml " +
-                          (folder.Path() / "Importar" / name).string() + ".XMZ >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-}
-
 // Enough open invoices of the store (12, 1, 5) that recomputing their tax bases takes a
 // while: each with its document and three lines.
 void AddInvoices(const test::TestDatabase& db, int count) {
@@ -277,12 +267,8 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
 
   test::WorkFolder folder;
   test::TestDatabase db("kalu");
-  test::TestDatabase::WriteDsn();
-  WritePackages(folder);
+  test::SampleStore store;
   AddInvoices(db, 20000);
-  // The Carta Porte data counts as refreshed on the business date, so the run does not
-  // call the central services.
-  db.Exec("UPDATE control SET ctrfecsat = ctrfec");
 
   VirtualDisplay screen;
   ASSERT_FALSE(screen.Name().empty()) << "Xvfb did not start; see xvfb.log in the build folder";
