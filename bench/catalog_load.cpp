@@ -6,7 +6,7 @@
 //   bench_catalog_load [postal-codes [colonies]]     (defaults 95000 and 157000)
 //
 // Needs the catalog_gen tool of the same build folder, the reference tables
-// (KALU_REFERENCE, default ../shared/reference beside the repository) and the throwaway
+// (KALU_REFERENCE, default fixtures/reference of the repository) and the throwaway
 // PostgreSQL of the build folder (scripts/pg-sandbox start BUILD/pg).
 
 #include <chrono>
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   const std::string colonies = argc > 2 ? argv[2] : "157000";
   const char* env = std::getenv("KALU_REFERENCE");
   const fs::path reference =
-      env ? fs::path(env) : test::SourceDir().parent_path() / "shared" / "reference";
+      env ? fs::path(env) : test::SourceDir() / "fixtures" / "reference";
 
   test::WorkFolder folder;
   const fs::path generated = folder.Path() / "generated";

@@ -7,7 +7,7 @@
 //     --colonies N       colonies, spread over the postal codes (default 157000)
 //     --seed N           the same seed gives the same packages byte for byte (default 20240320)
 //     --reference DIR    folder of sat_estados.tsv, sat_municipios.tsv, sat_localidades.tsv
-//                        (default $KALU_REFERENCE, else ../shared/reference)
+//                        (default $KALU_REFERENCE, else the repository's fixtures/reference)
 //     --pack             write CP_SAT_CFDI33.XMZ and CATCOLONIAS.XMZ instead of the .xml
 //
 // Postal codes follow the national ranges of each state (01000-16999 Ciudad de México,
@@ -378,7 +378,7 @@ int main(int argc, char** argv) {
   size_t colonies = 157000;
   uint64_t seed = 20240320;
   const char* env = std::getenv("KALU_REFERENCE");
-  std::filesystem::path reference = env ? env : "../shared/reference";
+  std::filesystem::path reference = env ? env : KALU_REFERENCE_DIR;
   bool pack = false;
   std::filesystem::path out;
   for (int i = 1; i < argc; ++i) {

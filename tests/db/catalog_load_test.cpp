@@ -95,7 +95,7 @@ struct CatalogTest : ::testing::Test {
 // The reference table of the states: "number|alias" per state.
 std::vector<std::string> ReferenceStates() {
   std::vector<std::string> rows;
-  std::istringstream in(test::ReadText("/work/shared/reference/sat_estados.tsv"));
+  std::istringstream in(test::ReadText(test::SourceDir() / "fixtures" / "reference" / "sat_estados.tsv"));
   std::string line;
   std::getline(in, line);  // header
   while (std::getline(in, line)) {
