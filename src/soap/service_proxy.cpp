@@ -165,7 +165,10 @@ void SoapServiceProxy::ReadFault() {
 }
 
 // Reads the children of the reply element: the result element fills the collection;
-// the first other element ends the reading with minus its position as status.
+// the first other element ends the reading with minus its position as status. An item
+// holding an element that is no field of its record ends the reading the same way, with
+// that element's position in the item: a record read only up to a stranger is not
+// handed on as if it were whole.
 void SoapServiceProxy::ReadResult(ZQSCollection& result) {
   XmlReader& r = *reader_;
   replyElementName_ = r.Name();
@@ -176,7 +179,13 @@ void SoapServiceProxy::ReadResult(ZQSCollection& result) {
     std::string ns = RTrim(r.NamespaceURI());
     if ((ns.empty() || ns == kRequestNamespace) && RTrim(r.LocalName()) == service_.resultElement) {
       // A result without items (<R/> or <R></R>) has no end node to read up to.
-      if (r.HasChildElements()) result.readxml(r);  // its status gives way to the next read
+      if (r.HasChildElements()) {
+        int16_t itemsStatus = result.readxml(r);
+        if (itemsStatus < 0) {
+          status_ = itemsStatus;
+          break;
+        }
+      }
       matched_ = true;
     }
     status_ = soap::ReadNode(r);

@@ -17,7 +17,8 @@
 //   -e      the reader's description        the reader failed with code e
 //   n       "Name of parameter n different than expected."
 //                                           the n-th element of the reply element was
-//                                           not the result element
+//                                           not the result element, or the n-th element
+//                                           of an item is no field of its record
 //
 // A non-zero outcome is raised as the run-time error (number, text) when the service's
 // location has CancelOnError 0 or 1 (every built-in location does); otherwise it is kept

@@ -325,6 +325,16 @@ TEST_F(SoapTransport, RepliesGiveTheirOutcome) {
        RawMode(
            Reply(kResponse + "<Etd_vcpv3>" + kItem + "</Etd_vcpv3><Otro/></R.ExecuteResponse>")),
        2, "Name of parameter 2 different than expected."},
+      {"item with an element of no field",
+       RawMode(Reply(kResponse +
+                     "<Etd_vcpv3><Etd_vcpv3.Etd_vcpv3Item><Otro>x</Otro><VehPlacas>A1</VehPlacas>"
+                     "</Etd_vcpv3.Etd_vcpv3Item></Etd_vcpv3></R.ExecuteResponse>")),
+       1, "Name of parameter 1 different than expected."},
+      {"item ending with an element of no field",
+       RawMode(Reply(kResponse + "<Etd_vcpv3>" + kItem +
+                     "<Etd_vcpv3.Etd_vcpv3Item><VehPlacas>A1</VehPlacas><Otro>x</Otro>"
+                     "</Etd_vcpv3.Etd_vcpv3Item></Etd_vcpv3></R.ExecuteResponse>")),
+       2, "Name of parameter 2 different than expected."},
       {"client fault",
        R"({"kind": "fault", "faultcode": "SOAP-ENV:Client", "faultstring": "Falta Succve",
            "detail": "linea 1"})",
