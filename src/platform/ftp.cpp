@@ -52,6 +52,7 @@ bool FtpConnection::Download(std::string_view remoteName, const std::filesystem:
   curl_easy_setopt(c, CURLOPT_USERNAME, user_.c_str());
   curl_easy_setopt(c, CURLOPT_PASSWORD, password_.c_str());
   curl_easy_setopt(c, CURLOPT_USERAGENT, internet_.Agent().c_str());
+  curl_easy_setopt(c, CURLOPT_PROXY, "");     // a direct connection, whatever the environment says
   curl_easy_setopt(c, CURLOPT_FTPPORT, "-");  // active mode: the server connects back
   curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, (transferFlags & kFtpTransferAscii) ? 1L : 0L);
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);

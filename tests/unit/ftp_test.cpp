@@ -261,6 +261,16 @@ TEST(PackageDownload, FtpClientReportsWhyATransferFailed) {
   ASSERT_TRUE(server.Running()) << server.Log();
   server.Put("CATCOLONIAS.XMZ", Package());
   test::WorkFolder folder;
+  // The client connects directly: a proxy named in the environment is not used.
+  const std::string deadProxy = "http://" + DeadAddress();
+  setenv("ftp_proxy", deadProxy.c_str(), 1);
+  setenv("all_proxy", deadProxy.c_str(), 1);
+  struct Unset {
+    ~Unset() {
+      unsetenv("ftp_proxy");
+      unsetenv("all_proxy");
+    }
+  } unset;
   FtpInternet internet("MyFTP Control", FtpLimits{5, 5, 5});
   FtpConnection connection(internet, server.Address(), "kalucon", "t29r$dun");
   EXPECT_TRUE(connection.Download("CATCOLONIAS.XMZ", folder.Path() / "c.xmz", kFtpTransferBinary));
