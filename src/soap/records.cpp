@@ -128,7 +128,8 @@ void SoapRecord<Derived>::writexml(XmlWriter& writer, std::string_view sName,
                                    std::string_view sNameSpace) const {
   const auto& record = static_cast<const Derived&>(*this);
   std::string ns = RTrim(sNameSpace);
-  StartElementInNamespace(writer, sName, ns == Derived::kNamespace ? "" : sNameSpace, "ns");
+  StartElementInNamespace(writer, sName, ns.empty() || ns == Derived::kNamespace ? "" : sNameSpace,
+                          "ns");
   writer.WriteAttribute("xmlns", Derived::kNamespace);
   for (const auto& field : Derived::Fields()) {
     writer.WriteElement(field.element, FieldText(record, field));

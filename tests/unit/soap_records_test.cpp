@@ -135,6 +135,7 @@ TEST(SoapRecord, WritesFieldsInTableOrderWithTheirWidths) {
   };
   const Case cases[] = {
       {"", "<Item xmlns=\"KALU2001\">"},
+      {"  ", "<Item xmlns=\"KALU2001\">"},
       {"KALU2001", "<Item xmlns=\"KALU2001\">"},
       {"otro", "<Itemns:Item xmlns:Itemns=\"otro\" xmlns=\"KALU2001\">"},
   };
