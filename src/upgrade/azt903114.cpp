@@ -110,8 +110,12 @@ constexpr const char* kIepsBaseSql =
 
 }  // namespace
 
-std::span<const char* const> SchemaStatements() { return kSchemaSteps; }
-std::span<const char* const> DataFixStatements() { return kDataFixSteps; }
+std::span<const char* const> SchemaStatements() {
+  return kSchemaSteps;
+}
+std::span<const char* const> DataFixStatements() {
+  return kDataFixSteps;
+}
 
 std::string EdoCtaFoliosViewStatement() {
   std::string sql = "CREATE OR REPLACE VIEW EdoCtaFolios_View AS ";
@@ -146,7 +150,7 @@ void AZT903114::Run() {
   Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
   ctx_.session.EnsureConnected();
   CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp,
-                                                  " DROP VIEW EdoCtaFolios_View CASCADE "));
+                                                 " DROP VIEW EdoCtaFolios_View CASCADE "));
 
   Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
   ZQActiveErrHndl_ = 1;
@@ -155,28 +159,43 @@ void AZT903114::Run() {
   CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
   ZQActiveErrHndl_ = 0;
 
-  int16_t option = 2;
-  Call("PACTUALIZASAT", [&] { PACTUALIZASAT(ctx_).Run(option); });
+  // Each call gets its own arguments, as literals passed by reference do: what one
+  // procedure does to its argument never reaches the next.
+  Call("PACTUALIZASAT", [&] {
+    int16_t AV13Opc = 2;
+    PACTUALIZASAT(ctx_).Run(AV13Opc);
+  });
 
   for (const char* sql : kDataFixSteps) StatementStep(sql);
 
   U1215S1();
 
-  int16_t local = 1;
-  std::string package = "SQLPG.XMZ";
-  std::string drop = "B", create = "C";
-  Call("PCARGAVISTASPG", [&] { PCARGAVISTASPG(ctx_).Run(local); });
-  Call("PCONSULTASPG B", [&] { PCONSULTASPG(ctx_).Run(package, drop); });
-  Call("PCONSULTASPG C", [&] { PCONSULTASPG(ctx_).Run(package, create); });
-  Call("PCARGACP_SAT", [&] { PCARGACP_SAT(ctx_).Run(local); });
-  Call("PCARGACATCOLONIAS", [&] { PCARGACATCOLONIAS(ctx_).Run(local); });
-  Call("PCARGADATOSDELSISTEMA", [&] { PCARGADATOSDELSISTEMA(ctx_).Run(local); });
-  Call("PCARDATOSFISCAL", [&] {
-    PCARDATOSFISCAL(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_);
+  Call("PCARGAVISTASPG", [&] {
+    int16_t AV17Local = 1;
+    PCARGAVISTASPG(ctx_).Run(AV17Local);
   });
-  Call("POBTFACSTIMBRE", [&] {
-    POBTFACSTIMBRE(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_);
+  for (const char* option : {"B", "C"}) {
+    Call(std::string("PCONSULTASPG ") + option, [&] {
+      std::string AV12Archiv = "SQLPG.XMZ", AV13Opcion = option;
+      PCONSULTASPG(ctx_).Run(AV12Archiv, AV13Opcion);
+    });
+  }
+  Call("PCARGACP_SAT", [&] {
+    int16_t AV26Local = 1;
+    PCARGACP_SAT(ctx_).Run(AV26Local);
   });
+  Call("PCARGACATCOLONIAS", [&] {
+    int16_t AV26Local = 1;
+    PCARGACATCOLONIAS(ctx_).Run(AV26Local);
+  });
+  Call("PCARGADATOSDELSISTEMA", [&] {
+    int16_t AV18Local = 1;
+    PCARGADATOSDELSISTEMA(ctx_).Run(AV18Local);
+  });
+  Call("PCARDATOSFISCAL",
+       [&] { PCARDATOSFISCAL(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_); });
+  Call("POBTFACSTIMBRE",
+       [&] { POBTFACSTIMBRE(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_); });
 
   Call("U1315S1", [&] { U1315S1(); });
 
