@@ -65,7 +65,8 @@ void ConsoleDisplay::ShowMessage(std::string_view text) {
 
 void ConsoleDisplay::ShowError(std::string_view text) {
   EndProgressLine();
-  std::fprintf(out_, "%s\n", Paint(kRed, text).c_str());
+  std::string shown = ReplaceAll(text, "\r\n", "\n");
+  std::fprintf(out_, "%s\n", Paint(kRed, shown).c_str());
   std::fflush(out_);
 }
 
@@ -74,7 +75,9 @@ void ConsoleDisplay::ShowMainWindow() {
   std::fflush(out_);
 }
 
-void ConsoleDisplay::HideWindows() { EndProgressLine(); }
+void ConsoleDisplay::HideWindows() {
+  EndProgressLine();
+}
 
 void ConsoleDisplay::WaitForInput(int ms) {
   if (!in_) {
