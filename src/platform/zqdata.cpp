@@ -388,7 +388,10 @@ int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_
   if (ddl && impl_->native != -1) {
     int32_t native = impl_->native;
     std::string t1 = impl_->text1, t2 = impl_->text2;
-    if (!impl_->Command("ROLLBACK TO SAVEPOINT zq_ddl")) return kDbError;
+    // Rolling back keeps the savepoint: release it too, so none piles up until the commit.
+    if (!impl_->Command("ROLLBACK TO SAVEPOINT zq_ddl; RELEASE SAVEPOINT zq_ddl")) {
+      return kDbError;
+    }
     impl_->Fail(native, t1, t2);
   }
   return status;
