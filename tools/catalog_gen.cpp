@@ -212,7 +212,8 @@ bool LoadStates(const std::filesystem::path& dir, std::vector<State>& states) {
   if (estados.empty() || municipios.empty() || localidades.empty()) return false;
   std::map<std::string, size_t> byAlias;
   for (const auto& r : estados) {
-    if (r.size() < 3) return false;
+    // Only states whose postal-code ranges are known can be given postal codes.
+    if (r.size() < 3 || !kPostalRanges.contains(r[1])) return false;
     byAlias[r[1]] = states.size();
     states.push_back({std::atoi(r[0].c_str()), r[1], r[2], {}, {}});
   }
@@ -408,13 +409,18 @@ int main(int argc, char** argv) {
 
   std::vector<State> states;
   if (!LoadStates(reference, states)) {
-    std::fprintf(stderr, "catalog_gen: cannot read the reference tables in %s\n",
-                 reference.string().c_str());
+    std::fprintf(
+        stderr,
+        "catalog_gen: cannot read the reference tables in %s, or a state there has no known "
+        "postal-code range\n",
+        reference.string().c_str());
     return kExitFailure;
   }
   size_t possible = 0;
-  for (const auto& [alias, range] : kPostalRanges)
+  for (const auto& s : states) {
+    const auto& range = kPostalRanges.at(s.alias);
     possible += (range.second - range.first + 1) * 1000;
+  }
   if (postalCodes == 0 || postalCodes > possible) {
     std::fprintf(stderr, "catalog_gen: --postal-codes must be 1 to %zu\n", possible);
     return kExitUsage;
