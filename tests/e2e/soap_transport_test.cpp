@@ -1,23 +1,13 @@
 // The vehicle and operator services called over real HTTP on loopback, against the
 // stand-in of the central transport system (tools/soap_standin.py).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "platform/http.h"
 #include "runtime/errors.h"
@@ -25,82 +15,17 @@
 #include "soap/proxies.h"
 #include "soap/records.h"
 #include "soap/soap_parm.h"
+#include "support/standin.h"
 #include "support/test_support.h"
-
-extern char** environ;
 
 namespace kalu {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// The body of a request as the stand-in recorded it.
+std::string BodyOf(const std::string& request) {
+  size_t end = request.find("\r\n\r\n");
+  return end == std::string::npos ? "" : request.substr(end + 4);
 }
-
-void WriteFileAtomically(const fs::path& path, const std::string& content) {
-  fs::path temporary = path.string() + ".tmp";
-  std::ofstream(temporary, std::ios::binary) << content;
-  fs::rename(temporary, path);
-}
-
-// The stand-in on a free loopback port, stopped when the object goes.
-class StandIn {
- public:
-  explicit StandIn(const fs::path& folder)
-      : data_(folder / "standin.json"),
-        record_(folder / "last-request.txt"),
-        portFile_(folder / "standin.port") {
-    SetData(R"({"vehicles": [], "operators": []})");
-    std::string script = (test::SourceDir() / "tools" / "soap_standin.py").string();
-    std::vector<std::string> args = {"python3",      script,          "--data",
-                                     data_.string(), "--port-file",   portFile_.string(),
-                                     "--record",     record_.string()};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, (folder / "standin.out").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int rc = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) pid_ = -1;
-    for (int i = 0; i < 200 && pid_ > 0 && !fs::exists(portFile_); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (fs::exists(portFile_)) port_ = std::stoi(ReadFile(portFile_));
-  }
-  ~StandIn() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  StandIn(const StandIn&) = delete;
-  StandIn& operator=(const StandIn&) = delete;
-
-  int Port() const { return port_; }
-  // The data file; read by the stand-in on every request.
-  void SetData(const std::string& json) const { WriteFileAtomically(data_, json); }
-  // The last request as received: request line, headers, empty line, body.
-  std::string LastRequest() const { return ReadFile(record_); }
-  std::string LastBody() const {
-    std::string request = LastRequest();
-    size_t end = request.find("\r\n\r\n");
-    return end == std::string::npos ? "" : request.substr(end + 4);
-  }
-
- private:
-  fs::path data_;
-  fs::path record_;
-  fs::path portFile_;
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
 
 // A loopback port below 32768 (a location's port is 16-bit signed) where nobody listens.
 int ClosedPort() {
@@ -119,13 +44,7 @@ int ClosedPort() {
 
 // "location.xml" that points both services at a port of the loopback.
 std::string LocationFile(int port, const std::string& extra = "") {
-  std::string entries;
-  for (const char* name : {SOAPParm_mod::kVehiclesLocation, SOAPParm_mod::kOperatorsLocation}) {
-    entries += std::string("<ZQLocation name=\"") + name +
-               "\"><Common><host>127.0.0.1</host><port>" + std::to_string(port) +
-               "</port><timeout>20</timeout>" + extra + "</Common></ZQLocation>";
-  }
-  return "<?xml version=\"1.0\"?><ZQLocations>" + entries + "</ZQLocations>";
+  return test::LocationXml(port, port, extra);
 }
 
 const char* const kThreeVehicles = R"({
@@ -169,7 +88,7 @@ class SoapTransport : public ::testing::Test {
   }
 
   test::WorkFolder folder;
-  StandIn standIn{folder.Path()};
+  test::ServicesStandIn standIn{folder.Path() / "standin", R"({"vehicles": [], "operators": []})"};
   SOAPParm_mod soap;
 };
 
@@ -184,7 +103,7 @@ TEST_F(SoapTransport, VehicleRequestIsTheEnvelopeInItsOrderWithTheServiceHeaders
   EXPECT_NE(request.find("\r\nSOAPAction: morvel25action/AWS_VEHICULOS_CARTAPORTE_V3.Execute\r\n"),
             std::string::npos);
   // The declaration names the encoding as given, utf-8.
-  std::string body = standIn.LastBody();
+  std::string body = BodyOf(standIn.LastRequest());
   size_t declarationEnd = body.find("?>\n");
   ASSERT_NE(declarationEnd, std::string::npos) << body;
   EXPECT_EQ(body.substr(0, declarationEnd + 3), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n");
@@ -199,7 +118,7 @@ TEST_F(SoapTransport, VehicleRequestIsTheEnvelopeInItsOrderWithTheServiceHeaders
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>\n");
 
   proxy.execute(100, 2, 1234567, Fixed4::FromText("123456789012"), "");
-  body = standIn.LastBody();
+  body = BodyOf(standIn.LastRequest());
   EXPECT_NE(body.find("<Succve>**</Succve><Unicve>2</Unicve><Almcve>******</Almcve>"
                       "<Numeco>***********</Numeco><Placas></Placas>"),
             std::string::npos)
@@ -215,12 +134,12 @@ TEST_F(SoapTransport, OperatorRequestHasItsSixParametersAndAction) {
             0u);
   EXPECT_NE(request.find("\r\nSOAPAction: morvel25action/AWS_OPERADORES_CARTAPORTE_V2.Execute\r\n"),
             std::string::npos);
-  EXPECT_NE(
-      standIn.LastBody().find("<Execute xmlns=\"morvel25\"><Succve>1</Succve><Unicve>2</Unicve>"
-                              "<Almcve>0</Almcve><Emptipo>3</Emptipo><Empnum>5001</Empnum>"
-                              "<Emprfc>XAXX010101000</Emprfc></Execute>"),
-      std::string::npos)
-      << standIn.LastBody();
+  EXPECT_NE(BodyOf(standIn.LastRequest())
+                .find("<Execute xmlns=\"morvel25\"><Succve>1</Succve><Unicve>2</Unicve>"
+                      "<Almcve>0</Almcve><Emptipo>3</Emptipo><Empnum>5001</Empnum>"
+                      "<Emprfc>XAXX010101000</Emprfc></Execute>"),
+            std::string::npos)
+      << BodyOf(standIn.LastRequest());
 }
 
 TEST_F(SoapTransport, VehiclesOfTheStoreComeBackWithEveryField) {
