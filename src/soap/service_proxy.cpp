@@ -178,8 +178,11 @@ void SoapServiceProxy::ReadResult(ZQSCollection& result) {
     matched_ = false;
     std::string ns = RTrim(r.NamespaceURI());
     if ((ns.empty() || ns == kRequestNamespace) && RTrim(r.LocalName()) == service_.resultElement) {
-      // A result without items (<R/> or <R></R>) has no end node to read up to.
-      if (r.HasChildElements()) {
+      // A result without items (<R/> or <R></R>) has no end node to read up to. The end
+      // tag of a result whose items stopped at a stranger goes to the collection as well,
+      // which reads on from it and finds no items.
+      bool withoutItems = r.NodeType() == XmlReader::kElement && !r.HasChildElements();
+      if (!withoutItems) {
         int16_t itemsStatus = result.readxml(r);
         if (itemsStatus < 0) {
           status_ = itemsStatus;

@@ -244,6 +244,10 @@ TEST_F(SoapTransport, RepliesGiveTheirOutcome) {
        RawMode(
            Reply(kResponse + "<Etd_vcpv3>" + kItem + "</Etd_vcpv3><Otro/></R.ExecuteResponse>")),
        2, "Name of parameter 2 different than expected."},
+      {"stranger after the items inside the result",
+       RawMode(
+           Reply(kResponse + "<Etd_vcpv3>" + kItem + "<Otro/></Etd_vcpv3></R.ExecuteResponse>")),
+       3, "Name of parameter 3 different than expected."},
       {"item with an element of no field",
        RawMode(Reply(kResponse +
                      "<Etd_vcpv3><Etd_vcpv3.Etd_vcpv3Item><Otro>x</Otro><VehPlacas>A1</VehPlacas>"
