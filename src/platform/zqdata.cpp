@@ -201,6 +201,12 @@ struct ZQData::Impl {
       if (ok && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
         FailFrom(raw);
         ok = false;
+      } else if (ok && std::strcmp(PQcmdStatus(raw), "ROLLBACK") == 0 &&
+                 std::strncmp(text, "COMMIT", 6) == 0) {
+        // A transaction that failed earlier is rolled back by its COMMIT: nothing of it
+        // was committed, and that is a failure.
+        Fail(40, "SQLSTATE 40000: the transaction was rolled back, not committed");
+        ok = false;
       }
     }
     return ok;

@@ -4,6 +4,7 @@
 // with it; nothing else in the program is process-wide.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,13 +46,16 @@ struct Context {
   DesktopDatabase& desktopDb;
 
   Folders folders;
-  std::string localDatabasePath;  // data folder + "Kalu.MDB"
+  std::string localDatabasePath;   // data folder + "Kalu.MDB"
   std::string userName = "GUEST";  // LOGNAME trimmed, or "GUEST"
   std::string runningProgram;      // "AZT903114"
   int16_t savedPointer = kPointerDefault;
   int16_t runCounter = 0;
   std::vector<ProcedureTiming> timings;  // in the order the procedures ran
-  SOAPParm_mod soap;  // service locations and the last SOAP error of the process
+  SOAPParm_mod soap;                     // service locations and the last SOAP error of the process
+  // Runs when the operator has accepted the start of the upgrade, before its first
+  // statement (the run log's row counts).
+  std::function<void()> onUpgradeStart;
 };
 
 // The last steps of every procedure: the desktop database engine idles with the
@@ -60,6 +64,8 @@ struct Context {
 void ProcedureEpilogue(Context& ctx, bool commit);
 
 // Writes a progress text (third panel of the main window's status bar).
-inline void Progress(Context& ctx, std::string_view text) { ctx.display.SetProgress(text); }
+inline void Progress(Context& ctx, std::string_view text) {
+  ctx.display.SetProgress(text);
+}
 
 }  // namespace kalu

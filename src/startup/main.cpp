@@ -120,8 +120,8 @@ int main(int argc, char** argv) {
   ConsoleDisplay* console = nullptr;
   if (!screen) {
     bool attended = !opts.unattended && isatty(STDIN_FILENO);
-    auto c = std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr,
-                                              isatty(STDOUT_FILENO));
+    auto c =
+        std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr, isatty(STDOUT_FILENO));
     console = c.get();
     screen = std::move(c);
     log.Line(attended ? "Pantalla: terminal" : "Pantalla: terminal, desatendida");
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     const char* logname = std::getenv("LOGNAME");
     StartUp(ctx, programPath, logname ? logname : "");
     AdjustRunCounter(ctx, 1);
-    summary.CountBefore(ctx);
+    ctx.onUpgradeStart = [&] { summary.CountBefore(ctx); };
     {
       AZT903114 driver(ctx);
       driver.Run();

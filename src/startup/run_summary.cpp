@@ -10,40 +10,40 @@ namespace kalu {
 
 namespace {
 constexpr std::array<const char*, 16> kTables = {
-    "canales",   "clientes",    "histcli", "estados",    "codigopostal", "colonias",
-    "documentos", "enviocfdi", "enviocfdi11", "vehiculos", "operadorveh", "datos",
-    "datos1",    "vistapg",     "logsystem", "control"};
+    "canales",    "clientes",  "histcli",     "estados",   "codigopostal", "colonias",
+    "documentos", "enviocfdi", "enviocfdi11", "vehiculos", "operadorveh",  "datos",
+    "datos1",     "vistapg",   "logsystem",   "control"};
 }  // namespace
 
 std::vector<int64_t> RunSummary::Count(Context& ctx) {
   std::vector<int64_t> counts;
-  try {
-    for (const char* table : kTables) {
-      // A table the store does not have yet counts as -1.
-      Cursor exists(ctx.session, "ZQRESUMEN", "PZQRES1",
-                    "SELECT count(*) FROM information_schema.tables WHERE table_name = ?",
-                    CursorKind::Read);
-      exists.SetText(1, table, 64);
-      bool present = exists.FetchFirst() && exists.Int32(1) > 0;
-      exists.Close();
-      if (!present) {
-        counts.push_back(-1);
-        continue;
-      }
-      Cursor count(ctx.session, "ZQRESUMEN", std::string("PZQRES_") + table,
-                   std::string("SELECT count(*) FROM ") + table, CursorKind::Read);
-      counts.push_back(count.FetchFirst() ? count.Int32(1) : 0);
-      count.Close();
+  for (const char* table : kTables) {
+    // A table the store does not have yet counts as -1.
+    Cursor exists(ctx.session, "ZQRESUMEN", "PZQRES1",
+                  "SELECT count(*) FROM information_schema.tables WHERE table_name = ?",
+                  CursorKind::Read);
+    exists.SetText(1, table, 64);
+    bool present = exists.FetchFirst() && exists.Int32(1) > 0;
+    exists.Close();
+    if (!present) {
+      counts.push_back(-1);
+      continue;
     }
-    ctx.session.Commit();
-  } catch (const RuntimeError&) {
-    counts.clear();
+    Cursor count(ctx.session, "ZQRESUMEN", std::string("PZQRES_") + table,
+                 std::string("SELECT count(*) FROM ") + table, CursorKind::Read);
+    counts.push_back(count.FetchFirst() ? count.Int32(1) : 0);
+    count.Close();
   }
+  ctx.session.Commit();
   return counts;
 }
 
-void RunSummary::CountBefore(Context& ctx) { before_ = Count(ctx); }
-void RunSummary::CountAfter(Context& ctx) { after_ = Count(ctx); }
+void RunSummary::CountBefore(Context& ctx) {
+  before_ = Count(ctx);
+}
+void RunSummary::CountAfter(Context& ctx) {
+  after_ = Count(ctx);
+}
 
 void RunSummary::Write(Context& ctx) const {
   ctx.log.Line("Resumen de la corrida:");

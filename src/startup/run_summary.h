@@ -12,8 +12,8 @@ namespace kalu {
 
 class RunSummary {
  public:
-  // Counts the rows before the upgrade. A database that cannot be reached is not an error
-  // here: the counts stay unknown and the upgrade reports the failure itself.
+  // Counts the rows before the upgrade changes anything (it connects, as the upgrade's
+  // first statement would, so a failure to connect is the upgrade's fatal error).
   void CountBefore(Context& ctx);
   void CountAfter(Context& ctx);
   // Writes the summary lines to the run log.

@@ -144,6 +144,7 @@ void AZT903114::Run() {
   zq_Init_all();
   errorCode_ = 0;
   ctx_.display.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
+  if (ctx_.onUpgradeStart) ctx_.onUpgradeStart();
 
   for (const char* sql : kSchemaSteps) StatementStep(sql);
 

@@ -213,3 +213,24 @@ TEST(Cursor, RowsStayReadableAfterACommit) {
 
 }  // namespace
 }  // namespace kalu
+
+namespace kalu {
+namespace {
+
+TEST(Session, CommitOfAFailedTransactionIsAFailure) {
+  test::WorkFolder wf;
+  test::TestDatabase db;
+  test::TestDatabase::WriteDsn();
+  test::TestContext t(db.Name());
+  t.session.EnsureConnected();
+  ZQData& lib = t.session.Library();
+  lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "UPDATE estados SET edoalias = 'XX'");
+  EXPECT_EQ(t.session.Check(lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "SELEC 1")),
+            kCodeFailure);
+  EXPECT_EQ(t.session.Check(t.session.CommitStatus()), kCodeFailure);
+  EXPECT_EQ(t.session.NativeCode(), 40);
+  EXPECT_EQ(db.Value("select count(*) from estados where edoalias = 'XX'"), "0");
+}
+
+}  // namespace
+}  // namespace kalu
