@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "runtime/text.h"
@@ -118,6 +119,12 @@ void HttpClient::Execute(std::string_view method, std::string_view object) {
   addHeaderLine("Expect:");  // no "100-continue" round trip before a large body
 
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  // A proxy named in the environment serves the central hosts, never this machine.
+  std::string noProxy = "localhost,127.0.0.1,::1";
+  for (const char* var : {"no_proxy", "NO_PROXY"}) {
+    if (const char* more = std::getenv(var); more && *more) noProxy += std::string(",") + more;
+  }
+  curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.c_str());
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(h, CURLOPT_TIMEOUT,
