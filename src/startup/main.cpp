@@ -135,6 +135,18 @@ int main(int argc, char** argv) {
   session.Library().SetNoteSink([&](std::string_view note) { log.Line(note); });
 
   RunSummary summary;
+  // Shows and logs the error that ended the run, without the shutdown steps.
+  auto EndWithError = [&](const std::string& text) {
+    log.Line("Error fatal: " + text);
+    summary.Write(ctx);
+    if (console) {
+      console->ShowError(text);
+    } else {
+      display.ShowMessage(text);
+    }
+    log.Line("Fin: terminada por un error (estado 1)");
+    return kExitError;
+  };
   try {
     const char* logname = std::getenv("LOGNAME");
     StartUp(ctx, programPath, logname ? logname : "");
@@ -148,16 +160,11 @@ int main(int argc, char** argv) {
     summary.Write(ctx);
     if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
   } catch (const RuntimeError& e) {
-    std::string text = "Error " + std::to_string(e.Number()) + ": " + e.Description();
-    log.Line("Error fatal: " + text);
-    summary.Write(ctx);
-    if (console) {
-      console->ShowError(text);
-    } else {
-      display.ShowMessage(text);
-    }
-    log.Line("Fin: terminada por un error (estado 1)");
-    return kExitError;
+    return EndWithError("Error " + std::to_string(e.Number()) + ": " + e.Description());
+  } catch (const std::exception& e) {
+    // Nothing of the system raises these; a failure of the machine (memory) ends the run
+    // as an error all the same.
+    return EndWithError(std::string("Error: ") + e.what());
   }
   log.Line("Fin: actualización terminada (estado 0)");
   return kExitFinished;
