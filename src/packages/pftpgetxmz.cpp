@@ -43,8 +43,8 @@ void PFTPGETXMZ::Run(std::string& AV11Srcfil, std::string& AV13Pathds, int16_t& 
   const std::string localPath = Trim(AV13Pathds) + Trim(AV11Srcfil);
   AV9Envio = FtpDownload(connection, AV11Srcfil, localPath, kFtpTransferBinary) ? 1 : 0;
   if (AV9Envio == 0 && connection) {
-    ctx_.log.Line("Download of " + AV11Srcfil + " from '" + server +
-                  "' failed: " + connection->LastError());
+    ctx_.log.Line("No se pudo descargar " + AV11Srcfil + " de '" + server +
+                  "': " + connection->LastError());
   }
   FtpClose(internet, connection);
 

@@ -49,7 +49,7 @@ void DecompressPackageFile(Context& ctx, const std::string& folder, const std::s
   }
   std::string error;
   if (!ReplaceFileContent(NativePath(path), input.buffer.data(), input.buffer.size(), error)) {
-    ctx.log.Line("The package " + path + " could not be rewritten: " + error);
+    ctx.log.Line("No se pudo reescribir el paquete " + path + ": " + error);
   }
 }
 
