@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +53,7 @@ class ChildProcess {
                const std::string& outputFile = "/dev/null", int keepFd = -1) {
     pid_ = fork();
     if (pid_ != 0) return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     int in = open("/dev/null", O_RDONLY);
     int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -143,6 +145,11 @@ class XClient {
     send_ = Load<decltype(&XSendEvent)>("XSendEvent");
     flush_ = Load<decltype(&XFlush)>("XFlush");
     free_ = Load<decltype(&XFree)>("XFree");
+    // A window can vanish between listing it and asking about it (the program's probe, a
+    // message box): such errors are expected, and Xlib's default handler would end the test.
+    if (auto setHandler = Load<decltype(&XSetErrorHandler)>("XSetErrorHandler")) {
+      setHandler([](::Display*, XErrorEvent*) { return 0; });
+    }
     if (open_) dpy_ = open_(display.c_str());
   }
   ~XClient() {

@@ -63,10 +63,14 @@ bool ServicesStandIn::Launch(int port) {
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  // Its standard output (the port line) goes nowhere.
+  // Its standard output (the port line) goes nowhere and its errors to a file of its own:
+  // a stand-in left behind by a test that died must not hold the test's output open.
+  const std::string errors = (folder_ / "standin.log").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
   pid_t pid = -1;
   int rc = posix_spawnp(&pid, "python3", &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
