@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/process.h"
+#include "support/sample_store.h"
 #include "support/test_support.h"
 
 namespace kalu {
@@ -52,6 +53,26 @@ TEST(Program, ServerThatDoesNotListenEndsWithStatusOne) {
   EXPECT_NE(log.find("Error fatal: " + expected), std::string::npos) << log;
   EXPECT_NE(log.find("Fin: terminada por un error (estado 1)"), std::string::npos);
   EXPECT_EQ(log.find("t29r$HHvb"), std::string::npos);  // never the password
+}
+
+TEST(Program, UnreachableServicesEndTheRunAndASecondRunCompletesTheRefresh) {
+  WorkFolder wf;
+  test::TestDatabase db("kalu");
+  test::SampleStore store;
+  store.Services().Stop();
+  auto failed = RunProcess({Program(), "--unattended"});
+  EXPECT_EQ(failed.status, 1) << failed.output;
+  std::string log = test::ReadText("kalu-upgrade.log");
+  EXPECT_NE(log.find("Error fatal: Error -10007: "), std::string::npos) << log;
+  EXPECT_EQ(db.Value("select ctrfecsat from control where ctrreg = 12"), "2024-03-19");
+  EXPECT_EQ(db.Value("select count(*) from vehiculos"), "0");
+
+  store.Services().Start();
+  store.WritePackages();
+  auto second = RunProcess({Program(), "--unattended"});
+  EXPECT_EQ(second.status, 0) << second.output;
+  EXPECT_EQ(db.Value("select ctrfecsat from control where ctrreg = 12"), "2024-03-20");
+  EXPECT_NE(db.Value("select count(*) from vehiculos where vehlocal = 1"), "0");
 }
 
 }  // namespace
