@@ -13,6 +13,7 @@
 #include "platform/display.h"
 #include "soap/soap_parm.h"
 #include "startup/run_log.h"
+#include "startup/steps.h"
 
 namespace kalu {
 
@@ -52,6 +53,7 @@ struct Context {
   int16_t savedPointer = kPointerDefault;
   int16_t runCounter = 0;
   std::vector<ProcedureTiming> timings;  // in the order the procedures ran
+  Steps steps;                           // the upgrade's steps as the operator sees them
   SOAPParm_mod soap;                     // service locations and the last SOAP error of the process
   // Runs when the operator has accepted the start of the upgrade, before its first
   // statement (the run log's row counts).

@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
   // Shows and logs the error that ended the run, without the shutdown steps.
   auto EndWithError = [&](const std::string& text) {
     log.Line("Error fatal: " + text);
+    ctx.steps.Fail(text);
     summary.Write(ctx);
     if (console) {
       console->ShowError(text);

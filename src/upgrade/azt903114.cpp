@@ -146,8 +146,10 @@ void AZT903114::Run() {
   ctx_.display.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
   if (ctx_.onUpgradeStart) ctx_.onUpgradeStart();
 
+  ctx_.steps.Begin(StepId::Schema);
   for (const char* sql : kSchemaSteps) StatementStep(sql);
 
+  ctx_.steps.Begin(StepId::View);
   Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
   ctx_.session.EnsureConnected();
   CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp,
@@ -162,15 +164,19 @@ void AZT903114::Run() {
 
   // Each call gets its own arguments, as literals passed by reference do: what one
   // procedure does to its argument never reaches the next.
+  ctx_.steps.Begin(StepId::CartaPorte);
   Call("PACTUALIZASAT", [&] {
     int16_t AV13Opc = 2;
     PACTUALIZASAT(ctx_).Run(AV13Opc);
   });
 
+  // The data fixes belong to the schema step, which resumes for them.
+  ctx_.steps.Begin(StepId::Schema);
   for (const char* sql : kDataFixSteps) StatementStep(sql);
 
   U1215S1();
 
+  ctx_.steps.Begin(StepId::StoredViews);
   Call("PCARGAVISTASPG", [&] {
     int16_t AV17Local = 1;
     PCARGAVISTASPG(ctx_).Run(AV17Local);
@@ -181,24 +187,31 @@ void AZT903114::Run() {
       PCONSULTASPG(ctx_).Run(AV12Archiv, AV13Opcion);
     });
   }
+  ctx_.steps.Begin(StepId::PostalCodes);
   Call("PCARGACP_SAT", [&] {
     int16_t AV26Local = 1;
     PCARGACP_SAT(ctx_).Run(AV26Local);
   });
+  ctx_.steps.Begin(StepId::Colonies);
   Call("PCARGACATCOLONIAS", [&] {
     int16_t AV26Local = 1;
     PCARGACATCOLONIAS(ctx_).Run(AV26Local);
   });
+  ctx_.steps.Begin(StepId::SystemData);
   Call("PCARGADATOSDELSISTEMA", [&] {
     int16_t AV18Local = 1;
     PCARGADATOSDELSISTEMA(ctx_).Run(AV18Local);
   });
+  ctx_.steps.Begin(StepId::Fiscal);
   Call("PCARDATOSFISCAL",
        [&] { PCARDATOSFISCAL(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_); });
+  ctx_.steps.Begin(StepId::InvoiceStamps);
   Call("POBTFACSTIMBRE",
        [&] { POBTFACSTIMBRE(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_); });
 
+  ctx_.steps.Begin(StepId::TaxBases);
   Call("U1315S1", [&] { U1315S1(); });
+  ctx_.steps.End();
 
   Progress(ctx_, "");
   ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");

@@ -1,0 +1,89 @@
+#include "startup/steps.h"
+
+namespace kalu {
+
+Steps::Steps() : created_(std::chrono::steady_clock::now()) {
+  static constexpr const char* kTitles[kStepCount] = {
+      "Cambios de esquema", "Consulta EdoCtaFolios_View", "Vehículos y operadores (Carta Porte)",
+      "Vistas almacenadas", "Códigos postales",           "Colonias",
+      "Datos del sistema",  "Datos fiscales de clientes", "Timbres de facturas",
+      "Bases de impuestos",
+  };
+  for (int i = 0; i < kStepCount; ++i) {
+    Step step;
+    step.id = static_cast<StepId>(i);
+    step.title = kTitles[i];
+    steps_.push_back(step);
+  }
+}
+
+double Steps::Elapsed() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - created_).count();
+}
+
+double Steps::SinceBegin() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begun_).count();
+}
+
+void Steps::Begin(StepId id) {
+  if (running_) End();
+  current_ = static_cast<int>(id);
+  running_ = true;
+  Step& s = steps_[current_];
+  // A step begun again after it was done resumes: its time and rows go on adding up.
+  begun_ = std::chrono::steady_clock::now();
+  if (s.state == StepState::Done) {
+    begun_ -= std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(s.seconds));
+  } else {
+    s.seconds = 0;
+    s.rows = 0;
+  }
+  s.state = StepState::Running;
+  s.done = s.total = 0;
+  s.error.clear();
+  Changed();
+}
+
+void Steps::SetWork(int64_t done, int64_t total) {
+  if (!running_) return;
+  Step& s = steps_[current_];
+  s.done = done;
+  s.total = total;
+  s.seconds = SinceBegin();
+  Changed();
+}
+
+void Steps::AddRows(int64_t n) {
+  if (!running_) return;
+  Step& s = steps_[current_];
+  s.rows += n;
+  s.seconds = SinceBegin();
+  Changed();
+}
+
+void Steps::End() {
+  if (!running_) return;
+  Step& s = steps_[current_];
+  s.state = StepState::Done;
+  s.seconds = SinceBegin();
+  if (s.total > 0) s.done = s.total;
+  running_ = false;
+  Changed();
+}
+
+void Steps::Fail(std::string_view error) {
+  if (!running_) return;
+  Step& s = steps_[current_];
+  s.state = StepState::Failed;
+  s.seconds = SinceBegin();
+  s.error = std::string(error);
+  running_ = false;
+  Changed();
+}
+
+void Steps::Changed() {
+  if (observer_) observer_->StepsChanged(steps_, current_);
+}
+
+}  // namespace kalu

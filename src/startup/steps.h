@@ -1,0 +1,88 @@
+#pragma once
+// The steps of the upgrade as the operator sees them: which one is running, how far it is
+// and how long each took, with the rows it handled. The driver begins and ends each step;
+// a procedure with a known amount of work reports how far it is (bytes of its package,
+// rows done of rows to do) and counts the rows it handles. An observer (the window, the
+// console, the run report) is told of every change and paces its own painting.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalu {
+
+enum class StepId : int {
+  Schema,         // the release's schema changes and data fixes
+  View,           // EdoCtaFolios_View
+  CartaPorte,     // vehicles and operators from the central services
+  StoredViews,    // VISTAPG and the stored views
+  PostalCodes,    // postal-code catalogue
+  Colonies,       // colonies catalogue
+  SystemData,     // system data catalogues
+  Fiscal,         // customers' fiscal data
+  InvoiceStamps,  // invoice stamp records
+  TaxBases,       // tax base recalculation
+};
+constexpr int kStepCount = 10;
+
+enum class StepState { Waiting, Running, Done, Failed };
+
+struct Step {
+  StepId id = StepId::Schema;
+  std::string title;  // Spanish, as the operator reads it: "Códigos postales"
+  StepState state = StepState::Waiting;
+  double seconds = 0;  // elapsed time once done or failed, running time while running
+  int64_t rows = 0;    // rows handled
+  int64_t done = 0;    // amount of work done of `total`; `total` 0 means unknown
+  int64_t total = 0;
+  std::string error;  // number and text of the error that failed it
+};
+
+class StepObserver {
+ public:
+  virtual ~StepObserver() = default;
+  // Called after every change; `current` is the running (or last failed) step, -1 before
+  // the first one. Observers are called often: paint at your own pace.
+  virtual void StepsChanged(const std::vector<Step>& steps, int current) = 0;
+};
+
+class Steps {
+ public:
+  Steps();
+
+  void SetObserver(StepObserver* observer) { observer_ = observer; }
+
+  // Starts a step (ending the running one, if any, as done). A step begun again after it
+  // was done resumes, its time and rows adding up.
+  void Begin(StepId id);
+  // How far the running step is: `done` of `total` (bytes, rows); total 0 is unknown.
+  void SetWork(int64_t done, int64_t total);
+  // Counts rows handled by the running step.
+  void AddRows(int64_t n);
+  // Ends the running step as done.
+  void End();
+  // Ends the running step as failed with the error's number and text; nothing when no
+  // step is running.
+  void Fail(std::string_view error);
+
+  const std::vector<Step>& All() const { return steps_; }
+  const Step& Get(StepId id) const { return steps_[static_cast<int>(id)]; }
+  int Current() const { return current_; }
+  // Seconds since the object was made (the run's elapsed time).
+  double Elapsed() const;
+
+ private:
+  void Changed();
+  double SinceBegin() const;
+
+  std::vector<Step> steps_;
+  int current_ = -1;
+  bool running_ = false;
+  StepObserver* observer_ = nullptr;
+  std::chrono::steady_clock::time_point created_;
+  std::chrono::steady_clock::time_point begun_;
+};
+
+}  // namespace kalu
