@@ -39,6 +39,25 @@ std::string Text(const xmlChar* s) {
   return s ? reinterpret_cast<const char*>(s) : std::string();
 }
 
+// A line end is LF to an XML processor: CR LF and a lone CR as written become LF before
+// parsing, inside CDATA sections as well. The parser does so for text (where "&#13;"
+// still gives a CR) but hands CDATA sections on as written; there every CR is one
+// written, since no reference is recognised inside a CDATA section.
+std::string NormalizedLineEnds(std::string text) {
+  if (text.find('\r') == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+      continue;
+    }
+    out += '\n';
+    if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+  }
+  return out;
+}
+
 struct ReaderDeleter {
   void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
 };
@@ -192,7 +211,7 @@ struct XmlReader::Impl {
     n.type = kTextNodeKind;
     n.name = "#cdata-section";
     n.localName = n.name;
-    n.value = std::move(text);
+    n.value = NormalizedLineEnds(std::move(text));
     return n;
   }
 

@@ -11,6 +11,8 @@
 //  - whitespace between elements gives no node;
 //  - a CDATA section is delivered apart, as the node right after its element, with
 //    NodeType() == TextNodeKind() and the section's text as Value();
+//  - line ends of text and CDATA come out as LF (CR LF and a lone CR as written become
+//    LF, as XML 1.0 wants); a character reference "&#13;" in text still gives a CR;
 //  - every walk ends at the end of the input: Read() returns 0 there and Eof() is true.
 // Security: no DTD loading, no network access, no external entity, no entity expansion.
 // Declared encodings (UTF-8, ISO-8859-1, Windows-1252) are honoured; texts come out UTF-8.
