@@ -23,7 +23,24 @@ void PACTUALIZASAT::zq_Init_all() {
 
 void PACTUALIZASAT::Run(int16_t& AV13Opc) {
   zq_Init_all();
+  ReadDates();
+  if (AV13Opc == kRefreshNow) U1114W1();
+  if (AV13Opc == kRefreshWhenDue && businessDate_ != refreshDate_) {
+    U1114W1();
+    RecordRefresh();
+  }
+  ProcedureEpilogue(ctx_, /*commit=*/false);
+}
 
+void PACTUALIZASAT::RefreshAndRecord() {
+  zq_Init_all();
+  ReadDates();
+  U1114W1();
+  RecordRefresh();
+  ProcedureEpilogue(ctx_, /*commit=*/false);
+}
+
+void PACTUALIZASAT::ReadDates() {
   // The dates of the last CONTROL row in key order.
   Cursor p14722(ctx_.session, kApp, "P14722",
                 "SELECT CtrFec, CtrFecSat, CtrReg, CtrUni, CtrAlm FROM CONTROL ORDER BY CtrReg, "
@@ -34,35 +51,27 @@ void PACTUALIZASAT::Run(int16_t& AV13Opc) {
     refreshDate_ = p14722.Date(2);
   }
   p14722.Close();
+}
 
-  if (AV13Opc == kRefreshNow) U1114W1();
-
-  if (AV13Opc == kRefreshWhenDue && businessDate_ != refreshDate_) {
-    U1114W1();
-    // Every CONTROL row records the business date as refreshed.
-    Cursor p14723(ctx_.session, kApp, "P14723",
-                  "SELECT CtrFecSat, CtrReg, CtrUni, CtrAlm FROM CONTROL ORDER BY CtrReg, "
-                  "CtrUni, CtrAlm FOR UPDATE OF CONTROL",
-                  CursorKind::Update);
-    Cursor p14724(ctx_.session, kApp, "P14724",
-                  "UPDATE CONTROL SET CtrFecSat=? WHERE CtrReg = ? AND CtrUni = ? AND CtrAlm = ?",
-                  CursorKind::Update);
-    for (bool row = p14723.FetchFirst(); row; row = p14723.FetchNext()) {
-      ctrReg_ = p14723.Int16(2);
-      ctrUni_ = p14723.Int16(3);
-      ctrAlm_ = p14723.Int16(4);
-      p14724.SetDate(1, businessDate_)
-          .SetInt16(2, ctrReg_)
-          .SetInt16(3, ctrUni_)
-          .SetInt16(4, ctrAlm_);
-      p14724.Execute();
-      p14724.Close();
-    }
-    p14723.Close();
-    ctx_.session.Commit();
+void PACTUALIZASAT::RecordRefresh() {
+  // Every CONTROL row records the business date as refreshed.
+  Cursor p14723(ctx_.session, kApp, "P14723",
+                "SELECT CtrFecSat, CtrReg, CtrUni, CtrAlm FROM CONTROL ORDER BY CtrReg, "
+                "CtrUni, CtrAlm FOR UPDATE OF CONTROL",
+                CursorKind::Update);
+  Cursor p14724(ctx_.session, kApp, "P14724",
+                "UPDATE CONTROL SET CtrFecSat=? WHERE CtrReg = ? AND CtrUni = ? AND CtrAlm = ?",
+                CursorKind::Update);
+  for (bool row = p14723.FetchFirst(); row; row = p14723.FetchNext()) {
+    ctrReg_ = p14723.Int16(2);
+    ctrUni_ = p14723.Int16(3);
+    ctrAlm_ = p14723.Int16(4);
+    p14724.SetDate(1, businessDate_).SetInt16(2, ctrReg_).SetInt16(3, ctrUni_).SetInt16(4, ctrAlm_);
+    p14724.Execute();
+    p14724.Close();
   }
-
-  ProcedureEpilogue(ctx_, /*commit=*/false);
+  p14723.Close();
+  ctx_.session.Commit();
 }
 
 void PACTUALIZASAT::U1114W1() {

@@ -4,6 +4,11 @@
 // date of the last CONTROL row differs from the date of its last refresh, and then every
 // CONTROL row records that business date as refreshed (CtrFecSat). A run-time error of
 // an import passes to the caller and leaves CtrFecSat as it was.
+//
+// The upgrade empties both tables before it asks for the refresh, so it cannot wait for
+// the business date to change: it asks for RefreshAndRecord, which refreshes at once and
+// records the business date as option 2 does. A second run after a failure, or a run on a
+// day whose refresh already ran, thus ends with the fleet the services supply.
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +30,9 @@ class PACTUALIZASAT {
 
   // AV13Opc is not changed; values other than 1 and 2 do nothing.
   void Run(int16_t& AV13Opc);
+  // The refresh at once, whatever the dates, then every CONTROL row records the business
+  // date of the last row as refreshed.
+  void RefreshAndRecord();
 
   void zq_Init_all();
   // The import run: the store's operators, then its vehicles, commit, then the refresh of
@@ -34,6 +42,10 @@ class PACTUALIZASAT {
   void U1214W1();
 
  private:
+  // The business date and the refresh date of the last CONTROL row in key order.
+  void ReadDates();
+  // Sets CtrFecSat of every CONTROL row to the business date read, and commits.
+  void RecordRefresh();
   // Runs `import` with action 3 on the key (column 2, right-trimmed) of every row of the
   // cursor, then commits. The rows are read on while the imports commit.
   void RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,

@@ -162,13 +162,11 @@ void AZT903114::Run() {
   CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
   ZQActiveErrHndl_ = 0;
 
-  // Each call gets its own arguments, as literals passed by reference do: what one
-  // procedure does to its argument never reaches the next.
+  // The Carta Porte tables have just been emptied: their refresh runs now, whatever the
+  // date of the last one, and records the business date as refreshed. Waiting for the
+  // date to change would leave the store without its fleet after a second run.
   ctx_.steps.Begin(StepId::CartaPorte);
-  Call("PACTUALIZASAT", [&] {
-    int16_t AV13Opc = 2;
-    PACTUALIZASAT(ctx_).Run(AV13Opc);
-  });
+  Call("PACTUALIZASAT", [&] { PACTUALIZASAT(ctx_).RefreshAndRecord(); });
 
   // The data fixes belong to the schema step, which resumes for them.
   ctx_.steps.Begin(StepId::Schema);
@@ -177,6 +175,8 @@ void AZT903114::Run() {
   U1215S1();
 
   ctx_.steps.Begin(StepId::StoredViews);
+  // Each call gets its own arguments, as literals passed by reference do: what one
+  // procedure does to its argument never reaches the next.
   Call("PCARGAVISTASPG", [&] {
     int16_t AV17Local = 1;
     PCARGAVISTASPG(ctx_).Run(AV17Local);

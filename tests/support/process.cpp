@@ -54,6 +54,41 @@ ProcessResult RunProcess(const std::vector<std::string>& args) {
   return result;
 }
 
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& args) {
+  auto argv = Argv(args);
+  pid_ = fork();
+  if (pid_ == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (Running()) Kill();
+}
+
+bool BackgroundProcess::Running() {
+  if (pid_ <= 0 || status_ >= 0) return false;
+  int raw = 0;
+  if (waitpid(pid_, &raw, WNOHANG) != pid_) return true;
+  status_ = ExitStatus(raw);
+  return false;
+}
+
+int BackgroundProcess::Kill(int signal) {
+  if (Running()) {
+    kill(pid_, signal);
+    int raw = 0;
+    waitpid(pid_, &raw, 0);
+    status_ = ExitStatus(raw);
+  }
+  return status_;
+}
+
 PtyProcess::PtyProcess(const std::vector<std::string>& args) {
   auto argv = Argv(args);
   winsize size{30, 120, 0, 0};

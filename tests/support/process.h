@@ -3,6 +3,7 @@
 // printed, optionally on a pseudo-terminal that the test types into.
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,25 @@ struct ProcessResult {
 // Runs `args` (args[0] is the program path) in the working folder with standard input from
 // /dev/null, and waits for it.
 ProcessResult RunProcess(const std::vector<std::string>& args);
+
+// A child process running on its own, standard input from /dev/null and its output
+// discarded, that the test can stop at a moment of its choice. Killed when the object
+// goes while it still runs.
+class BackgroundProcess {
+ public:
+  explicit BackgroundProcess(const std::vector<std::string>& args);
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  bool Running();
+  // Sends `signal` (SIGKILL by default), waits for the end and returns the exit status.
+  int Kill(int signal = SIGKILL);
+
+ private:
+  int pid_ = -1;
+  int status_ = -1;
+};
 
 // A child process on a pseudo-terminal: the test reads its screen output and types keys.
 class PtyProcess {
