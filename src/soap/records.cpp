@@ -110,13 +110,14 @@ int16_t SoapRecord<Derived>::readxml(XmlReader& reader) {
   while (RTrim(reader.Name()) != recordName && status >= 1) {
     bool matched = false;
     std::string element = FieldElementName(reader, Derived::kNamespace);
+    std::string text;
+    status = soap::ReadElementText(reader, text);
     for (const auto& field : Derived::Fields()) {
       if (field.element == element) {
-        StoreField(record, field, reader.Value());
+        StoreField(record, field, text);
         matched = true;
       }
     }
-    status = soap::ReadNode(reader);
     counter = soap::CountOne(counter);
     if (!matched) status = static_cast<int16_t>(-counter);
   }

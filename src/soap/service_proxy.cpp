@@ -16,6 +16,16 @@ constexpr const char* kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
 constexpr const char* kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 
 constexpr const char* kFaultElement = "SOAP-ENV:Fault";
+constexpr const char* kFaultLocalName = "Fault";
+
+// The current node is a SOAP 1.1 fault: "SOAP-ENV:Fault" as this system's services write
+// it, or a Fault element under any prefix bound to the envelope namespace (common SOAP
+// stacks write "soap:Fault" or "soapenv:Fault").
+bool IsFault(const XmlReader& reader) {
+  return RTrim(reader.Name()) == kFaultElement ||
+         (RTrim(reader.LocalName()) == kFaultLocalName &&
+          RTrim(reader.NamespaceURI()) == kEnvelopeNamespace);
+}
 
 }  // namespace
 
@@ -91,7 +101,7 @@ ZQSCollection SoapServiceProxy::Call(const std::vector<SoapParameter>& parameter
   } else {
     reader_->OpenReplyText(client_->ResponseText());
     FindBody();
-    if (RTrim(reader_->Name()) == kFaultElement && status_ > 0) {
+    if (IsFault(*reader_) && status_ > 0) {
       ReadFault();
     } else {
       ReadResult(result);
@@ -139,25 +149,35 @@ void SoapServiceProxy::FindBody() {
 }
 
 // Takes fault code, string and detail up to the end of the fault (or of the reply, when
-// the fault is never closed) and classifies the fault code.
+// the fault is never closed) and classifies the fault code. The fault code names its
+// class under the envelope's prefix: "SOAP-ENV:Client" as always, or the prefix the
+// fault element itself carries ("soap:Client" in a "soap:Fault").
 void SoapServiceProxy::ReadFault() {
   XmlReader& r = *reader_;
-  while (soap::ReadNode(r) >= 1 && !soap::IsEndTag(r, kFaultElement)) {
+  const std::string faultName = RTrim(r.Name());
+  const std::string prefix = ToLower(faultName.substr(0, faultName.find(':') + 1));
+  int16_t status = soap::ReadNode(r);
+  while (status >= 1 && !soap::IsEndTag(r, faultName)) {
     std::string name = ToLower(RTrim(r.Name()));
+    std::string text;
+    status = soap::ReadElementText(r, text);
     if (name == "faultcode") {
-      faultCode_ = r.Value();
+      faultCode_ = text;
     } else if (name == "faultstring") {
-      faultString_ = r.Value();
+      faultString_ = text;
     } else if (name == "detail") {
-      faultDetail_ = r.Value();
+      faultDetail_ = text;
     }
   }
   std::string details =
       NewLine() + "Message: " + faultString_ + NewLine() + "Detail: " + faultDetail_;
   std::string code = RTrim(ToLower(faultCode_));
-  if (code == "soap-env:client") {
+  auto isClass = [&](const char* name) {
+    return code == std::string("soap-env:") + name || (!prefix.empty() && code == prefix + name);
+  };
+  if (isClass("client")) {
     SetError(kErrClientFault, "Error in client request." + details);
-  } else if (code == "soap-env:server") {
+  } else if (isClass("server")) {
     SetError(kErrServerFault, "Error in server execution." + details);
   } else {
     SetError(kErrUnknownFault, "Unknown error: " + faultCode_ + details);

@@ -11,7 +11,9 @@
 //   -20005  "Error in server execution."    fault code "SOAP-ENV:Server" (any case)
 //   -20006  "Unknown error: " + fault code  any other fault
 //           (each fault text goes on with "\r\nMessage: " + fault string
-//            + "\r\nDetail: " + fault detail)
+//            + "\r\nDetail: " + fault detail; a fault is the element "SOAP-ENV:Fault"
+//            or "Fault" under any prefix bound to the SOAP 1.1 envelope namespace, and
+//            its code may name the class under that prefix too, "soap:Client")
 //   -(10000 + c)  client's description + " (HTTP Error: <status> <reason>)"
 //                                           the HTTP client failed with code c
 //   -e      the reader's description        the reader failed with code e

@@ -20,6 +20,20 @@ inline int16_t ReadNode(XmlReader& reader) {
   return status < 0 ? int16_t{0} : status;
 }
 
+// Takes the text of the element the reader stands on and reads on: a CDATA section the
+// reader delivers apart, right after its element, belongs to that element's text, so it
+// is added and passed over. Returns the status of the last read; the reader then stands
+// on the node after the element.
+inline int16_t ReadElementText(XmlReader& reader, std::string& text) {
+  text = reader.Value();
+  int16_t status = ReadNode(reader);
+  while (status >= 1 && reader.NodeType() == reader.TextNodeKind()) {
+    text += reader.Value();
+    status = ReadNode(reader);
+  }
+  return status;
+}
+
 // The current node is the end tag of `name` (names compared right-trimmed).
 inline bool IsEndTag(const XmlReader& reader, std::string_view name) {
   return reader.NodeType() == XmlReader::kEndTag && RTrim(reader.Name()) == name;
