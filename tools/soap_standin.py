@@ -5,10 +5,11 @@ Usage:
     tools/soap_standin.py --data FILE [--port N] [--port-file FILE] [--record FILE]
                           [--base-url /morvel25/servlet]
 
-  --port 0 (the default) picks a free port below 32768 (a location's port is a 16-bit
-  signed number, so the ports the kernel hands out by itself would not fit). The port is printed as "PORT <n>" on the
-  first line of standard output and, with --port-file, written to that file (the file
-  appears only when the server already listens).
+  --port 0 (the default) picks a free port between 20000 and 32767, below the ephemeral
+  ports the kernel hands out to clients; any other port from 1 to 65535 is taken as
+  given. The port is printed as "PORT <n>" on the first line of standard output and, with
+  --port-file, written to that file (the file appears only when the server already
+  listens).
   --record FILE keeps the last request as received: request line, header lines, an
   empty line and the body.
 
@@ -36,6 +37,12 @@ otherwise the entries with that plate number (taxpayer code).
 "mode" changes the answer of every request:
     {"kind": "fault", "faultcode": "SOAP-ENV:Client", "faultstring": "...",
      "detail": "...", "status": 500}           a SOAP fault (HTTP status 500 by default)
+    {"kind": "prefixed_fault", "prefix": "soap", "faultcode": "soap:Client", ...}
+                                               the same fault as common SOAP stacks write
+                                               it: envelope, body and fault under another
+                                               prefix bound to the SOAP 1.1 namespace
+    {"kind": "cdata"}                          the normal reply with every text field of
+                                               the items written as a CDATA section
     {"kind": "raw", "body": "...", "status": 200, "content_type": "text/xml"}
                                                exactly that reply
     {"kind": "truncated", "bytes": 300}        the normal reply cut after that many bytes
@@ -80,19 +87,28 @@ SERVICES = {
 }
 
 
-def envelope(body):
+def envelope(body, prefix="SOAP-ENV"):
     return ('<?xml version="1.0" encoding="utf-8"?>'
-            '<SOAP-ENV:Envelope xmlns:SOAP-ENV="%s" '
+            '<{p}:Envelope xmlns:{p}="{ns}" '
             'xmlns:xsd="http://www.w3.org/2001/XMLSchema" '
             'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" '
             'xmlns:SOAP-ENC="http://schemas.xmlsoap.org/soap/encoding/">'
-            '<SOAP-ENV:Body>%s</SOAP-ENV:Body></SOAP-ENV:Envelope>' % (ENVELOPE_NS, body))
+            '<{p}:Body>{body}</{p}:Body></{p}:Envelope>').format(p=prefix, ns=ENVELOPE_NS,
+                                                                  body=body)
 
 
-def fault(code, message, detail=""):
-    return envelope("<SOAP-ENV:Fault><faultcode>%s</faultcode><faultstring>%s</faultstring>"
-                    "<detail>%s</detail></SOAP-ENV:Fault>"
-                    % (escape(code), escape(message), escape(detail)))
+def fault(code, message, detail="", prefix="SOAP-ENV"):
+    return envelope("<{p}:Fault><faultcode>{c}</faultcode><faultstring>{m}</faultstring>"
+                    "<detail>{d}</detail></{p}:Fault>".format(
+                        p=prefix, c=escape(code), m=escape(message), d=escape(detail)),
+                    prefix)
+
+
+def text_field(value, cdata):
+    """A field's text: escaped, or as a CDATA section when asked for (numbers stay plain)."""
+    if cdata and isinstance(value, str):
+        return "<![CDATA[%s]]>" % value.replace("]]>", "]]]]><![CDATA[>")
+    return escape(str(value))
 
 
 def number(text):
@@ -125,13 +141,13 @@ def select(service, entries, params):
             and (warehouse == 0 or number(str(e.get(keys[2], 0))) == warehouse)]
 
 
-def reply(service, entries):
+def reply(service, entries, cdata=False):
     if not entries:
         result = '<%s xmlns="%s"/>' % (service["result"], REQUEST_NS)
     else:
         items = "".join(
             "<%s>%s</%s>" % (service["item"],
-                             "".join("<%s>%s</%s>" % (k, escape(str(v)), k) for k, v in e.items()),
+                             "".join("<%s>%s</%s>" % (k, text_field(v, cdata), k) for k, v in e.items()),
                              service["item"])
             for e in entries)
         result = '<%s xmlns="%s">%s</%s>' % (service["result"], REQUEST_NS, items,
@@ -186,6 +202,12 @@ class Handler(BaseHTTPRequestHandler):
                         fault(mode.get("faultcode", "SOAP-ENV:Server"),
                               mode.get("faultstring", ""), mode.get("detail", "")))
             return
+        if kind == "prefixed_fault":
+            prefix = mode.get("prefix", "soap")
+            self.answer(mode.get("status", 500),
+                        fault(mode.get("faultcode", prefix + ":Server"),
+                              mode.get("faultstring", ""), mode.get("detail", ""), prefix))
+            return
         if kind == "raw":
             self.answer(mode.get("status", 200), mode.get("body", ""),
                         mode.get("content_type", "text/xml; charset=utf-8"))
@@ -205,7 +227,8 @@ class Handler(BaseHTTPRequestHandler):
         if params is None:
             self.answer(500, fault("SOAP-ENV:Client", "Unreadable request"))
             return
-        text = reply(service, select(service, data.get(service["data"], []), params))
+        text = reply(service, select(service, data.get(service["data"], []), params),
+                     kind == "cdata")
         if kind == "delay":
             time.sleep(float(mode.get("seconds", 5)))
         elif kind == "truncated":
@@ -214,7 +237,7 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def listen(port):
-    """A server on the loopback port, or on a free one below 32768 when port is 0."""
+    """A server on the loopback port, or on a free one from 20000 up when port is 0."""
     if port:
         return ThreadingHTTPServer(("127.0.0.1", port), Handler)
     candidates = list(range(20000, 32768))
@@ -224,7 +247,7 @@ def listen(port):
             return ThreadingHTTPServer(("127.0.0.1", candidate), Handler)
         except OSError:
             continue
-    raise SystemExit("no free port below 32768")
+    raise SystemExit("no free port between 20000 and 32767")
 
 
 def main():

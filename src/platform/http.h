@@ -41,7 +41,7 @@ class HttpClient {
   HttpClient& operator=(const HttpClient&) = delete;
 
   void SetHost(std::string_view host) { host_ = host; }
-  void SetPort(int16_t port) { port_ = port; }
+  void SetPort(int32_t port) { port_ = port; }
   void SetSecure(int16_t secure) { secure_ = secure; }
   void SetTimeout(int16_t seconds) { timeout_ = seconds; }
   // The path prefix of the resource, without a trailing "/".
@@ -57,7 +57,7 @@ class HttpClient {
   void SetReplyLimit(std::size_t bytes) { replyLimit_ = bytes; }
 
   const std::string& Host() const { return host_; }
-  int16_t Port() const { return port_; }
+  int32_t Port() const { return port_; }
   int16_t Secure() const { return secure_; }
   int16_t Timeout() const { return timeout_; }
   const std::string& BaseURL() const { return baseUrl_; }
@@ -78,7 +78,7 @@ class HttpClient {
   friend struct HttpTransfer;
 
   std::string host_;
-  int16_t port_ = 80;
+  int32_t port_ = 80;
   int16_t secure_ = 0;
   int16_t timeout_ = 0;
   std::string baseUrl_;

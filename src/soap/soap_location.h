@@ -12,7 +12,7 @@ class SOAPLocation {
  public:
   std::string Name;
   std::string Host;            // empty: not set
-  int16_t Port = -1;           // -1: not set
+  int32_t Port = -1;           // TCP port, 1 to 65535; -1: not set
   int16_t Secure = -1;         // 0 plain HTTP; -1 not set
   int16_t CancelOnError = 0;   // 0 or 1: a failed call raises a run-time error
   int16_t Timeout = -1;        // -1: not set

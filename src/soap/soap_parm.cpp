@@ -1,6 +1,8 @@
 #include "soap/soap_parm.h"
 
+#include "runtime/errors.h"
 #include "runtime/text.h"
+#include "soap/collection.h"
 #include "soap/xml_nodes.h"
 
 #ifndef KALU_SERVICES_HOST
@@ -17,7 +19,7 @@ namespace {
 struct BuiltInLocation {
   const char* name;
   const char* host;
-  int16_t port;
+  int32_t port;
   const char* baseUrl;
   int16_t timeout;
 };
@@ -32,7 +34,7 @@ constexpr BuiltInLocation kBuiltIn[] = {
 };
 
 std::shared_ptr<SOAPLocation> MakeLocation(std::string_view name, std::string_view host,
-                                           int16_t port, std::string_view baseUrl,
+                                           int32_t port, std::string_view baseUrl,
                                            int16_t timeout) {
   auto location = std::make_shared<SOAPLocation>();
   location->Name = name;
@@ -45,6 +47,17 @@ std::shared_ptr<SOAPLocation> MakeLocation(std::string_view name, std::string_vi
   location->Authentication = 0;
   location->AuthenticationMethod = 0;
   return location;
+}
+
+// The port a location's "port" element gives: every TCP port, 1 to 65535. Anything else
+// ends the lookup with a message naming the location and the value as written, before a
+// request could go to a port that is not the one meant.
+int32_t PortFromText(const SOAPLocation& location, const std::string& text) {
+  double value = LeadingNumericValue(text);
+  if (value > 0.5 && value < 65535.5) return ToInt32(value);
+  Raise(kErrInvalidCall, "Puerto no válido en " + std::string(SOAPParm_mod::kLocationFile) +
+                             " para la ubicación \"" + location.Name + "\": \"" + text +
+                             "\" (debe ser un número de 1 a 65535)");
 }
 
 // An element without child elements (<x/>, <x></x> or text only) has no end node, so a
@@ -118,7 +131,7 @@ std::string SOAPParm_mod::ReadLocationSection(XmlReader& reader, SOAPLocation& l
     if (key == "host") {
       location.Host = reader.Value();
     } else if (key == "port") {
-      location.Port = soap::TextToInt16(reader.Value());
+      location.Port = PortFromText(location, reader.Value());
     } else if (key == "baseurl") {
       location.SetBaseURL(reader.Value());
     } else if (key == "secure") {

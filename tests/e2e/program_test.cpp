@@ -75,5 +75,21 @@ TEST(Program, UnreachableServicesEndTheRunAndASecondRunCompletesTheRefresh) {
   EXPECT_NE(db.Value("select count(*) from vehiculos where vehlocal = 1"), "0");
 }
 
+TEST(Program, ServicePortOutOfRangeEndsTheRunBeforeAnyServiceCall) {
+  WorkFolder wf;
+  test::TestDatabase db("kalu");
+  test::SampleStore store;
+  wf.Write("location.xml", test::LocationXml(70000, store.Services().Port()));
+  auto run = RunProcess({Program(), "--unattended"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  const std::string message =
+      "Error 5: Puerto no válido en location.xml para la ubicación "
+      "\"morvel25_ws_vehiculos_cartaporte_v3\": \"70000\" (debe ser un número de 1 a 65535)";
+  EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+  EXPECT_NE(test::ReadText("kalu-upgrade.log").find("Error fatal: " + message), std::string::npos);
+  EXPECT_FALSE(store.Services().Requested());
+  EXPECT_EQ(db.Value("select ctrfecsat from control where ctrreg = 12"), "2024-03-19");
+}
+
 }  // namespace
 }  // namespace kalu

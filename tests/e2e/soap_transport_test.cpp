@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <string>
 
 #include "platform/http.h"
@@ -27,7 +28,7 @@ std::string BodyOf(const std::string& request) {
   return end == std::string::npos ? "" : request.substr(end + 4);
 }
 
-// A loopback port below 32768 (a location's port is 16-bit signed) where nobody listens.
+// A loopback port where nobody listens.
 int ClosedPort() {
   for (int port = 31999; port > 20000; --port) {
     int probe = socket(AF_INET, SOCK_STREAM, 0);
@@ -143,23 +144,29 @@ TEST_F(SoapTransport, OperatorRequestHasItsSixParametersAndAction) {
 }
 
 TEST_F(SoapTransport, VehiclesOfTheStoreComeBackWithEveryField) {
-  standIn.SetData(kThreeVehicles);
-  ZQSCollection vehicles = Vehicles(1, 2);
-  EXPECT_EQ(soap.LastErrorNumber(), 0);
-  EXPECT_EQ(soap.LastErrorText(), "No error.");
-  ASSERT_EQ(vehicles.Count(), 3);
-  // Every field of the first, written back in field order.
-  EXPECT_EQ(vehicles.Item(1)->toxml("", ""),
-            "<Etd_vcpv3_Etd_vcpv3Item xmlns=\"morvel25\"><VehNumEco>101</VehNumEco>"
-            "<VehPlacas>ABC123</VehPlacas><TipoVehSct>C2</TipoVehSct><VehModelo>2019</VehModelo>"
-            "<TipoVehCve>4</TipoVehCve><TipoVehDes>Camión unitario</TipoVehDes>"
-            "<NumPoliza>P-1</NumPoliza><NomAseguradora>GNP &amp; Asociados</NomAseguradora>"
-            "<FchVigencia>2025-01-31</FchVigencia><VehStatusCve>1</VehStatusCve>"
-            "<VehStatusDes>Activo</VehStatusDes><VehSucCve>1</VehSucCve><SUCNOM>Norte</SUCNOM>"
-            "<VehUniCve>2</VehUniCve><UniNom>Centro</UniNom><VehAlmCve>3</VehAlmCve>"
-            "<AlmNom>Bodega 3</AlmNom></Etd_vcpv3_Etd_vcpv3Item>");
-  EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(2).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "DEF456");
-  EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(3).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "GHI789");
+  // Text fields as escaped text, and as CDATA sections (stored as sent, "&" and all).
+  for (const char* mode : {R"({"kind": "normal"})", R"({"kind": "cdata"})"}) {
+    SCOPED_TRACE(mode);
+    SetMode(mode);
+    ZQSCollection vehicles = Vehicles(1, 2);
+    EXPECT_EQ(soap.LastErrorNumber(), 0);
+    EXPECT_EQ(soap.LastErrorText(), "No error.");
+    ASSERT_EQ(vehicles.Count(), 3);
+    // Every field of the first, written back in field order.
+    EXPECT_EQ(vehicles.Item(1)->toxml("", ""),
+              "<Etd_vcpv3_Etd_vcpv3Item xmlns=\"morvel25\"><VehNumEco>101</VehNumEco>"
+              "<VehPlacas>ABC123</VehPlacas><TipoVehSct>C2</TipoVehSct><VehModelo>2019</VehModelo>"
+              "<TipoVehCve>4</TipoVehCve><TipoVehDes>Camión unitario</TipoVehDes>"
+              "<NumPoliza>P-1</NumPoliza><NomAseguradora>GNP &amp; Asociados</NomAseguradora>"
+              "<FchVigencia>2025-01-31</FchVigencia><VehStatusCve>1</VehStatusCve>"
+              "<VehStatusDes>Activo</VehStatusDes><VehSucCve>1</VehSucCve><SUCNOM>Norte</SUCNOM>"
+              "<VehUniCve>2</VehUniCve><UniNom>Centro</UniNom><VehAlmCve>3</VehAlmCve>"
+              "<AlmNom>Bodega 3</AlmNom></Etd_vcpv3_Etd_vcpv3Item>");
+    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(2).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "DEF456");
+    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(3).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "GHI789");
+    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(1).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora,
+              "GNP & Asociados");
+  }
 
   ZQSCollection one = Vehicles(0, 0, "OTRA01");
   ASSERT_EQ(one.Count(), 1);
@@ -272,8 +279,23 @@ TEST_F(SoapTransport, RepliesGiveTheirOutcome) {
        -20005, "Error in server execution." + kNl + "Message: caido" + kNl + "Detail: d"},
       {"other fault code", R"({"kind": "fault", "faultcode": "Sender", "faultstring": "x"})",
        -20006, "Unknown error: Sender" + kNl + "Message: x" + kNl + "Detail: "},
-      {"fault with another prefix is a reply element",
+      {"fault under the prefix soap of a common SOAP stack",
+       R"({"kind": "prefixed_fault", "prefix": "soap", "faultcode": "soap:Client",
+           "faultstring": "Falta Succve", "detail": "linea 1"})",
+       -20004,
+       "Error in client request." + kNl + "Message: Falta Succve" + kNl + "Detail: linea 1"},
+      {"fault under the prefix soapenv",
+       R"({"kind": "prefixed_fault", "prefix": "soapenv", "faultcode": "soapenv:Server",
+           "faultstring": "caido", "detail": "d"})",
+       -20005, "Error in server execution." + kNl + "Message: caido" + kNl + "Detail: d"},
+      {"fault whose texts are CDATA sections",
        RawMode("<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+               "<soap:Body><soap:Fault><faultcode>SOAP-ENV:Client</faultcode>"
+               "<faultstring><![CDATA[a < b]]></faultstring><detail><![CDATA[x & y]]></detail>"
+               "</soap:Fault></soap:Body></soap:Envelope>"),
+       -20004, "Error in client request." + kNl + "Message: a < b" + kNl + "Detail: x & y"},
+      {"Fault in a namespace that is not SOAP 1.1 is a reply element",
+       RawMode("<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"
                "<soap:Body><soap:Fault><faultcode>soap:Client</faultcode>"
                "<faultstring>m</faultstring></soap:Fault></soap:Body></soap:Envelope>"),
        1, "Name of parameter 1 different than expected."},
@@ -367,7 +389,7 @@ TEST_F(SoapTransport, ReplyLargerThanTheLimitIsATransportFailure) {
   SetMode(R"({"kind": "oversize", "bytes": 5000})");
   HttpClient client;
   client.SetHost("127.0.0.1");
-  client.SetPort(static_cast<int16_t>(standIn.Port()));
+  client.SetPort(standIn.Port());
   client.SetBaseURL("/morvel25/servlet");
   client.SetReplyLimit(4000);
   client.AddRequestText("x");
@@ -397,6 +419,44 @@ TEST_F(SoapTransport, FailureIsOnlyRecordedWhenTheLocationDoesNotCancel) {
   vehicles = proxy.execute(1, 2, 0, Fixed4(), "");
   EXPECT_EQ(vehicles.Count(), 1);  // what was read before the stranger
   EXPECT_EQ(lenient.LastErrorNumber(), 2);
+}
+
+TEST_F(SoapTransport, EveryTcpPortIsReachableAndOthersEndTheCallUnsent) {
+  for (int port : {1, 32767, 32768, 44300, 65535}) {
+    SCOPED_TRACE(port);
+    test::ServicesStandIn there(folder.Path() / ("standin" + std::to_string(port)), kThreeVehicles,
+                                port);
+    if (there.Port() == 0) {
+      std::cout << "port " << port << " is taken here: not tried\n";
+      continue;
+    }
+    folder.Write("location.xml", LocationFile(port));
+    SOAPParm_mod located;
+    st2cartapor proxy(located);
+    EXPECT_EQ(proxy.execute(1, 2, 0, Fixed4(), "").Count(), 3);
+  }
+
+  for (const char* port : {"0", "65536", "abc"}) {
+    SCOPED_TRACE(port);
+    standIn.ForgetRequests();
+    folder.Write("location.xml",
+                 "<ZQLocations><ZQLocation name=\"morvel25_ws_vehiculos_cartaporte_v3\"><Common>"
+                 "<host>127.0.0.1</host><port>" +
+                     std::string(port) + "</port></Common></ZQLocation></ZQLocations>");
+    SOAPParm_mod located;
+    st2cartapor proxy(located);
+    try {
+      proxy.execute(1, 2, 0, Fixed4(), "");
+      ADD_FAILURE() << "not raised";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number(), 5);
+      EXPECT_EQ(e.Description(),
+                "Puerto no válido en location.xml para la ubicación "
+                "\"morvel25_ws_vehiculos_cartaporte_v3\": \"" +
+                    std::string(port) + "\" (debe ser un número de 1 a 65535)");
+    }
+    EXPECT_FALSE(standIn.Requested());
+  }
 }
 
 }  // namespace

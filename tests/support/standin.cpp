@@ -31,11 +31,16 @@ std::string ReadAll(const std::filesystem::path& path) {
 
 }  // namespace
 
-ServicesStandIn::ServicesStandIn(std::filesystem::path folder, const std::string& dataJson)
+ServicesStandIn::ServicesStandIn(std::filesystem::path folder, const std::string& dataJson,
+                                 int port)
     : folder_(std::move(folder)) {
   std::filesystem::create_directories(folder_);
   SetData(dataJson);
-  // A free port below 32768: the ephemeral ports the system hands out lie above.
+  if (port > 0) {
+    Launch(port);
+    return;
+  }
+  // The ephemeral ports the system hands out lie above.
   std::mt19937 random(std::random_device{}());
   std::uniform_int_distribution<int> ports(20000, 32000);
   for (int attempt = 0; attempt < 20 && pid_ < 0; ++attempt) Launch(ports(random));

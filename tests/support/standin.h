@@ -13,8 +13,10 @@ namespace kalu::test {
 class ServicesStandIn {
  public:
   // Starts the stand-in answering from `dataJson`; its data, port and request files live
-  // in `folder`. The port is below 32768, as a service location's port must be.
-  ServicesStandIn(std::filesystem::path folder, const std::string& dataJson);
+  // in `folder`. Without `port` it listens on a free port between 20000 and 32000 (below
+  // the ephemeral ports the system hands out); with one, on that port, and when the port
+  // is taken it does not start: Port() is then 0.
+  ServicesStandIn(std::filesystem::path folder, const std::string& dataJson, int port = 0);
   ~ServicesStandIn();
   ServicesStandIn(const ServicesStandIn&) = delete;
   ServicesStandIn& operator=(const ServicesStandIn&) = delete;

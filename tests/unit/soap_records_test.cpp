@@ -438,17 +438,31 @@ TEST(SoapLocations, BrokenOrUnfinishedFilesNeverLoop) {
   }
 }
 
-TEST(SoapLocations, PortBeyondSixteenBitsIsAnOverflow) {
+TEST(SoapLocations, PortIsAnyTcpPortAndNothingElse) {
   test::WorkFolder folder;
-  folder.Write("location.xml",
-               "<ZQLocations><ZQLocation name=\"morvel25_ws_vehiculos_cartaporte_v3\"><Common>"
-               "<port>65000</port></Common></ZQLocation></ZQLocations>");
+  auto write = [&](const std::string& port) {
+    folder.Write("location.xml",
+                 "<ZQLocations><ZQLocation name=\"morvel25_ws_vehiculos_cartaporte_v3\"><Common>"
+                 "<port>" +
+                     port + "</port></Common></ZQLocation></ZQLocations>");
+  };
+  write("65000");
   SOAPParm_mod soap;
+  HttpClient client;
+  soap.ConfigureHttpClient("morvel25_ws_vehiculos_cartaporte_v3", client);
+  EXPECT_EQ(client.UrlOf("x"),
+            std::string("http://") + KALU_SERVICES_HOST + ":65000/morvel25/servlet/x");
+
+  write("-1");
+  SOAPParm_mod refused;
   try {
-    soap.GetLocation("morvel25_ws_vehiculos_cartaporte_v3");
-    FAIL() << "no overflow";
+    refused.GetLocation("morvel25_ws_vehiculos_cartaporte_v3");
+    FAIL() << "not raised";
   } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), kErrOverflow);
+    EXPECT_EQ(e.Number(), kErrInvalidCall);
+    EXPECT_EQ(e.Description(),
+              "Puerto no válido en location.xml para la ubicación "
+              "\"morvel25_ws_vehiculos_cartaporte_v3\": \"-1\" (debe ser un número de 1 a 65535)");
   }
 }
 
