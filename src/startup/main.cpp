@@ -121,7 +121,12 @@ int main(int argc, char** argv) {
       opts.unattended = true;
     } else if (arg == "--check") {
       opts.check = true;
-    } else if (arg == "--report" && i + 1 < argc) {
+    } else if (arg == "--report") {
+      if (i + 1 >= argc) {
+        std::fputs("kalu-upgrade: falta el archivo de --report (vea kalu-upgrade --help)\n",
+                   stderr);
+        return kExitUsage;
+      }
       opts.report = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
