@@ -36,13 +36,13 @@ std::string LineOf(const std::string& output, const std::string& title) {
 // Validates a report with Debian's python3-jsonschema; empty when valid, else the reason.
 std::string SchemaErrors(const std::string& report) {
   auto run =
-      RunProcess({"python3", "-c",
+      RunProcess({"/usr/bin/python3", "-c",
                   "import json, sys, jsonschema\n"
                   "schema = json.load(open(sys.argv[1]))\n"
                   "jsonschema.Draft202012Validator.check_schema(schema)\n"
                   "jsonschema.validate(json.load(open(sys.argv[2])), schema)\n",
                   (test::SourceDir() / "schemas" / "check-report.schema.json").string(), report});
-  return run.status == 0 ? "" : run.output;
+  return run.status == 0 ? "" : "status " + std::to_string(run.status) + ": " + run.output;
 }
 
 nlohmann::json Report(const std::string& path) {
