@@ -1,6 +1,7 @@
 // The chain's roll-out (deploy/ansible) run with Ansible's local connection against two
-// stores laid out on this machine: the sound one is checked and upgraded, the one with a
-// damaged package stops at the check; the reports and run logs of both come back.
+// stores laid out on this machine, each with its own throwaway database: the sound one is
+// checked and upgraded, the one with a damaged package stops at the check and its database
+// stays as it was; the reports and run logs of both come back.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "support/process.h"
 #include "support/sample_store.h"
@@ -22,6 +24,38 @@ nlohmann::json JsonFile(const fs::path& path) {
   return nlohmann::json::parse(test::ReadText(path), nullptr, false);
 }
 
+// A second throwaway PostgreSQL with a store database of its own: the system names its
+// database "kalu" on every server, so each store of the roll-out has its own server.
+class SecondServer {
+ public:
+  explicit SecondServer(fs::path dir) : dir_(std::move(dir)) {
+    auto made = test::RunProcess({Script(), "db", dir_.string(), "kalu"});
+    EXPECT_EQ(made.status, 0) << made.output;
+  }
+  ~SecondServer() { test::RunProcess({Script(), "destroy", dir_.string()}); }
+  SecondServer(const SecondServer&) = delete;
+  SecondServer& operator=(const SecondServer&) = delete;
+
+  // Kalu.dsn of a store on this server.
+  std::string DsnText() const {
+    std::string env = test::ReadText(dir_ / "sandbox.env"), host, port;
+    std::istringstream in(env);
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("KALU_PGHOST=", 0) == 0) host = line.substr(12);
+      if (line.rfind("KALU_PGPORT=", 0) == 0) port = line.substr(12);
+    }
+    return "[ODBC]\nServername=" + host + "\nPort=" + port + "\nDatabase=kalu\n";
+  }
+  std::string Value(const std::string& sql) const {
+    auto run = test::RunProcess({Script(), "psql", dir_.string(), "kalu", "-tAc", sql});
+    return run.output.substr(0, run.output.find('\n'));
+  }
+
+ private:
+  static std::string Script() { return (test::SourceDir() / "scripts" / "pg-sandbox").string(); }
+  fs::path dir_;
+};
+
 TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
   test::WorkFolder wf;
   test::TestDatabase db("kalu");
@@ -34,6 +68,8 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
     stores.push_back(std::make_unique<test::SampleStore>());
   }
   fs::current_path(root);
+  SecondServer serverB(test::BinaryDir() / "pg-rollout");
+  std::ofstream(root / "tienda-b" / "Kalu.dsn") << serverB.DsnText();
   std::ofstream(root / "tienda-b" / "Importar" / "DATOS.XMZ", std::ios::binary)
       << std::string("\x10\x27\x00\x00", 4) + "dañado en el camino";
 
@@ -76,6 +112,9 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
   // The damaged one: stopped at the check, never run.
   auto check = JsonFile(reports / "tienda-b" / "kalu-check.json");
   EXPECT_EQ(check["ok"], false);
+  EXPECT_EQ(check["checks"][1]["id"], "database");
+  EXPECT_EQ(check["checks"][1]["status"], "ok");
+  EXPECT_EQ(serverB.Value("select count(*) from pg_class where relname = 'enviocfdi11'"), "0");
   const std::string logB = test::ReadText(reports / "tienda-b" / "kalu-upgrade.log");
   EXPECT_NE(logB.find("Revisión: problema en Paquete DATOS.XMZ"), std::string::npos) << logB;
   EXPECT_EQ(logB.find("Inicio de kalu-upgrade"), std::string::npos) << logB;
