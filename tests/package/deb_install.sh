@@ -60,8 +60,9 @@ if grep -hs '^path-exclude' /etc/dpkg/dpkg.cfg.d/* | grep -q '/usr/share/man'; t
              -o "DPkg::Options::=--path-include=/usr/share/man/man1/xmz.1.gz")
 fi
 
-trap 'apt-get remove -y -q kalu-upgrade >/dev/null 2>&1 || true' EXIT
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${dpkg_opts[@]}" "$deb" \
+trap 'apt-get remove -y -q -o DPkg::Lock::Timeout=300 kalu-upgrade >/dev/null 2>&1 || true' EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  -o DPkg::Lock::Timeout=300 "${dpkg_opts[@]}" "$deb" \
   || fail "apt-get install $deb"
 
 version=$(/usr/bin/kalu-upgrade --version)
