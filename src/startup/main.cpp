@@ -14,12 +14,14 @@
 #include "platform/clock.h"
 #include "platform/console_display.h"
 #include "platform/desktop_db.h"
+#include "platform/json_file.h"
 #include "runtime/errors.h"
 #include "startup/context.h"
 #include "startup/logged_display.h"
 #include "startup/run_log.h"
 #include "startup/run_summary.h"
 #include "startup/session.h"
+#include "startup/store_check.h"
 #include "startup/zq_disp_mod.h"
 #include "upgrade/azt903114.h"
 #ifdef KALU_WITH_QT
@@ -34,13 +36,19 @@ constexpr int kExitUsage = 2;
 constexpr int kExitClosed = 3;
 
 constexpr const char* kHelp =
-    "Uso: kalu-upgrade [--console] [--unattended]\n"
+    "Uso: kalu-upgrade [--console] [--unattended] [--report ARCHIVO]\n"
+    "     kalu-upgrade --check [--report ARCHIVO]\n"
     "\n"
     "Actualiza la base de datos de la tienda a la versión 24.03.20 del sistema Kalu.\n"
     "Se ejecuta en la carpeta de trabajo de la tienda (la que tiene Kalu.dsn e Importar\\).\n"
     "\n"
     "  --console     muestra el avance en la terminal aunque haya pantalla gráfica\n"
     "  --unattended  sin operador: cada mensaje se acepta solo y queda en la bitácora\n"
+    "  --check       revisa la tienda sin cambiar nada (conexión, versión de la base,\n"
+    "                tienda en CONTROL, paquetes, SQLPG.XMZ, registro, location.xml,\n"
+    "                servicios, espacio en disco) y muestra una tabla; estado 0 si todo\n"
+    "                está bien, 1 si hay algún problema\n"
+    "  --report ARCHIVO  escribe además el resultado en ARCHIVO, en JSON\n"
     "  --help        muestra esta ayuda\n"
     "  --version     muestra la versión\n"
     "\n"
@@ -57,6 +65,8 @@ constexpr const char* kHelp =
 struct Options {
   bool console = false;
   bool unattended = false;
+  bool check = false;
+  std::string report;  // the JSON report's file, empty for none
 };
 
 bool DisplayAvailable() {
@@ -65,6 +75,37 @@ bool DisplayAvailable() {
     if (v && *v) return true;
   }
   return false;
+}
+
+// kalu-upgrade --check: the table on standard output, the problems in the run log, the
+// JSON report when asked for. The database is only read.
+int RunStoreCheck(const Options& opts) {
+  using namespace kalu;
+  std::error_code ec;
+  const std::string folder = std::filesystem::current_path(ec).string();
+  RunLog log("kalu-upgrade.log");
+  log.Line("Revisión de la tienda (kalu-upgrade " KALU_VERSION " --check) en " + folder);
+  const std::string started = IsoNow();
+  Session session;
+  SOAPParm_mod soap;
+  CheckResult result = CheckStore(session, soap);
+  session.End();
+  PrintCheckTable(stdout, result);
+  for (const CheckLine& line : result.lines) {
+    if (!line.ok) log.Line("Revisión: problema en " + line.title + ": " + line.detail);
+  }
+  int status = result.AllOk() ? kExitFinished : kExitError;
+  if (!opts.report.empty()) {
+    std::string error;
+    if (!WriteJsonFile(opts.report, CheckReport(result, folder, started, IsoNow()), error)) {
+      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el reporte %s: %s\n",
+                   opts.report.c_str(), error.c_str());
+      log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + error);
+      status = kExitError;
+    }
+  }
+  log.Line("Fin de la revisión (estado " + std::to_string(status) + ")");
+  return status;
 }
 
 }  // namespace
@@ -78,6 +119,15 @@ int main(int argc, char** argv) {
       opts.console = true;
     } else if (arg == "--unattended") {
       opts.unattended = true;
+    } else if (arg == "--check") {
+      opts.check = true;
+    } else if (arg == "--report") {
+      if (i + 1 >= argc) {
+        std::fputs("kalu-upgrade: falta el archivo de --report (vea kalu-upgrade --help)\n",
+                   stderr);
+        return kExitUsage;
+      }
+      opts.report = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return kExitFinished;
@@ -90,6 +140,8 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
+
+  if (opts.check) return RunStoreCheck(opts);
 
   std::error_code ec;
   std::string programPath = std::filesystem::read_symlink("/proc/self/exe", ec).string();

@@ -116,6 +116,9 @@ std::span<const char* const> SchemaStatements() {
 std::span<const char* const> DataFixStatements() {
   return kDataFixSteps;
 }
+const char* StoreKeyStatement() {
+  return kStoreKeySql;
+}
 
 std::string EdoCtaFoliosViewStatement() {
   std::string sql = "CREATE OR REPLACE VIEW EdoCtaFolios_View AS ";

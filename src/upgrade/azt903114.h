@@ -56,8 +56,8 @@ class AZT903114 {
   void PumpEvery10Ms();
   Cursor DriverCursor(std::string_view id, std::string_view sql, CursorKind kind);
   // Sum of one column over a document's supplied lines.
-  Fixed4 LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni,
-                 int16_t alm, int32_t docOrd);
+  Fixed4 LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni, int16_t alm,
+                 int32_t docOrd);
 
   Context& ctx_;
   std::string statementText_;
@@ -80,5 +80,8 @@ std::string EdoCtaFoliosViewStatement();
 // Carta Porte refresh, and the data fixes sent after it.
 std::span<const char* const> SchemaStatements();
 std::span<const char* const> DataFixStatements();
+// The query of the store key: the CONTROL rows marked '*' (CtrAct, CtrAlm, CtrUni, CtrReg);
+// the last row read is the store.
+const char* StoreKeyStatement();
 
 }  // namespace kalu

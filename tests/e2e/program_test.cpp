@@ -23,8 +23,9 @@ TEST(Program, OptionsAndExitStatuses) {
   WorkFolder wf;
   auto help = RunProcess({Program(), "--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* text : {"--console", "--unattended", "Estado de salida", "0  actualización",
-                           "1  terminada por un error", "2  argumentos", "3  el operador"}) {
+  for (const char* text :
+       {"--console", "--unattended", "--check", "--report ARCHIVO", "Estado de salida",
+        "0  actualización", "1  terminada por un error", "2  argumentos", "3  el operador"}) {
     EXPECT_NE(help.output.find(text), std::string::npos) << text;
   }
   auto version = RunProcess({Program(), "--version"});
@@ -35,6 +36,10 @@ TEST(Program, OptionsAndExitStatuses) {
   EXPECT_EQ(wrong.status, 2);
   EXPECT_EQ(wrong.output,
             "kalu-upgrade: opción desconocida '--sin-esto' (vea kalu-upgrade --help)\n");
+  auto noFile = RunProcess({Program(), "--check", "--report"});
+  EXPECT_EQ(noFile.status, 2);
+  EXPECT_EQ(noFile.output,
+            "kalu-upgrade: falta el archivo de --report (vea kalu-upgrade --help)\n");
 }
 
 TEST(Program, ServerThatDoesNotListenEndsWithStatusOne) {

@@ -39,7 +39,11 @@ ProcessResult RunProcess(const std::vector<std::string>& args) {
     dup2(null, 0);
     dup2(pipeFds[1], 1);
     dup2(pipeFds[1], 2);
+    // Only the three standard descriptors go on: a daemon the child starts (a database
+    // server) must not hold the pipe open after the child has ended.
     close(pipeFds[0]);
+    close(pipeFds[1]);
+    close(null);
     execv(argv[0], argv.data());
     _exit(127);
   }

@@ -4,6 +4,7 @@
 #include <libpq-fe.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "packages/package_format.h"
 #include "runtime/convert.h"
+#include "support/process.h"
 #include "upgrade/azt903114.h"
 
 namespace kalu::test {
@@ -167,6 +169,31 @@ void TestDatabase::UpgradeSchema() const {
 std::string TestDatabase::Value(const std::string& sql) const {
   auto rows = Rows(sql);
   return rows.empty() ? std::string() : rows.front();
+}
+
+std::string TestDatabase::Dump() const {
+  auto env = SandboxEnv();
+  std::vector<std::filesystem::path> bins;
+  for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql")) {
+    bins.push_back(entry.path() / "bin" / "pg_dump");
+  }
+  std::sort(bins.begin(), bins.end());
+  if (bins.empty()) {
+    ADD_FAILURE() << "pg_dump is not installed";
+    return "";
+  }
+  ProcessResult dump =
+      RunProcess({"/usr/bin/env", "PGPASSWORD=t29r$HHvb", bins.back().string(), "--no-sync", "-h",
+                  env["KALU_PGHOST"], "-p", env["KALU_PGPORT"], "-U", "zovizazir", "-d", name_});
+  EXPECT_EQ(dump.status, 0) << dump.output;
+  // Newer pg_dump fences its output with a key of its own, different on every dump.
+  std::istringstream in(dump.output);
+  std::string text;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("\\restrict ", 0) != 0 && line.rfind("\\unrestrict ", 0) != 0)
+      text += line + "\n";
+  }
+  return text;
 }
 
 void WorkFolder::PutPackage(const std::string& name, const std::string& xml) const {

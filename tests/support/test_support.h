@@ -69,6 +69,8 @@ class TestDatabase {
   void UpgradeSchema() const;
   // The single value of a query.
   std::string Value(const std::string& sql) const;
+  // The whole database as pg_dump writes it (schema and data), to compare before and after.
+  std::string Dump() const;
 
  private:
   std::string name_;

@@ -1,0 +1,60 @@
+#pragma once
+// The store check (kalu-upgrade --check): looks at everything a run needs in the working
+// folder and the store database and changes nothing. The database is read in a read-only
+// session; the packages are inflated in memory, never in place; the services get a GET
+// that changes nothing on the server.
+
+#include <cstdint>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "soap/soap_parm.h"
+#include "startup/session.h"
+
+namespace kalu {
+
+// One line of the check's table.
+struct CheckLine {
+  std::string id;     // stable name for the chain's tools: "database", "package:DATOS.XMZ"
+  std::string title;  // what the operator reads: "Base de datos"
+  bool ok = false;
+  std::string detail;           // what was found, or what is wrong
+  std::optional<int64_t> rows;  // rows of a package
+};
+
+// The store key read from CONTROL.
+struct StoreKey {
+  int16_t region = 0;
+  int16_t unit = 0;
+  int16_t warehouse = 0;
+};
+
+struct CheckResult {
+  std::vector<CheckLine> lines;
+  std::optional<StoreKey> store;
+  bool AllOk() const;
+};
+
+// How long a service may take to answer the check's request, in seconds.
+constexpr int16_t kServiceCheckTimeout = 15;
+
+// Checks the store of the working folder through `session` (the program's own connection
+// path) and the service locations of `soap`.
+CheckResult CheckStore(Session& session, SOAPParm_mod& soap);
+
+// The table as the operator reads it: one aligned line per check, "ok" or "problema", and
+// the detail.
+void PrintCheckTable(std::FILE* out, const CheckResult& result);
+
+// The check as a JSON document (schemas/check-report.schema.json); `started` and `ended`
+// are ISO 8601 times.
+nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,
+                           const std::string& started, const std::string& ended);
+
+// The current time in ISO 8601 with its offset, "2024-03-20T13:05:09-06:00".
+std::string IsoNow();
+
+}  // namespace kalu
