@@ -1,7 +1,9 @@
 // The complete upgrade of the sample store, run as the operator runs it: every table and
 // view the upgrade changes is compared with the expected result kept in
 // fixtures/expected/store_after.txt (dates of the day, load times and the workstation's
-// name masked). Set KALU_UPDATE_EXPECTED=1 to write that file anew from a run.
+// name masked). Generated stores of varied shape are compared in the same way with
+// fixtures/expected/golden/<shape>.txt. Set KALU_UPDATE_EXPECTED=1 to write these files
+// anew from a run.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/generated_store.h"
 #include "support/process.h"
 #include "support/sample_store.h"
 #include "support/test_support.h"
@@ -88,20 +91,29 @@ std::string Without(const std::string& dump, const std::vector<std::string>& ski
   return out;
 }
 
+// Compares a dump with the expected file, or writes the file anew when asked to.
+void ExpectDump(const std::string& dump, const std::filesystem::path& expectedPath) {
+  if (const char* update = std::getenv("KALU_UPDATE_EXPECTED"); update && *update == '1') {
+    std::filesystem::create_directories(expectedPath.parent_path());
+    std::ofstream(expectedPath) << dump;
+  }
+  EXPECT_EQ(dump, test::ReadText(expectedPath)) << expectedPath;
+}
+
+std::string Program() {
+  return (test::BinaryDir() / "kalu-upgrade").string();
+}
+
 TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
   test::WorkFolder wf;
   TestDatabase db("kalu");
   test::SampleStore store;
-  const std::string program = (test::BinaryDir() / "kalu-upgrade").string();
+  const std::string program = Program();
   const auto expectedPath = test::SourceDir() / "fixtures" / "expected" / "store_after.txt";
 
   auto first = test::RunProcess({program, "--unattended"});
   ASSERT_EQ(first.status, 0) << first.output;
-  std::string after = Dump(db);
-  if (const char* update = std::getenv("KALU_UPDATE_EXPECTED"); update && *update == '1') {
-    std::ofstream(expectedPath) << after;
-  }
-  EXPECT_EQ(after, test::ReadText(expectedPath));
+  ExpectDump(Dump(db), expectedPath);
 
   // The second run passes over what is in place. It empties the Carta Porte tables again,
   // and their refresh is due only when the store's business date changes.
@@ -126,6 +138,23 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
         "POBTFACSTIMBRE: terminado", "U1315S1: terminado",
         "Resumen de la corrida:", "Fin: actualización terminada (estado 0)"}) {
     EXPECT_NE(log.find(text), std::string::npos) << text;
+  }
+}
+
+// Small generated stores, each of a few hundred rows: packages with repeated postal codes
+// and colonies and colonies of unknown codes; several stores in one database sharing
+// documents, with submissions of another store; documents without lines, customers without
+// history and invoices and submissions without documents; all of it together.
+TEST(CompleteUpgrade, GeneratedStoresEndAsRecorded) {
+  for (const char* shape : {"packages", "stores", "sparse", "mixed"}) {
+    SCOPED_TRACE(shape);
+    test::WorkFolder wf;
+    TestDatabase db("kalu");
+    test::GeneratedStore store(db, shape, 0.001);
+    auto run = test::RunProcess({Program(), "--unattended"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    ExpectDump(Dump(db), test::SourceDir() / "fixtures" / "expected" / "golden" /
+                             (std::string(shape) + ".txt"));
   }
 }
 
