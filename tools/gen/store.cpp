@@ -164,9 +164,13 @@ class StoreRows {
       documents.push_back(d);
     }
     for (const auto& d : documents) AddDocument(key, d);
-    AddInvoices(key, documents, sizes);
-    AddSubmissions(key, documents, sizes.submissions);
-    if (active) active_ = documents;
+    const std::set<int> open = AddInvoices(key, documents, sizes);
+    const std::set<int> stamped = AddSubmissions(key, documents, sizes.submissions);
+    if (!active) return;
+    active_ = documents;
+    for (int order : open) {
+      if (!stamped.contains(order)) unstampedOpen_.insert(order);
+    }
   }
 
   // Stamped and unstamped submissions of store `key` under document numbers of the active
@@ -179,7 +183,15 @@ class StoreRows {
     }
   }
 
-  const std::vector<Document>& ActiveDocuments() const { return active_; }
+  // Documents of the active store that another store may share: every tenth, and every
+  // open invoice's document without a stamped submission (the ones the upgrade marks).
+  std::vector<Document> Shareable() const {
+    std::vector<Document> shared;
+    for (size_t i = 0; i < active_.size(); ++i) {
+      if (i % 10 == 0 || unstampedOpen_.contains(active_[i].order)) shared.push_back(active_[i]);
+    }
+    return shared;
+  }
 
   void Finish(std::vector<Table>& tables) {
     for (auto* t :
@@ -293,9 +305,10 @@ class StoreRows {
 
   // Invoices in the customers' accounts: the first invoice documents stay open (half of them
   // partly paid), the next ones are paid. With orphans, one open invoice in ten has a number
-  // that no document carries.
-  void AddInvoices(const StoreKey& key, const std::vector<Document>& documents,
-                   const Sizes& sizes) {
+  // that no document carries. Gives the internal numbers of the open invoices' documents.
+  std::set<int> AddInvoices(const StoreKey& key, const std::vector<Document>& documents,
+                            const Sizes& sizes) {
+    std::set<int> openOrders;
     std::map<std::pair<int, int>, int> groups;
     size_t open = 0, paid = 0, payment = 5000;
     for (const auto& d : documents) {
@@ -312,6 +325,7 @@ class StoreRows {
                       Money(cargo), Money(abono)});
       };
       row(1, number, d.day, d.movement, charge, 0);
+      if (isOpen && number == d.number) openOrders.insert(d.order);
       if (!isOpen) {
         row(2, static_cast<int>(++payment), d.day + 3, rng_.Below(4) ? 60 : 61, 0, charge);
       } else if (rng_.Below(2)) {
@@ -319,6 +333,7 @@ class StoreRows {
             1 + static_cast<long long>(rng_.Below(static_cast<size_t>(charge - 1))));
       }
     }
+    return openOrders;
   }
 
   void AddSubmission(const StoreKey& key, const Document& d, const std::string& stamp, int ok) {
@@ -351,8 +366,11 @@ class StoreRows {
   }
 
   // Submissions of `count` documents picked at random: most stamped, some failed (EnvioOK
-  // 0), some with a blank stamp. With orphans, some name documents that do not exist.
-  void AddSubmissions(const StoreKey& key, const std::vector<Document>& documents, size_t count) {
+  // 0), some with a blank stamp. With orphans, some name documents that do not exist. Gives
+  // the internal numbers of the stamped documents.
+  std::set<int> AddSubmissions(const StoreKey& key, const std::vector<Document>& documents,
+                               size_t count) {
+    std::set<int> stamped;
     std::vector<size_t> picked(documents.size());
     for (size_t i = 0; i < picked.size(); ++i) picked[i] = i;
     count = std::min(count, picked.size());
@@ -364,15 +382,18 @@ class StoreRows {
       Document d = documents[i];
       if (shape_.orphans && i % 13 == 0) d.order += static_cast<int>(documents.size()) + 100;
       const size_t kind = rng_.Below(20);
-      if (kind < 16)
+      if (kind < 16) {
         AddSubmission(key, d, Uuid(rng_), 1);
-      else if (kind < 18)
+        stamped.insert(d.order);
+      } else if (kind < 18) {
         AddSubmission(key, d, "", 0);
-      else if (kind == 18)
+      } else if (kind == 18) {
         AddSubmission(key, d, "   ", 1);
-      else
+      } else {
         AddSubmission(key, d, Uuid(rng_), 0);
+      }
     }
+    return stamped;
   }
 
   const Shape& shape_;
@@ -380,6 +401,7 @@ class StoreRows {
   std::set<int> codes_;
   std::vector<int> codeList_;
   std::vector<Document> active_;
+  std::set<int> unstampedOpen_;
   TableWriter control_{"control", "ctrreg, ctruni, ctralm, ctract, ctrnom, ctrfec, ctrfecsat"};
   TableWriter customers_{"clientes",
                          "regcve, unicve, almcve, cancve, ctecve, ctenom, cteulthist, "
@@ -511,10 +533,7 @@ Store MakeStore(std::vector<State> states, const Shape& shape, double factor, ui
   if (shape.stores) {
     const Sizes other = {Scaled(factor, 10000), Scaled(factor, 50000), Scaled(factor, 41900),
                          Scaled(factor, 15000), Scaled(factor, 5000)};
-    std::vector<Document> shared;
-    const auto& documents = rows.ActiveDocuments();
-    for (size_t i = 0; i < documents.size(); i += 10) shared.push_back(documents[i]);
-    rows.AddStore(kOtherStores[0], false, other, shared);
+    rows.AddStore(kOtherStores[0], false, other, rows.Shareable());
     rows.AddStore(kOtherStores[1], false, other, {});
   }
   if (shape.foreignSubmissions) rows.AddForeignSubmissions(kForeignStore);
