@@ -1,7 +1,5 @@
 #include "gen/sandbox.h"
 
-#include <libpq-fe.h>
-
 #include <fstream>
 #include <memory>
 
@@ -32,20 +30,56 @@ std::string Sandbox::DsnText() const {
 }
 
 std::string Sandbox::CreateFromTemplate(const std::string& database) const {
-  struct ConnCloser {
-    void operator()(PGconn* c) const { PQfinish(c); }
-  };
-  std::unique_ptr<PGconn, ConnCloser> c(PQconnectdb(ConnInfo("postgres").c_str()));
-  if (PQstatus(c.get()) != CONNECTION_OK) return PQerrorMessage(c.get());
-  for (const std::string& sql : {"DROP DATABASE IF EXISTS " + database + " WITH (FORCE)",
-                                 "CREATE DATABASE " + database + " TEMPLATE kalu_template"}) {
-    PGresult* r = PQexec(c.get(), sql.c_str());
-    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    std::string error = ok ? "" : PQresultErrorMessage(r);
-    PQclear(r);
-    if (!ok) return error;
+  Connection c(ConnInfo("postgres"));
+  std::string error = c.Error();
+  if (error.empty()) error = c.Exec("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
+  if (error.empty()) error = c.Exec("CREATE DATABASE " + database + " TEMPLATE kalu_template");
+  return error;
+}
+
+namespace {
+
+struct ResultCloser {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultCloser>;
+
+bool Succeeded(const Result& r) {
+  const auto status = PQresultStatus(r.get());
+  return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+}  // namespace
+
+Connection::Connection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {}
+
+std::string Connection::Error() const {
+  return PQstatus(conn_.get()) == CONNECTION_OK ? "" : PQerrorMessage(conn_.get());
+}
+
+std::string Connection::Exec(const std::string& sql) {
+  std::string error = Error();
+  if (!error.empty()) return error;
+  Result r(PQexec(conn_.get(), sql.c_str()));
+  return Succeeded(r) ? "" : PQresultErrorMessage(r.get()) + std::string(" in: ") + sql;
+}
+
+std::string Connection::Copy(const std::string& table, const std::string& columns,
+                             const std::string& rows) {
+  std::string error = Error();
+  if (!error.empty()) return error;
+  const std::string into = columns.empty() ? table : table + " (" + columns + ")";
+  Result start(PQexec(conn_.get(), ("COPY " + into + " FROM STDIN").c_str()));
+  if (PQresultStatus(start.get()) != PGRES_COPY_IN) return PQresultErrorMessage(start.get());
+  if (PQputCopyData(conn_.get(), rows.data(), static_cast<int>(rows.size())) != 1 ||
+      PQputCopyEnd(conn_.get(), nullptr) != 1) {
+    return PQerrorMessage(conn_.get());
   }
-  return "";
+  Result end(PQgetResult(conn_.get()));
+  if (!Succeeded(end)) error = PQresultErrorMessage(end.get()) + std::string(" in COPY ") + table;
+  while (Result(PQgetResult(conn_.get()))) {
+  }
+  return error;
 }
 
 std::string LocationXml(int vehiclesPort, int operatorsPort, const std::string& more) {

@@ -3,7 +3,10 @@
 // of one of its databases, a database created afresh from the store template, and the files
 // of the store's folder that name the server (Kalu.dsn) and the services (location.xml).
 
+#include <libpq-fe.h>
+
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace kalu::gen {
@@ -23,6 +26,24 @@ struct Sandbox {
   // Creates `database` afresh from the store template "kalu_template"; empty on success,
   // otherwise what went wrong.
   std::string CreateFromTemplate(const std::string& database) const;
+};
+
+// A connection to one database; each call gives empty on success, otherwise what went wrong.
+class Connection {
+ public:
+  explicit Connection(const std::string& conninfo);
+  // Why the connection failed, or empty.
+  std::string Error() const;
+  // Runs statements (several allowed) and reads whatever they return.
+  std::string Exec(const std::string& sql);
+  // COPY of `rows` (the text form of COPY) into `table`, into `columns` when not empty.
+  std::string Copy(const std::string& table, const std::string& columns, const std::string& rows);
+
+ private:
+  struct Closer {
+    void operator()(PGconn* c) const { PQfinish(c); }
+  };
+  std::unique_ptr<PGconn, Closer> conn_;
 };
 
 // A location.xml pointing the vehicle and the operator service at two loopback ports;

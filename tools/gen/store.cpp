@@ -1,7 +1,5 @@
 #include "gen/store.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "gen/sandbox.h"
 #include "packages/package_format.h"
 
 namespace kalu::gen {
@@ -456,36 +455,6 @@ void BendCatalog(const Shape& shape, Catalog& catalog, Random& rng) {
   }
 }
 
-struct ConnCloser {
-  void operator()(PGconn* c) const { PQfinish(c); }
-};
-struct ResultCloser {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultCloser>;
-
-std::string Exec(PGconn* c, const std::string& sql) {
-  Result r(PQexec(c, sql.c_str()));
-  auto st = PQresultStatus(r.get());
-  if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return "";
-  return PQresultErrorMessage(r.get()) + std::string(" in: ") + sql;
-}
-
-std::string Copy(PGconn* c, const Table& table) {
-  Result start(PQexec(c, ("COPY " + table.name + " (" + table.columns + ") FROM STDIN").c_str()));
-  if (PQresultStatus(start.get()) != PGRES_COPY_IN) return PQresultErrorMessage(start.get());
-  if (PQputCopyData(c, table.rows.data(), static_cast<int>(table.rows.size())) != 1 ||
-      PQputCopyEnd(c, nullptr) != 1) {
-    return PQerrorMessage(c);
-  }
-  Result end(PQgetResult(c));
-  std::string error =
-      PQresultStatus(end.get()) == PGRES_COMMAND_OK ? "" : PQresultErrorMessage(end.get());
-  while (Result(PQgetResult(c))) {
-  }
-  return error.empty() ? "" : error + " in COPY " + table.name;
-}
-
 bool CopyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   std::error_code ec;
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
@@ -542,18 +511,19 @@ Store MakeStore(std::vector<State> states, const Shape& shape, double factor, ui
 }
 
 std::string LoadStore(const std::string& conninfo, const Store& store) {
-  std::unique_ptr<PGconn, ConnCloser> c(PQconnectdb(conninfo.c_str()));
-  if (PQstatus(c.get()) != CONNECTION_OK) return PQerrorMessage(c.get());
-  std::string error = Exec(c.get(),
-                           "BEGIN; DELETE FROM control; DELETE FROM clientes; DELETE FROM histcli; "
-                           "DELETE FROM edocta; DELETE FROM documentos; DELETE FROM docdeta; "
-                           "DELETE FROM enviocfdi; DELETE FROM enviocfdi1; "
-                           "DELETE FROM codigopostal; DELETE FROM colonias");
+  Connection c(conninfo);
+  std::string error = c.Exec(
+      "BEGIN; DELETE FROM control; DELETE FROM clientes; DELETE FROM histcli; "
+      "DELETE FROM edocta; DELETE FROM documentos; DELETE FROM docdeta; "
+      "DELETE FROM enviocfdi; DELETE FROM enviocfdi1; DELETE FROM codigopostal; "
+      "DELETE FROM colonias");
   for (const auto& table : store.tables) {
-    if (error.empty()) error = Copy(c.get(), table);
+    if (error.empty()) error = c.Copy(table.name, table.columns, table.rows);
   }
-  if (error.empty()) error = Exec(c.get(), "COMMIT");
-  if (error.empty()) error = Exec(c.get(), "ANALYZE");
+  if (error.empty()) error = c.Exec("COMMIT");
+  for (const auto& table : store.tables) {
+    if (error.empty()) error = c.Exec("ANALYZE " + table.name);
+  }
   return error;
 }
 
