@@ -150,7 +150,7 @@ TEST(CompleteUpgrade, GeneratedStoresEndAsRecorded) {
     SCOPED_TRACE(shape);
     test::WorkFolder wf;
     TestDatabase db("kalu");
-    test::GeneratedStore store(db, shape, 0.001);
+    auto store = test::LayOutStore(std::string(shape) + "@0.001", db);
     auto run = test::RunProcess({Program(), "--unattended"});
     ASSERT_EQ(run.status, 0) << run.output;
     ExpectDump(Dump(db), test::SourceDir() / "fixtures" / "expected" / "golden" /

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "support/sample_store.h"
+
 namespace kalu::test {
 
 namespace {
@@ -38,6 +40,16 @@ void GeneratedStore::WritePackages() const {
   EXPECT_TRUE(gen::WriteStoreFolder(folder_, store_, SourceDir() / "fixtures" / "packages",
                                     SourceDir() / "fixtures" / "store" / "registry.reg"))
       << "the store folder could not be written";
+}
+
+std::unique_ptr<StoreUnderTest> LayOutStore(const std::string& name, const TestDatabase& db) {
+  if (name == "sample") return std::make_unique<SampleStore>();
+  const auto at = name.find('@');
+  if (at == std::string::npos) {
+    ADD_FAILURE() << "no store is named " << name;
+    return std::make_unique<SampleStore>();
+  }
+  return std::make_unique<GeneratedStore>(db, name.substr(0, at), std::atof(name.c_str() + at + 1));
 }
 
 }  // namespace kalu::test

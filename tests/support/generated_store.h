@@ -10,19 +10,20 @@
 
 #include "gen/store.h"
 #include "support/standin.h"
+#include "support/store_under_test.h"
 #include "support/test_support.h"
 
 namespace kalu::test {
 
-class GeneratedStore {
+class GeneratedStore : public StoreUnderTest {
  public:
   // The store of `shape` ("plain", "packages", "stores", "sparse", "mixed") at `factor`
   // (1: a store of real size) in `db` and the working folder.
   GeneratedStore(const TestDatabase& db, const std::string& shape, double factor,
                  uint64_t seed = 20240320);
   // Packs the catalogue packages again (a run inflates them in place).
-  void WritePackages() const;
-  ServicesStandIn& Services() { return services_; }
+  void WritePackages() const override;
+  ServicesStandIn& Services() override { return services_; }
   const gen::Store& Store() const { return store_; }
 
  private:
