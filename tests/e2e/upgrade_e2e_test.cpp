@@ -1,8 +1,10 @@
 // The complete upgrade of the sample store, run as the operator runs it: every table and
 // view the upgrade changes is compared with the expected result kept in
 // fixtures/expected/store_after.txt (dates of the day, load times and the workstation's
-// name masked). Set KALU_UPDATE_EXPECTED=1 to write that file anew from a run. A run
-// killed at any moment and run again ends where one uninterrupted run ends.
+// name masked). Generated stores of varied shape are compared in the same way with
+// fixtures/expected/golden/<shape>.txt. Set KALU_UPDATE_EXPECTED=1 to write these files
+// anew from a run. A run killed at any moment and run again ends where one uninterrupted
+// run ends.
 
 #include <gtest/gtest.h>
 
@@ -13,8 +15,10 @@
 #include <sstream>
 #include <thread>
 
+#include "support/generated_store.h"
 #include "support/process.h"
 #include "support/sample_store.h"
+#include "support/store_under_test.h"
 #include "support/test_support.h"
 
 namespace kalu {
@@ -91,6 +95,15 @@ std::string Sections(const std::string& dump, const std::vector<std::string>& na
   return out;
 }
 
+// Compares a dump with the expected file, or writes the file anew when asked to.
+void ExpectDump(const std::string& dump, const std::filesystem::path& expectedPath) {
+  if (const char* update = std::getenv("KALU_UPDATE_EXPECTED"); update && *update == '1') {
+    std::filesystem::create_directories(expectedPath.parent_path());
+    std::ofstream(expectedPath) << dump;
+  }
+  EXPECT_EQ(dump, test::ReadText(expectedPath)) << expectedPath;
+}
+
 std::string Program() {
   return (test::BinaryDir() / "kalu-upgrade").string();
 }
@@ -104,11 +117,7 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
 
   auto first = test::RunProcess({program, "--unattended"});
   ASSERT_EQ(first.status, 0) << first.output;
-  std::string after = Dump(db);
-  if (const char* update = std::getenv("KALU_UPDATE_EXPECTED"); update && *update == '1') {
-    std::ofstream(expectedPath) << after;
-  }
-  EXPECT_EQ(after, test::ReadText(expectedPath));
+  ExpectDump(Dump(db), expectedPath);
 
   // The second run passes over what is in place. It empties the Carta Porte tables again
   // and fills them again from the services, though the business date is the same.
@@ -134,17 +143,12 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
 }
 
 // A store ready for the upgrade, laid out afresh in a new working folder: the store
-// database "kalu" from the store template, the sample store's folder and its services.
-// `setup` (when given) then changes the database, for a store of another shape or size.
-using StoreSetup = std::function<void(const TestDatabase&)>;
-
-struct StoreUnderTest {
-  explicit StoreUnderTest(const StoreSetup& setup) {
-    if (setup) setup(db);
-  }
+// database "kalu" and the store's folder and services, by name ("sample", "plain@0.1").
+struct FreshStore {
+  explicit FreshStore(const std::string& name) : files(test::LayOutStore(name, db)) {}
   test::WorkFolder folder;
   TestDatabase db{"kalu"};
-  test::SampleStore files;
+  std::unique_ptr<test::StoreUnderTest> files;
 };
 
 // Waits until the run log of the working folder holds `text`: false when the run ended
@@ -161,13 +165,13 @@ bool WaitForLogLine(test::BackgroundProcess& run, const std::string& text) {
 // orphaned no longer, so it may stand as after one load or as after two.
 const std::vector<std::string> kSystemData = {"datos", "datos1", "logsystem"};
 
-// On a store made by `setup`, the upgrade killed (SIGKILL) when the run log shows each of
+// On the store named `store`, the upgrade killed (SIGKILL) when the run log shows each of
 // `killPoints` and then run again to its end gives the database of one uninterrupted run.
-void ExpectKilledRunsEndAsOneRun(const StoreSetup& setup,
+void ExpectKilledRunsEndAsOneRun(const std::string& name,
                                  const std::vector<std::string>& killPoints) {
   std::string once, twice;
   {
-    StoreUnderTest store(setup);
+    FreshStore store(name);
     auto first = test::RunProcess({Program(), "--unattended"});
     ASSERT_EQ(first.status, 0) << first.output;
     once = Dump(store.db);
@@ -177,7 +181,7 @@ void ExpectKilledRunsEndAsOneRun(const StoreSetup& setup,
   }
   for (const std::string& point : killPoints) {
     SCOPED_TRACE("killed at " + point);
-    StoreUnderTest store(setup);
+    FreshStore store(name);
     {
       test::BackgroundProcess run({Program(), "--unattended"});
       EXPECT_TRUE(WaitForLogLine(run, point)) << "the run ended before";
@@ -196,8 +200,33 @@ void ExpectKilledRunsEndAsOneRun(const StoreSetup& setup,
 
 TEST(CompleteUpgrade, RunKilledAtAnyMomentAndRunAgainEndsAsOneRun) {
   ExpectKilledRunsEndAsOneRun(
-      nullptr, {"Mensaje: Presione ACEPTAR", "PACTUALIZASAT: inicio", "PCARGAVISTASPG: inicio",
-                "PCARGACP_SAT: inicio", "PCARGADATOSDELSISTEMA: inicio", "U1315S1: inicio"});
+      "sample", {"Mensaje: Presione ACEPTAR", "PACTUALIZASAT: inicio", "PCARGAVISTASPG: inicio",
+                 "PCARGACP_SAT: inicio", "PCARGADATOSDELSISTEMA: inicio", "U1315S1: inicio"});
+}
+
+// The same on a generated store of a tenth of a large store's size, killed while its
+// batches are being written.
+TEST(CompleteUpgrade, RunKilledInTheMiddleOfLargePhasesEndsAsOneRun) {
+  ExpectKilledRunsEndAsOneRun(
+      "plain@0.1", {"PCARGACP_SAT: inicio", "PCARGACATCOLONIAS: inicio", "PCARDATOSFISCAL: inicio",
+                    "POBTFACSTIMBRE: inicio", "U1315S1: inicio"});
+}
+
+// Small generated stores, each of a few hundred rows: packages with repeated postal codes
+// and colonies and colonies of unknown codes; several stores in one database sharing
+// documents, with submissions of another store; documents without lines, customers without
+// history and invoices and submissions without documents; all of it together.
+TEST(CompleteUpgrade, GeneratedStoresEndAsRecorded) {
+  for (const char* shape : {"packages", "stores", "sparse", "mixed"}) {
+    SCOPED_TRACE(shape);
+    test::WorkFolder wf;
+    TestDatabase db("kalu");
+    auto store = test::LayOutStore(std::string(shape) + "@0.001", db);
+    auto run = test::RunProcess({Program(), "--unattended"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    ExpectDump(Dump(db), test::SourceDir() / "fixtures" / "expected" / "golden" /
+                             (std::string(shape) + ".txt"));
+  }
 }
 
 }  // namespace

@@ -7,15 +7,16 @@
 #include <filesystem>
 
 #include "support/standin.h"
+#include "support/store_under_test.h"
 
 namespace kalu::test {
 
-class SampleStore {
+class SampleStore : public StoreUnderTest {
  public:
   SampleStore();
   // Packs the four packages again from their sources (a run inflates them in place).
-  void WritePackages() const;
-  ServicesStandIn& Services() { return services_; }
+  void WritePackages() const override;
+  ServicesStandIn& Services() override { return services_; }
 
  private:
   std::filesystem::path folder_;

@@ -126,16 +126,6 @@ void ServicesStandIn::ForgetRequests() const {
   std::filesystem::remove(folder_ / "standin.request");
 }
 
-std::string LocationXml(int vehiclesPort, int operatorsPort, const std::string& more) {
-  auto entry = [&](const char* name, int port) {
-    return std::string("  <ZQLocation name=\"") + name + "\"><HTTP><host>127.0.0.1</host><port>" +
-           std::to_string(port) + "</port><timeout>20</timeout>" + more + "</HTTP></ZQLocation>\n";
-  };
-  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<ZQLocations>\n" +
-         entry("morvel25_ws_vehiculos_cartaporte_v3", vehiclesPort) +
-         entry("morvel25_ws_operadores_cartaporte_v2", operatorsPort) + "</ZQLocations>\n";
-}
-
 void ServicesStandIn::WriteLocationFile(const std::filesystem::path& folder,
                                         const std::string& more) const {
   std::ofstream(folder / "location.xml", std::ios::binary) << LocationXml(port_, port_, more);

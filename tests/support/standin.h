@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "gen/sandbox.h"
+
 namespace kalu::test {
 
 class ServicesStandIn {
@@ -48,7 +50,7 @@ class ServicesStandIn {
 };
 
 // A location.xml pointing the vehicle and the operator service at two loopback ports.
-std::string LocationXml(int vehiclesPort, int operatorsPort, const std::string& more = "");
+using gen::LocationXml;
 
 // The elements of "Execute" in a recorded request, as "Name=value" joined by ";".
 std::string RequestParameters(const std::string& request);

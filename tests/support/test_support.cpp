@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
 
+#include "gen/sandbox.h"
 #include "packages/package_format.h"
 #include "runtime/convert.h"
 #include "support/process.h"
@@ -60,17 +60,6 @@ void WorkFolder::Write(const std::string& relative, const std::string& content) 
 
 namespace {
 
-std::map<std::string, std::string> SandboxEnv() {
-  std::map<std::string, std::string> env;
-  std::ifstream in(BinaryDir() / "pg" / "sandbox.env");
-  std::string line;
-  while (std::getline(in, line)) {
-    auto eq = line.find('=');
-    if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return env;
-}
-
 struct ConnCloser {
   void operator()(PGconn* c) const { PQfinish(c); }
 };
@@ -81,16 +70,13 @@ using Conn = std::unique_ptr<PGconn, ConnCloser>;
 using Result = std::unique_ptr<PGresult, ResultCloser>;
 
 Conn Connect(const std::string& database) {
-  auto env = SandboxEnv();
-  if (env.empty()) {
+  const auto sandbox = gen::Sandbox::In(BinaryDir() / "pg");
+  if (!sandbox.Running()) {
     ADD_FAILURE() << "the throwaway PostgreSQL is not running (scripts/pg-sandbox start "
                   << (BinaryDir() / "pg").string() << ")";
     return nullptr;
   }
-  std::string info =
-      "host='" + env["KALU_PGHOST"] + "' port=" + env["KALU_PGPORT"] + " dbname='" + database +
-      "' user=zovizazir password='t29r$HHvb' options='-c client_min_messages=warning'";
-  Conn c(PQconnectdb(info.c_str()));
+  Conn c(PQconnectdb(sandbox.ConnInfo(database).c_str()));
   if (PQstatus(c.get()) != CONNECTION_OK) {
     ADD_FAILURE() << "cannot connect to " << database << ": " << PQerrorMessage(c.get());
     return nullptr;
@@ -116,10 +102,8 @@ TestDatabase::TestDatabase()
       }()) {}
 
 TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
-  if (auto c = Connect("postgres")) {
-    Run(c.get(), "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
-    Run(c.get(), "CREATE DATABASE " + name_ + " TEMPLATE kalu_template");
-  }
+  const std::string error = gen::Sandbox::In(BinaryDir() / "pg").CreateFromTemplate(name_);
+  if (!error.empty()) ADD_FAILURE() << "cannot create " << name_ << ": " << error;
 }
 
 TestDatabase::~TestDatabase() {
@@ -129,9 +113,11 @@ TestDatabase::~TestDatabase() {
 }
 
 std::string TestDatabase::DsnText() {
-  auto env = SandboxEnv();
-  return "[ODBC]\nDRIVER=PostgreSQL Unicode\nServername=" + env["KALU_PGHOST"] +
-         "\nPort=" + env["KALU_PGPORT"] + "\nDatabase=kalu\nSSLmode=disable\n";
+  return gen::Sandbox::In(BinaryDir() / "pg").DsnText();
+}
+
+std::string TestDatabase::ConnInfo() const {
+  return gen::Sandbox::In(BinaryDir() / "pg").ConnInfo(name_);
 }
 
 void TestDatabase::WriteDsn() {

@@ -60,6 +60,8 @@ class TestDatabase {
   static std::string DsnText();
   // Writes Kalu.dsn into the working folder.
   static void WriteDsn();
+  // libpq connection text for this database as the store's role.
+  std::string ConnInfo() const;
   // Runs statements (several allowed); fails the test on an error.
   void Exec(const std::string& sql) const;
   // The rows of a query, each as its values joined with "|" (NULL as "<null>").
