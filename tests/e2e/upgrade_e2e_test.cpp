@@ -166,9 +166,11 @@ bool WaitForLogLine(test::BackgroundProcess& run, const std::string& text) {
 const std::vector<std::string> kSystemData = {"datos", "datos1", "logsystem"};
 
 // On the store named `store`, the upgrade killed (SIGKILL) when the run log shows each of
-// `killPoints` and then run again to its end gives the database of one uninterrupted run.
+// `killPoints` (and `after` more) and then run again to its end gives the database of one
+// uninterrupted run.
 void ExpectKilledRunsEndAsOneRun(const std::string& name,
-                                 const std::vector<std::string>& killPoints) {
+                                 const std::vector<std::string>& killPoints,
+                                 std::chrono::milliseconds after = {}) {
   std::string once, twice;
   {
     FreshStore store(name);
@@ -185,6 +187,7 @@ void ExpectKilledRunsEndAsOneRun(const std::string& name,
     {
       test::BackgroundProcess run({Program(), "--unattended"});
       EXPECT_TRUE(WaitForLogLine(run, point)) << "the run ended before";
+      std::this_thread::sleep_for(after);
       EXPECT_EQ(run.Kill(), 128 + SIGKILL);
     }
     auto again = test::RunProcess({Program(), "--unattended"});
@@ -208,8 +211,10 @@ TEST(CompleteUpgrade, RunKilledAtAnyMomentAndRunAgainEndsAsOneRun) {
 // batches are being written.
 TEST(CompleteUpgrade, RunKilledInTheMiddleOfLargePhasesEndsAsOneRun) {
   ExpectKilledRunsEndAsOneRun(
-      "plain@0.1", {"PCARGACP_SAT: inicio", "PCARGACATCOLONIAS: inicio", "PCARDATOSFISCAL: inicio",
-                    "POBTFACSTIMBRE: inicio", "U1315S1: inicio"});
+      "plain@0.1",
+      {"PCARGACP_SAT: inicio", "PCARGACATCOLONIAS: inicio", "PCARDATOSFISCAL: inicio",
+       "POBTFACSTIMBRE: inicio", "U1315S1: inicio"},
+      std::chrono::milliseconds(150));
 }
 
 // Small generated stores, each of a few hundred rows: packages with repeated postal codes
