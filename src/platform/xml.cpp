@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <libxml/xmlreader.h>
 #include <libxml/xmlwriter.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -400,6 +401,19 @@ std::string XmlReader::AttributeByName(std::string_view name) const {
     if (n == name) return v;
   }
   return {};
+}
+
+int64_t XmlReader::BytesRead() const {
+  if (!impl_->reader) return 0;
+  long consumed = xmlTextReaderByteConsumed(impl_->reader.get());
+  return consumed < 0 ? 0 : consumed;
+}
+
+int64_t XmlReader::Size() const {
+  if (!impl_->reader) return 0;
+  struct stat st {};
+  if (impl_->file.Get() >= 0 && fstat(impl_->file.Get(), &st) == 0) return st.st_size;
+  return static_cast<int64_t>(impl_->document.size());
 }
 
 int16_t XmlReader::ErrCode() const {

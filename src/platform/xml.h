@@ -66,6 +66,11 @@ class XmlReader {
   std::string AttributeValue(int16_t index) const;           // 0-based; empty past the end
   std::string AttributeByName(std::string_view name) const;  // empty when absent
 
+  // How far the reader is: the bytes of the document parsed so far, of its size in bytes
+  // (the file's, or the text's). Both 0 when nothing is open.
+  int64_t BytesRead() const;
+  int64_t Size() const;
+
   int16_t ErrCode() const;  // 0 = no error
   std::string ErrDescription() const;
 

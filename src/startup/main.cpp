@@ -8,16 +8,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/console_display.h"
 #include "platform/desktop_db.h"
+#include "platform/json_file.h"
 #include "runtime/errors.h"
 #include "startup/context.h"
 #include "startup/logged_display.h"
 #include "startup/run_log.h"
+#include "startup/run_report.h"
 #include "startup/run_summary.h"
 #include "startup/session.h"
 #include "startup/zq_disp_mod.h"
@@ -34,13 +38,15 @@ constexpr int kExitUsage = 2;
 constexpr int kExitClosed = 3;
 
 constexpr const char* kHelp =
-    "Uso: kalu-upgrade [--console] [--unattended]\n"
+    "Uso: kalu-upgrade [--console] [--unattended] [--report ARCHIVO]\n"
     "\n"
     "Actualiza la base de datos de la tienda a la versión 24.03.20 del sistema Kalu.\n"
     "Se ejecuta en la carpeta de trabajo de la tienda (la que tiene Kalu.dsn e Importar\\).\n"
     "\n"
     "  --console     muestra el avance en la terminal aunque haya pantalla gráfica\n"
     "  --unattended  sin operador: cada mensaje se acepta solo y queda en la bitácora\n"
+    "  --report ARCHIVO\n"
+    "                al terminar escribe el informe de la corrida en ARCHIVO (JSON)\n"
     "  --help        muestra esta ayuda\n"
     "  --version     muestra la versión\n"
     "\n"
@@ -57,6 +63,7 @@ constexpr const char* kHelp =
 struct Options {
   bool console = false;
   bool unattended = false;
+  std::string report;  // where the run's JSON report goes; empty: none
 };
 
 bool DisplayAvailable() {
@@ -78,6 +85,8 @@ int main(int argc, char** argv) {
       opts.console = true;
     } else if (arg == "--unattended") {
       opts.unattended = true;
+    } else if (arg == "--report" && i + 1 < argc && *argv[i + 1]) {
+      opts.report = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return kExitFinished;
@@ -95,6 +104,10 @@ int main(int argc, char** argv) {
   std::string programPath = std::filesystem::read_symlink("/proc/self/exe", ec).string();
   if (programPath.empty()) programPath = argv[0];
 
+  RunReport report;
+  // Writes the run's report, when one was asked for, as the run ends with `status`.
+  std::function<void(int status, const std::optional<RunError>& error)> writeReport =
+      [](int, const std::optional<RunError>&) {};
   RunLog log("kalu-upgrade.log");
   log.Line("Inicio de kalu-upgrade " KALU_VERSION " en " +
            std::filesystem::current_path(ec).string());
@@ -108,7 +121,11 @@ int main(int argc, char** argv) {
 #ifdef KALU_WITH_QT
   if (!opts.console && !opts.unattended && DisplayAvailable()) {
     screen = CreateQtDisplay(argc, argv, [&] {
-      if (running) CloseMainWindow(*running);
+      if (running) {
+        running->steps.Fail("El operador cerró la ventana");
+        writeReport(kExitClosed, std::nullopt);
+        CloseMainWindow(*running);
+      }
       log.Line("Fin: el operador cerró la ventana (estado 3)");
       std::_Exit(kExitClosed);
     });
@@ -132,14 +149,35 @@ int main(int argc, char** argv) {
   LoggedDisplay display(*screen, log);
   Context ctx{display, session, clock, log, desktopDb};
   running = &ctx;
+  if (auto* view = dynamic_cast<StepObserver*>(screen.get())) ctx.steps.SetObserver(view);
   session.Library().SetNoteSink([&](std::string_view note) { log.Line(note); });
 
   RunSummary summary;
+  std::optional<AZT903114> driver;
+  if (!opts.report.empty()) {
+    writeReport = [&](int status, const std::optional<RunError>& error) {
+      std::optional<StoreKey> key;
+      if (driver && (driver->StoreRegion() || driver->StoreUnit() || driver->StoreWarehouse())) {
+        key = StoreKey{driver->StoreRegion(), driver->StoreUnit(), driver->StoreWarehouse()};
+      }
+      std::string why;
+      if (WriteJsonFile(opts.report, report.Document(ctx.steps, summary, key, status, error),
+                        why)) {
+        log.Line("Informe de la corrida: " + opts.report);
+      } else {
+        log.Line("No se pudo escribir el informe " + opts.report + ": " + why);
+        std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n",
+                     opts.report.c_str(), why.c_str());
+      }
+    };
+  }
   // Shows and logs the error that ended the run, without the shutdown steps.
-  auto EndWithError = [&](const std::string& text) {
+  auto EndWithError = [&](const RunError& error) {
+    const std::string& text = error.text;
     log.Line("Error fatal: " + text);
     ctx.steps.Fail(text);
     summary.Write(ctx);
+    writeReport(kExitError, error);
     if (console) {
       console->ShowError(text);
     } else {
@@ -153,20 +191,24 @@ int main(int argc, char** argv) {
     StartUp(ctx, programPath, logname ? logname : "");
     AdjustRunCounter(ctx, 1);
     ctx.onUpgradeStart = [&] { summary.CountBefore(ctx); };
-    {
-      AZT903114 driver(ctx);
-      driver.Run();
-    }
-    summary.CountAfter(ctx);
-    summary.Write(ctx);
+    // The summary is shown before the closing message, so the operator reads it there.
+    ctx.onUpgradeEnd = [&] {
+      summary.CountAfter(ctx);
+      summary.Write(ctx);
+      ctx.steps.Summarize(summary.Lines(ctx));
+    };
+    driver.emplace(ctx);
+    driver->Run();
     if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
   } catch (const RuntimeError& e) {
-    return EndWithError("Error " + std::to_string(e.Number()) + ": " + e.Description());
+    return EndWithError(
+        {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
   } catch (const std::exception& e) {
     // Nothing of the system raises these; a failure of the machine (memory) ends the run
     // as an error all the same.
-    return EndWithError(std::string("Error: ") + e.what());
+    return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
   }
+  writeReport(kExitFinished, std::nullopt);
   log.Line("Fin: actualización terminada (estado 0)");
   return kExitFinished;
 }

@@ -13,6 +13,7 @@
 
 #include "packages/package_format.h"
 #include "runtime/convert.h"
+#include "support/process.h"
 #include "upgrade/azt903114.h"
 
 namespace kalu::test {
@@ -29,6 +30,15 @@ std::string ReadText(const std::filesystem::path& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::string JsonSchemaProblems(const std::string& schema, const std::filesystem::path& document) {
+  ProcessResult check =
+      RunProcess({"/usr/bin/python3", (SourceDir() / "tests/support/validate_json.py").string(),
+                  (SourceDir() / "schemas" / schema).string(), document.string()});
+  if (check.status == 0) return "";
+  return check.output.empty() ? "the validator ended with status " + std::to_string(check.status)
+                              : check.output;
 }
 
 std::string PackageFixture(const std::string& name) {
