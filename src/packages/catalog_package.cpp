@@ -22,13 +22,13 @@ void WalkPackage(Context& ctx, XmlReader& reader, const std::string& app,
                  const std::string& fileName,
                  const std::function<void(const std::string&)>& visit) {
   reader.Open(".\\importar\\" + fileName);
-  // Where the reader is costs little only in UTF-8 documents: it is asked now and then.
+  // Where the reader is costs little only in UTF-8 documents: it is asked now and then,
+  // also while `visit` reads on by itself.
   constexpr int kNodesPerProgress = 1024;
-  int nodes = 0;
+  reader.ReportProgress([&ctx, &reader] { PackageProgress(ctx, reader); }, kNodesPerProgress);
   while (!reader.Eof()) {
     visit(RTrim(reader.Name()));
     reader.Read();
-    if (++nodes % kNodesPerProgress == 0) PackageProgress(ctx, reader);
   }
   int64_t size = reader.Size();
   ctx.steps.SetWork(size, size);

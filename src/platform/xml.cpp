@@ -100,6 +100,10 @@ struct XmlReader::Impl {
   bool reply = false;
   bool cutShort = false;
 
+  std::function<void()> progress;  // told every `progressEvery` nodes read
+  int progressEvery = 1;
+  int64_t nodesRead = 0;
+
   void Reset() {
     reader.reset();
     file.Reset();
@@ -109,6 +113,8 @@ struct XmlReader::Impl {
     current = Node();
     eof = false;
     holdParserNode = false;
+    progress = nullptr;
+    nodesRead = 0;
   }
 
   // A document that cannot be opened has nothing to walk: Eof() is true at once.
@@ -281,6 +287,7 @@ struct XmlReader::Impl {
 
   int16_t Read() {
     current = Node();
+    if (progress && ++nodesRead % progressEvery == 0) progress();
     if (eof) return errCode > 0 ? -1 : 0;
     if (!reader) {
       eof = true;
@@ -401,6 +408,11 @@ std::string XmlReader::AttributeByName(std::string_view name) const {
     if (n == name) return v;
   }
   return {};
+}
+
+void XmlReader::ReportProgress(std::function<void()> report, int nodes) {
+  impl_->progress = std::move(report);
+  impl_->progressEvery = nodes < 1 ? 1 : nodes;
 }
 
 int64_t XmlReader::BytesRead() const {

@@ -3,7 +3,7 @@
 // button does (a WM_DELETE_WINDOW message) while the tax bases are being recomputed, and
 // the process ends at once with exit status 3, the log saying so, and the database
 // holding only what was committed before. And pictures of the window for a person to see:
-// the steps during a long step (a store of real size) and at the end.
+// the steps during a long step (large catalogues) and at the end.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -284,8 +285,9 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
   ASSERT_TRUE(x.Connected()) << "cannot reach " << screen.Name();
 
   const std::filesystem::path log = folder.Path() / "kalu-upgrade.log";
+  const std::filesystem::path reportFile = folder.Path() / "informe.json";
   ChildProcess run(
-      {program.string()},
+      {program.string(), "--report", reportFile.string()},
       {{"DISPLAY", screen.Name()}, {"KALU_MESSAGE_TIMEOUT_MS", "200"}, {"QT_QPA_PLATFORM", "xcb"}},
       (folder.Path() / "output.txt").string());
 
@@ -325,6 +327,14 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
       << logText;
   EXPECT_EQ(logText.find("Terminada"), std::string::npos) << logText;
 
+  // The report says the run was closed in the middle of the tax bases.
+  EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", reportFile), "");
+  auto report = nlohmann::json::parse(ReadFile(reportFile));
+  EXPECT_EQ(report["exit_status"], 3);
+  EXPECT_EQ(report["steps"][9]["status"], "failed");
+  EXPECT_EQ(report["steps"][9]["error"], "El operador cerró la ventana");
+  EXPECT_EQ(report["steps"][8]["status"], "done");
+
   // What was committed before stays: the release's new table and the re-created view. The
   // recalculation commits only at its end, so none of its new bases is there, and the
   // program's connection is gone.
@@ -352,7 +362,7 @@ void TakePicture(const std::string& display, const std::string& name) {
   EXPECT_GT(std::filesystem::file_size(folder / name), 0u) << name;
 }
 
-TEST(WindowPictures, TheStepsDuringTheLoadOfAFullPostalCodeCatalogueAndAtTheEnd) {
+TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd) {
   if (!OnPath("Xvfb") || !OnPath("import")) {
     GTEST_SKIP() << "Xvfb and ImageMagick's import are needed (scripts/setup installs them)";
   }
@@ -364,9 +374,10 @@ TEST(WindowPictures, TheStepsDuringTheLoadOfAFullPostalCodeCatalogueAndAtTheEnd)
   test::WorkFolder folder;
   test::TestDatabase db("kalu");
   test::SampleStore store;
-  // The catalogues of a store of real size, in place of the sample's.
-  std::string generate =
-      generator.string() + " --pack " + (folder.Path() / "Importar").string() + " >/dev/null";
+  // Large catalogues in place of the sample's, so that their load takes a while (a fifth of
+  // the country's postal codes).
+  std::string generate = generator.string() + " --postal-codes 20000 --colonies 30000 --pack " +
+                         (folder.Path() / "Importar").string() + " >/dev/null";
   ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
 
   VirtualDisplay screen;

@@ -103,11 +103,16 @@ void StepsView::ShowElapsed() {
                        .arg(seconds / 3600)
                        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                        .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+  if (runningRow_ >= 0) {
+    double now = runningSeconds_ + static_cast<double>(runningSince_.elapsed()) / 1000;
+    list_.topLevelItem(runningRow_)->setText(kTime, Text(SecondsText(now)));
+  }
 }
 
 void StepsView::Show(const std::vector<Step>& steps, int current) {
   if (!run_.isValid() && current >= 0) run_.start();
   bool running = false;
+  runningRow_ = -1;
   for (size_t i = 0; i < steps.size() && i < static_cast<size_t>(list_.topLevelItemCount()); ++i) {
     const Step& step = steps[i];
     QTreeWidgetItem* item = list_.topLevelItem(static_cast<int>(i));
@@ -125,7 +130,12 @@ void StepsView::Show(const std::vector<Step>& steps, int current) {
     QFont font = item->font(kTitle);
     font.setBold(step.state == StepState::Running);
     for (int c = 0; c < kColumns; ++c) item->setFont(c, font);
-    running = running || step.state == StepState::Running;
+    if (step.state == StepState::Running) {
+      running = true;
+      runningRow_ = static_cast<int>(i);
+      runningSeconds_ = step.seconds;
+      runningSince_.start();
+    }
   }
 
   if (current >= 0 && current < static_cast<int>(steps.size())) {

@@ -39,6 +39,10 @@ class StepsView : public QWidget {
   QPlainTextEdit summary_;
   QElapsedTimer run_;  // started when the first step begins
   QTimer clock_;
+  // The running step's time goes on between the changes it reports.
+  int runningRow_ = -1;
+  double runningSeconds_ = 0;  // its time at the last change
+  QElapsedTimer runningSince_;
 };
 
 }  // namespace kalu
