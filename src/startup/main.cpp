@@ -85,7 +85,11 @@ int main(int argc, char** argv) {
       opts.console = true;
     } else if (arg == "--unattended") {
       opts.unattended = true;
-    } else if (arg == "--report" && i + 1 < argc && *argv[i + 1]) {
+    } else if (arg == "--report") {
+      if (i + 1 == argc || !*argv[i + 1]) {
+        std::fputs("kalu-upgrade: --report necesita el nombre del archivo del informe\n", stderr);
+        return kExitUsage;
+      }
       opts.report = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);

@@ -32,7 +32,9 @@ TEST(Program, OptionsAndExitStatuses) {
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output, "kalu-upgrade 24.03.20\n");
 
-  EXPECT_EQ(RunProcess({Program(), "--report"}).status, 2);  // the report needs its file
+  auto noFile = RunProcess({Program(), "--report"});
+  EXPECT_EQ(noFile.status, 2);
+  EXPECT_EQ(noFile.output, "kalu-upgrade: --report necesita el nombre del archivo del informe\n");
 
   auto wrong = RunProcess({Program(), "--sin-esto"});
   EXPECT_EQ(wrong.status, 2);
