@@ -25,7 +25,11 @@ bool ObtainPackage(Context& ctx, int16_t local, const std::string& fileName);
 // before every node (`visit` may read on itself). At the end the reader is closed and the
 // progress text cleared; a document the reader could not read to its end is noted in the
 // run log under `app`.
+// The running step is told how far the walk is in the package (its bytes read of its size).
 void WalkPackage(Context& ctx, XmlReader& reader, const std::string& app,
                  const std::string& fileName, const std::function<void(const std::string&)>& visit);
+
+// Tells the running step how far `reader` is in its package: bytes read of its size.
+void PackageProgress(Context& ctx, const XmlReader& reader);
 
 }  // namespace kalu

@@ -83,6 +83,8 @@ void PCARGADATOSDELSISTEMA::LoadCatalogues() {
     reader_.Read();
     datDesCa_ = reader_.Value();
     SaveCatalogue();
+    ctx_.steps.AddRows(1);
+    PackageProgress(ctx_, reader_);
     pump.EveryTenMs();
   }
 }
@@ -136,6 +138,8 @@ void PCARGADATOSDELSISTEMA::LoadEntries() {
     datDes_ = reader_.Value();
     SaveSession();
     SaveEntry();
+    ctx_.steps.AddRows(1);
+    PackageProgress(ctx_, reader_);
     pump.EveryTenMs();
     reader_.ReadType(XmlReader::kElement, "DATO");
   }

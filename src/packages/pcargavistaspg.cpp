@@ -26,6 +26,7 @@ void PCARGAVISTASPG::Run(int16_t& AV17Local) {
     while (ReadViewNode(reader_, name_, text_) >= 1) {
       if (!name_.empty() && !text_.empty()) {
         StoreView(ToInt16(nodeCounter_ + 1.0));
+        ctx_.steps.AddRows(1);
         name_.clear();
         text_.clear();
       }

@@ -58,6 +58,7 @@ void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
       if (ctx_.session.Handle() != -1) {
         CheckOnly(ctx_.session.CommitStatus(), AV12Archiv, AV13Opcion);
       }
+      ctx_.steps.AddRows(1);
     }
   }
   // A document that breaks off after it was opened tells it the same way.

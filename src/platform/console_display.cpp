@@ -34,18 +34,55 @@ std::string ConsoleDisplay::Paint(const char* color, std::string_view text) cons
 void ConsoleDisplay::EndProgressLine() {
   if (terminal_ && progressShown_) std::fputs("\r\x1b[K", out_);
   progressShown_ = false;
+  progressText_.clear();
 }
 
 void ConsoleDisplay::SetProgress(std::string_view text) {
   if (terminal_) {
-    std::string shown = CutToChars(text, 100);
-    std::fprintf(out_, "\r\x1b[K%s", Paint(kCyan, shown).c_str());
-    progressShown_ = !Trim(text).empty();
-    std::fflush(out_);
+    progressText_ = CutToChars(text, 100);
+    PaintProgressLine();
   } else if (IsPhase(text)) {
     std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
     std::fflush(out_);
   }
+}
+
+void ConsoleDisplay::PaintProgressLine() {
+  std::string line = progressText_.empty() ? "" : Paint(kCyan, progressText_);
+  if (percent_ >= 0) line += "  " + Paint(kBold, std::to_string(percent_) + " %");
+  std::fprintf(out_, "\r\x1b[K%s", line.c_str());
+  progressShown_ = !progressText_.empty() || percent_ >= 0;
+  std::fflush(out_);
+}
+
+std::string ConsoleDisplay::StepLine(const Step& step) {
+  constexpr std::size_t kDotsEnd = 40;
+  std::string line = step.title + " ";
+  for (std::size_t n = CharLength(line); n < kDotsEnd; ++n) line += '.';
+  line += std::string(" ") + StateText(step.state) + "  " + SecondsText(step.seconds);
+  if (step.rows > 0) line += "  " + GroupedNumber(step.rows) + " filas";
+  return line;
+}
+
+void ConsoleDisplay::StepsChanged(const std::vector<Step>& steps, int current) {
+  states_.resize(steps.size(), StepState::Waiting);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    bool ended = states_[i] == StepState::Running &&
+                 (steps[i].state == StepState::Done || steps[i].state == StepState::Failed);
+    states_[i] = steps[i].state;
+    if (!ended) continue;
+    EndProgressLine();
+    const char* color = steps[i].state == StepState::Failed ? kRed : kBold;
+    std::fprintf(out_, "%s\n", Paint(color, StepLine(steps[i])).c_str());
+    std::fflush(out_);
+  }
+  if (!terminal_) return;
+  bool running = current >= 0 && steps[current].state == StepState::Running;
+  int percent = running ? PercentDone(steps[current]) : -1;
+  // The line is painted again only when the percentage moves: at most a hundred times a step.
+  if (percent == percent_) return;
+  percent_ = percent;
+  if (running) PaintProgressLine();
 }
 
 void ConsoleDisplay::ShowMessage(std::string_view text) {

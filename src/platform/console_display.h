@@ -1,17 +1,20 @@
 #pragma once
 // The display of a run without a window: the progress text on one line rewritten in place
-// on a terminal (a line per phase otherwise), each message printed and, when someone is
-// at the terminal, acknowledged with Enter. Unattended, every message is acknowledged at
-// once.
+// on a terminal, with the running step's percentage when its amount of work is known (a
+// line per phase otherwise); a line per step when it ends ("Códigos postales ........ ok
+// 12.3 s  95.000 filas"); each message printed and, when someone is at the terminal,
+// acknowledged with Enter. Unattended, every message is acknowledged at once.
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/display.h"
+#include "startup/steps.h"
 
 namespace kalu {
 
-class ConsoleDisplay : public Display {
+class ConsoleDisplay : public Display, public StepObserver {
  public:
   // `out` is where the display writes; `in` where Enter is read (null: unattended).
   ConsoleDisplay(std::FILE* out, std::FILE* in, bool terminal);
@@ -27,14 +30,25 @@ class ConsoleDisplay : public Display {
   // Prints the error that ended the run.
   void ShowError(std::string_view text);
 
+  // Prints the line of each step that ended; on a terminal, keeps the running step's
+  // percentage on the progress line.
+  void StepsChanged(const std::vector<Step>& steps, int current) override;
+
+  // The line of an ended step: its title, dots, the outcome, its time and rows.
+  static std::string StepLine(const Step& step);
+
  private:
   void EndProgressLine();
+  void PaintProgressLine();
   std::string Paint(const char* color, std::string_view text) const;
 
   std::FILE* out_;
   std::FILE* in_;
   bool terminal_;
   bool progressShown_ = false;
+  std::string progressText_;       // the progress text shown on the terminal's line
+  int percent_ = -1;               // the running step's percentage, -1 when unknown
+  std::vector<StepState> states_;  // the states of the steps at the last change
   int16_t pointer_ = kPointerDefault;
 };
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <libxml/xmlreader.h>
 #include <libxml/xmlwriter.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -118,6 +119,10 @@ struct XmlReader::Impl {
   bool reply = false;
   bool cutShort = false;
 
+  std::function<void()> progress;  // told every `progressEvery` nodes read
+  int progressEvery = 1;
+  int64_t nodesRead = 0;
+
   void Reset() {
     reader.reset();
     file.Reset();
@@ -127,6 +132,8 @@ struct XmlReader::Impl {
     current = Node();
     eof = false;
     holdParserNode = false;
+    progress = nullptr;
+    nodesRead = 0;
   }
 
   // A document that cannot be opened has nothing to walk: Eof() is true at once.
@@ -299,6 +306,7 @@ struct XmlReader::Impl {
 
   int16_t Read() {
     current = Node();
+    if (progress && ++nodesRead % progressEvery == 0) progress();
     if (eof) return errCode > 0 ? -1 : 0;
     if (!reader) {
       eof = true;
@@ -419,6 +427,24 @@ std::string XmlReader::AttributeByName(std::string_view name) const {
     if (n == name) return v;
   }
   return {};
+}
+
+void XmlReader::ReportProgress(std::function<void()> report, int nodes) {
+  impl_->progress = std::move(report);
+  impl_->progressEvery = nodes < 1 ? 1 : nodes;
+}
+
+int64_t XmlReader::BytesRead() const {
+  if (!impl_->reader) return 0;
+  long consumed = xmlTextReaderByteConsumed(impl_->reader.get());
+  return consumed < 0 ? 0 : consumed;
+}
+
+int64_t XmlReader::Size() const {
+  if (!impl_->reader) return 0;
+  struct stat st {};
+  if (impl_->file.Get() >= 0 && fstat(impl_->file.Get(), &st) == 0) return st.st_size;
+  return static_cast<int64_t>(impl_->document.size());
 }
 
 int16_t XmlReader::ErrCode() const {

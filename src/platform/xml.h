@@ -18,6 +18,7 @@
 // Declared encodings (UTF-8, ISO-8859-1, Windows-1252) are honoured; texts come out UTF-8.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,6 +68,14 @@ class XmlReader {
   std::string AttributeName(int16_t index) const;            // 0-based; empty past the end
   std::string AttributeValue(int16_t index) const;           // 0-based; empty past the end
   std::string AttributeByName(std::string_view name) const;  // empty when absent
+
+  // Calls `report` every `nodes` moves to the next node, whoever reads (the progress of a
+  // walk); until the reader is closed or opened again.
+  void ReportProgress(std::function<void()> report, int nodes);
+  // How far the reader is: the bytes of the document parsed so far, of its size in bytes
+  // (the file's, or the text's). Both 0 when nothing is open.
+  int64_t BytesRead() const;
+  int64_t Size() const;
 
   int16_t ErrCode() const;  // 0 = no error
   std::string ErrDescription() const;

@@ -4,6 +4,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -141,6 +142,7 @@ struct ZQData::Impl {
   std::string text1, text2;
   int32_t native = 0;
   int64_t roundTrips = 0;
+  int64_t rowsChanged = 0;  // of the last statement run at once
   std::function<void(std::string_view)> noteSink;
 
   Statement* Stmt(int16_t s) {
@@ -381,11 +383,13 @@ int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_
   // can be passed over without losing the transaction.
   if (ddl && !impl_->Command("SAVEPOINT zq_ddl")) return kDbError;
   ++impl_->roundTrips;
+  impl_->rowsChanged = 0;
   std::string text(sql);
   ResultPtr res(
       PQexecParams(impl_->conn.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
   auto st = PQresultStatus(res.get());
   if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) {
+    impl_->rowsChanged = std::atoll(PQcmdTuples(res.get()));
     if (ddl && !impl_->Command("RELEASE SAVEPOINT zq_ddl")) return kDbError;
     return kDbOk;
   }
@@ -581,6 +585,10 @@ int16_t ZQData::ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value
 
 void ZQData::SetNoteSink(std::function<void(std::string_view)> sink) {
   impl_->noteSink = std::move(sink);
+}
+
+int64_t ZQData::RowsChanged() const {
+  return impl_->rowsChanged;
 }
 
 int64_t ZQData::RoundTrips() const {

@@ -65,6 +65,9 @@ class ZQData {
                                   int32_t& native);
 
   int16_t ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql);
+  // Rows that the last statement run by ZQ_DB_ExecImm inserted, updated or deleted (0 for
+  // other statements and after a failure).
+  int64_t RowsChanged() const;
   int16_t ZQ_DB_ConnCommit(int16_t handle);
 
   // True (and `stmt` set) when the cursor is declared on the connection.

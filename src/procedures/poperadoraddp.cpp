@@ -131,6 +131,7 @@ void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
     p15124.Close();
   }
   p15123.Close();
+  ctx_.steps.AddRows(1);
   if (AV57Act == kFetchOne) {
     ctx_.display.ShowMessage(
         "Se ha Agregado y/o Actualizado  exitosamente, tu operador Vehicular externo: " +

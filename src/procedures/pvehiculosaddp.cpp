@@ -141,6 +141,7 @@ void PVEHICULOSADDP::U111631(std::string& AV20Placas, int16_t& AV60Act) {
       p15154.Close();
     }
     p15153.Close();
+    ctx_.steps.AddRows(1);
   }
   if (AV60Act == kFetchOne) {
     ctx_.display.ShowMessage("Se ha Agregado y/o Actualizado exitosamente las Placas externas:  " +

@@ -58,6 +58,8 @@ struct Context {
   // Runs when the operator has accepted the start of the upgrade, before its first
   // statement (the run log's row counts).
   std::function<void()> onUpgradeStart;
+  // Runs when the last step has ended, before the closing message (the run's summary).
+  std::function<void()> onUpgradeEnd;
 };
 
 // The last steps of every procedure: the desktop database engine idles with the

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
@@ -19,6 +21,7 @@
 #include "startup/context.h"
 #include "startup/logged_display.h"
 #include "startup/run_log.h"
+#include "startup/run_report.h"
 #include "startup/run_summary.h"
 #include "startup/session.h"
 #include "startup/store_check.h"
@@ -48,7 +51,9 @@ constexpr const char* kHelp =
     "                tienda en CONTROL, paquetes, SQLPG.XMZ, registro, location.xml,\n"
     "                servicios, espacio en disco) y muestra una tabla; estado 0 si todo\n"
     "                está bien, 1 si hay algún problema\n"
-    "  --report ARCHIVO  escribe además el resultado en ARCHIVO, en JSON\n"
+    "  --report ARCHIVO\n"
+    "                al terminar escribe el informe de la corrida (o de la revisión) en\n"
+    "                ARCHIVO (JSON)\n"
     "  --help        muestra esta ayuda\n"
     "  --version     muestra la versión\n"
     "\n"
@@ -122,9 +127,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--check") {
       opts.check = true;
     } else if (arg == "--report") {
-      if (i + 1 >= argc) {
-        std::fputs("kalu-upgrade: falta el archivo de --report (vea kalu-upgrade --help)\n",
-                   stderr);
+      if (i + 1 == argc || !*argv[i + 1]) {
+        std::fputs("kalu-upgrade: --report necesita el nombre del archivo del informe\n", stderr);
         return kExitUsage;
       }
       opts.report = argv[++i];
@@ -147,6 +151,10 @@ int main(int argc, char** argv) {
   std::string programPath = std::filesystem::read_symlink("/proc/self/exe", ec).string();
   if (programPath.empty()) programPath = argv[0];
 
+  RunReport report;
+  // Writes the run's report, when one was asked for, as the run ends with `status`.
+  std::function<void(int status, const std::optional<RunError>& error)> writeReport =
+      [](int, const std::optional<RunError>&) {};
   RunLog log("kalu-upgrade.log");
   log.Line("Inicio de kalu-upgrade " KALU_VERSION " en " +
            std::filesystem::current_path(ec).string());
@@ -160,7 +168,11 @@ int main(int argc, char** argv) {
 #ifdef KALU_WITH_QT
   if (!opts.console && !opts.unattended && DisplayAvailable()) {
     screen = CreateQtDisplay(argc, argv, [&] {
-      if (running) CloseMainWindow(*running);
+      if (running) {
+        running->steps.Fail("El operador cerró la ventana");
+        writeReport(kExitClosed, std::nullopt);
+        CloseMainWindow(*running);
+      }
       log.Line("Fin: el operador cerró la ventana (estado 3)");
       std::_Exit(kExitClosed);
     });
@@ -184,14 +196,35 @@ int main(int argc, char** argv) {
   LoggedDisplay display(*screen, log);
   Context ctx{display, session, clock, log, desktopDb};
   running = &ctx;
+  if (auto* view = dynamic_cast<StepObserver*>(screen.get())) ctx.steps.SetObserver(view);
   session.Library().SetNoteSink([&](std::string_view note) { log.Line(note); });
 
   RunSummary summary;
+  std::optional<AZT903114> driver;
+  if (!opts.report.empty()) {
+    writeReport = [&](int status, const std::optional<RunError>& error) {
+      std::optional<StoreKey> key;
+      if (driver && (driver->StoreRegion() || driver->StoreUnit() || driver->StoreWarehouse())) {
+        key = StoreKey{driver->StoreRegion(), driver->StoreUnit(), driver->StoreWarehouse()};
+      }
+      std::string why;
+      if (WriteJsonFile(opts.report, report.Document(ctx.steps, summary, key, status, error),
+                        why)) {
+        log.Line("Informe de la corrida: " + opts.report);
+      } else {
+        log.Line("No se pudo escribir el informe " + opts.report + ": " + why);
+        std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n",
+                     opts.report.c_str(), why.c_str());
+      }
+    };
+  }
   // Shows and logs the error that ended the run, without the shutdown steps.
-  auto EndWithError = [&](const std::string& text) {
+  auto EndWithError = [&](const RunError& error) {
+    const std::string& text = error.text;
     log.Line("Error fatal: " + text);
     ctx.steps.Fail(text);
     summary.Write(ctx);
+    writeReport(kExitError, error);
     if (console) {
       console->ShowError(text);
     } else {
@@ -205,20 +238,24 @@ int main(int argc, char** argv) {
     StartUp(ctx, programPath, logname ? logname : "");
     AdjustRunCounter(ctx, 1);
     ctx.onUpgradeStart = [&] { summary.CountBefore(ctx); };
-    {
-      AZT903114 driver(ctx);
-      driver.Run();
-    }
-    summary.CountAfter(ctx);
-    summary.Write(ctx);
+    // The summary is shown before the closing message, so the operator reads it there.
+    ctx.onUpgradeEnd = [&] {
+      summary.CountAfter(ctx);
+      summary.Write(ctx);
+      ctx.steps.Summarize(summary.Lines(ctx));
+    };
+    driver.emplace(ctx);
+    driver->Run();
     if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
   } catch (const RuntimeError& e) {
-    return EndWithError("Error " + std::to_string(e.Number()) + ": " + e.Description());
+    return EndWithError(
+        {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
   } catch (const std::exception& e) {
     // Nothing of the system raises these; a failure of the machine (memory) ends the run
     // as an error all the same.
-    return EndWithError(std::string("Error: ") + e.what());
+    return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
   }
+  writeReport(kExitFinished, std::nullopt);
   log.Line("Fin: actualización terminada (estado 0)");
   return kExitFinished;
 }

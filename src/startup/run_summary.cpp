@@ -46,21 +46,30 @@ void RunSummary::CountAfter(Context& ctx) {
 }
 
 void RunSummary::Write(Context& ctx) const {
-  ctx.log.Line("Resumen de la corrida:");
+  for (const std::string& line : Lines(ctx)) ctx.log.Line(line);
+}
+
+std::vector<std::string> RunSummary::Lines(const Context& ctx) const {
+  std::vector<std::string> lines = {"Resumen de la corrida:"};
   for (const auto& t : ctx.timings) {
     char line[128];
     std::snprintf(line, sizeof line, "  %-24s %9.3f s", t.name.c_str(), t.seconds);
-    ctx.log.Line(line);
+    lines.push_back(line);
   }
-  if (before_.size() != kTables.size() || after_.size() != kTables.size()) return;
-  ctx.log.Line("  tabla                   filas antes  filas despues");
+  if (before_.size() != kTables.size() || after_.size() != kTables.size()) return lines;
+  lines.push_back("  tabla                   filas antes  filas despues");
   for (size_t i = 0; i < kTables.size(); ++i) {
     auto shown = [](int64_t n) { return n < 0 ? std::string("-") : std::to_string(n); };
     char line[128];
     std::snprintf(line, sizeof line, "  %-24s %11s %14s", kTables[i], shown(before_[i]).c_str(),
                   shown(after_[i]).c_str());
-    ctx.log.Line(line);
+    lines.push_back(line);
   }
+  return lines;
+}
+
+std::vector<std::string> RunSummary::Tables() {
+  return {kTables.begin(), kTables.end()};
 }
 
 }  // namespace kalu

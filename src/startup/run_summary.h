@@ -18,6 +18,14 @@ class RunSummary {
   void CountAfter(Context& ctx);
   // Writes the summary lines to the run log.
   void Write(Context& ctx) const;
+  // The summary as the run log holds it, one text per line.
+  std::vector<std::string> Lines(const Context& ctx) const;
+
+  // The tables counted, and their row counts before and after the upgrade in that order
+  // (empty when not counted; -1 for a table the store does not have).
+  static std::vector<std::string> Tables();
+  const std::vector<int64_t>& Before() const { return before_; }
+  const std::vector<int64_t>& After() const { return after_; }
 
  private:
   std::vector<int64_t> Count(Context& ctx);

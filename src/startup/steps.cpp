@@ -1,5 +1,7 @@
 #include "startup/steps.h"
 
+#include <cstdio>
+
 namespace kalu {
 
 Steps::Steps() : created_(std::chrono::steady_clock::now()) {
@@ -82,8 +84,60 @@ void Steps::Fail(std::string_view error) {
   Changed();
 }
 
+void Steps::Summarize(const std::vector<std::string>& lines) {
+  if (observer_) observer_->RunSummarized(lines);
+}
+
 void Steps::Changed() {
   if (observer_) observer_->StepsChanged(steps_, current_);
+}
+
+bool PaintPace::Due(const std::vector<Step>& steps, int current) {
+  auto now = std::chrono::steady_clock::now();
+  bool changed = current != paintedCurrent_ || painted_.size() != steps.size();
+  for (size_t i = 0; !changed && i < steps.size(); ++i) changed = painted_[i] != steps[i].state;
+  if (!changed && now - last_ < interval_) return false;
+  painted_.clear();
+  for (const Step& s : steps) painted_.push_back(s.state);
+  paintedCurrent_ = current;
+  last_ = now;
+  return true;
+}
+
+std::string GroupedNumber(int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += '.';
+    text += digits[i];
+  }
+  return n < 0 ? "-" + text : text;
+}
+
+std::string SecondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
+
+const char* StateText(StepState state) {
+  switch (state) {
+    case StepState::Waiting:
+      return "en espera";
+    case StepState::Running:
+      return "en curso";
+    case StepState::Done:
+      return "ok";
+    case StepState::Failed:
+      return "falló";
+  }
+  return "";
+}
+
+int PercentDone(const Step& step) {
+  if (step.total <= 0) return -1;
+  int64_t done = step.done < 0 ? 0 : (step.done > step.total ? step.total : step.done);
+  return static_cast<int>(done * 100 / step.total);
 }
 
 }  // namespace kalu

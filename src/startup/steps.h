@@ -46,6 +46,8 @@ class StepObserver {
   // Called after every change; `current` is the running (or last failed) step, -1 before
   // the first one. Observers are called often: paint at your own pace.
   virtual void StepsChanged(const std::vector<Step>& steps, int current) = 0;
+  // Called once when the run ends well, with the lines of the run log's summary.
+  virtual void RunSummarized(const std::vector<std::string>& lines) { (void)lines; }
 };
 
 class Steps {
@@ -67,6 +69,9 @@ class Steps {
   // step is running.
   void Fail(std::string_view error);
 
+  // Hands the summary of the finished run (the run log's lines) to the observer.
+  void Summarize(const std::vector<std::string>& lines);
+
   const std::vector<Step>& All() const { return steps_; }
   const Step& Get(StepId id) const { return steps_[static_cast<int>(id)]; }
   int Current() const { return current_; }
@@ -84,5 +89,30 @@ class Steps {
   std::chrono::steady_clock::time_point created_;
   std::chrono::steady_clock::time_point begun_;
 };
+
+// Tells an observer when to paint: at once when a step begins, ends or fails, and at most
+// once per interval while the running step only moves on.
+class PaintPace {
+ public:
+  explicit PaintPace(std::chrono::milliseconds interval) : interval_(interval) {}
+  // True when the steps' states differ from those of the last paint, or the interval has
+  // passed since it; then the present states count as painted.
+  bool Due(const std::vector<Step>& steps, int current);
+
+ private:
+  std::chrono::milliseconds interval_;
+  std::vector<StepState> painted_;
+  int paintedCurrent_ = -1;
+  std::chrono::steady_clock::time_point last_;
+};
+
+// "95.000": the number with the Spanish thousands separator.
+std::string GroupedNumber(int64_t n);
+// "12.3 s".
+std::string SecondsText(double seconds);
+// "en espera", "en curso", "ok", "falló".
+const char* StateText(StepState state);
+// How far the step is, in per cent (0 to 100), or -1 when its amount of work is unknown.
+int PercentDone(const Step& step);
 
 }  // namespace kalu

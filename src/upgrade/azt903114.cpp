@@ -215,6 +215,7 @@ void AZT903114::Run() {
   ctx_.steps.Begin(StepId::TaxBases);
   Call("U1315S1", [&] { U1315S1(); });
   ctx_.steps.End();
+  if (ctx_.onUpgradeEnd) ctx_.onUpgradeEnd();
 
   Progress(ctx_, "");
   ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
@@ -229,6 +230,7 @@ void AZT903114::StatementStep(std::string_view sql) {
   executionText_ = statementText_;
   ctx_.session.EnsureConnected();
   CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
+  ctx_.steps.AddRows(ctx_.session.Library().RowsChanged());
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "support/process.h"
@@ -32,14 +33,17 @@ TEST(Program, OptionsAndExitStatuses) {
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output, "kalu-upgrade 24.03.20\n");
 
+  auto noFile = RunProcess({Program(), "--report"});
+  EXPECT_EQ(noFile.status, 2);
+  EXPECT_EQ(noFile.output, "kalu-upgrade: --report necesita el nombre del archivo del informe\n");
+
   auto wrong = RunProcess({Program(), "--sin-esto"});
   EXPECT_EQ(wrong.status, 2);
   EXPECT_EQ(wrong.output,
             "kalu-upgrade: opción desconocida '--sin-esto' (vea kalu-upgrade --help)\n");
-  auto noFile = RunProcess({Program(), "--check", "--report"});
-  EXPECT_EQ(noFile.status, 2);
-  EXPECT_EQ(noFile.output,
-            "kalu-upgrade: falta el archivo de --report (vea kalu-upgrade --help)\n");
+  auto checkNoFile = RunProcess({Program(), "--check", "--report"});
+  EXPECT_EQ(checkNoFile.status, 2);
+  EXPECT_EQ(checkNoFile.output, noFile.output);
 }
 
 TEST(Program, ServerThatDoesNotListenEndsWithStatusOne) {
@@ -65,10 +69,23 @@ TEST(Program, UnreachableServicesEndTheRunAndASecondRunCompletesTheRefresh) {
   test::TestDatabase db("kalu");
   test::SampleStore store;
   store.Services().Stop();
-  auto failed = RunProcess({Program(), "--unattended"});
+  auto failed = RunProcess({Program(), "--unattended", "--report", "informe.json"});
   EXPECT_EQ(failed.status, 1) << failed.output;
   std::string log = test::ReadText("kalu-upgrade.log");
   EXPECT_NE(log.find("Error fatal: Error -10007: "), std::string::npos) << log;
+  // The report says which step failed and why; the steps after it never began.
+  EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", "informe.json"), "");
+  auto report = nlohmann::json::parse(test::ReadText("informe.json"));
+  EXPECT_EQ(report["exit_status"], 1);
+  EXPECT_EQ(report["error"]["number"], -10007);
+  EXPECT_EQ(report["error"]["text"].get<std::string>().rfind("Error -10007: ", 0), 0u);
+  std::vector<std::string> states;
+  for (const auto& step : report["steps"]) states.push_back(step["status"]);
+  EXPECT_EQ(states,
+            (std::vector<std::string>{"done", "done", "failed", "waiting", "waiting", "waiting",
+                                      "waiting", "waiting", "waiting", "waiting"}));
+  EXPECT_EQ(report["steps"][2]["error"], report["error"]["text"]);
+  EXPECT_EQ(report["row_counts"]["vehiculos"]["after"], nullptr);
   EXPECT_EQ(db.Value("select ctrfecsat from control where ctrreg = 12"), "2024-03-19");
   EXPECT_EQ(db.Value("select count(*) from vehiculos"), "0");
 

@@ -1,8 +1,9 @@
-// The operator closes the main window in the middle of the run: the program runs under a
-// virtual X display (Xvfb), the test closes its window the way a window manager's close
+// The program's window under a virtual X display (Xvfb). The operator closes the main
+// window in the middle of the run: the test closes it the way a window manager's close
 // button does (a WM_DELETE_WINDOW message) while the tax bases are being recomputed, and
 // the process ends at once with exit status 3, the log saying so, and the database
-// holding only what was committed before.
+// holding only what was committed before. And pictures of the window for a person to see:
+// the steps during a long step (large catalogues) and at the end.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -283,8 +285,9 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
   ASSERT_TRUE(x.Connected()) << "cannot reach " << screen.Name();
 
   const std::filesystem::path log = folder.Path() / "kalu-upgrade.log";
+  const std::filesystem::path reportFile = folder.Path() / "informe.json";
   ChildProcess run(
-      {program.string()},
+      {program.string(), "--report", reportFile.string()},
       {{"DISPLAY", screen.Name()}, {"KALU_MESSAGE_TIMEOUT_MS", "200"}, {"QT_QPA_PLATFORM", "xcb"}},
       (folder.Path() / "output.txt").string());
 
@@ -324,6 +327,14 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
       << logText;
   EXPECT_EQ(logText.find("Terminada"), std::string::npos) << logText;
 
+  // The report says the run was closed in the middle of the tax bases.
+  EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", reportFile), "");
+  auto report = nlohmann::json::parse(ReadFile(reportFile));
+  EXPECT_EQ(report["exit_status"], 3);
+  EXPECT_EQ(report["steps"][9]["status"], "failed");
+  EXPECT_EQ(report["steps"][9]["error"], "El operador cerró la ventana");
+  EXPECT_EQ(report["steps"][8]["status"], "done");
+
   // What was committed before stays: the release's new table and the re-created view. The
   // recalculation commits only at its end, so none of its new bases is there, and the
   // program's connection is gone.
@@ -340,6 +351,75 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
                    "AND pid <> pg_backend_pid()") == "0";
       },
       5s));
+}
+
+// Takes a picture of the whole virtual screen into the build folder's `xvfb-pictures`.
+void TakePicture(const std::string& display, const std::string& name) {
+  std::filesystem::path folder = test::BinaryDir() / "xvfb-pictures";
+  std::filesystem::create_directories(folder);
+  std::string command = "import -display " + display + " -window root " + (folder / name).string();
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_GT(std::filesystem::file_size(folder / name), 0u) << name;
+}
+
+TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd) {
+  if (!OnPath("Xvfb") || !OnPath("import")) {
+    GTEST_SKIP() << "Xvfb and ImageMagick's import are needed (scripts/setup installs them)";
+  }
+  const std::filesystem::path program = test::BinaryDir() / "kalu-upgrade";
+  const std::filesystem::path generator = test::BinaryDir() / "catalog_gen";
+  ASSERT_TRUE(std::filesystem::exists(program)) << program;
+  ASSERT_TRUE(std::filesystem::exists(generator)) << generator;
+
+  test::WorkFolder folder;
+  test::TestDatabase db("kalu");
+  test::SampleStore store;
+  // Large catalogues in place of the sample's, so that their load takes a while (a tenth of
+  // the country's postal codes).
+  std::string generate = generator.string() + " --postal-codes 10000 --colonies 10000 --pack " +
+                         (folder.Path() / "Importar").string() + " >/dev/null";
+  ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
+
+  VirtualDisplay screen;
+  ASSERT_FALSE(screen.Name().empty()) << "Xvfb did not start; see xvfb.log in the build folder";
+  const std::filesystem::path log = folder.Path() / "kalu-upgrade.log";
+  ChildProcess run(
+      {program.string()},
+      {{"DISPLAY", screen.Name()},
+       {"KALU_MESSAGE_TIMEOUT_MS", "3000"},
+       {"QT_QPA_PLATFORM", "xcb"},
+       {"LSAN_OPTIONS",
+        "suppressions=" + (test::SourceDir() / "tests/support/lsan-suppressions.txt").string()}},
+      (folder.Path() / "output.txt").string());
+
+  // Well inside the load of the postal codes: the package is read a good part of the way.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(log).find("PCARGACP_SAT: inicio") != std::string::npos ||
+               run.Wait(0s).has_value();
+      },
+      300s));
+  ASSERT_FALSE(run.Wait(0s).has_value()) << ReadFile(log);
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(ReadFile(log).find("PCARGACP_SAT: terminado"), std::string::npos)
+      << "the load ended before the picture; the test needs a bigger catalogue";
+  TakePicture(screen.Name(), "window-during-step.png");
+
+  // The closing message stands over the steps, all done, and the run's summary.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(log).find("Mensaje: Reorganización Versión ZIDEVURO 24.03.20 Terminada") !=
+                   std::string::npos ||
+               run.Wait(0s).has_value();
+      },
+      600s));
+  std::this_thread::sleep_for(1s);
+  TakePicture(screen.Name(), "window-at-end.png");
+
+  std::optional<int> status = run.Wait(60s);
+  ASSERT_TRUE(status.has_value());
+  ASSERT_TRUE(WIFEXITED(*status)) << "wait status " << *status;
+  EXPECT_EQ(WEXITSTATUS(*status), 0) << ReadFile(folder.Path() / "output.txt");
 }
 
 }  // namespace

@@ -11,17 +11,21 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "startup/steps.h"
 #include "support/test_support.h"
 #include "ui/qt/main_form.h"
 #include "ui/qt/qt_display.h"
@@ -262,6 +266,77 @@ TEST_F(WindowTest, ClosingTheWindowWhileMessagesArePumpedRunsTheCloseRequest) {
   display_->WaitForInput(800);
   display_->PumpMessages();
   EXPECT_EQ(closes_, 2);
+}
+
+// The client area lists the steps with their states, the running step's progress bar and
+// percentage, the error of a failed step and, at the end, the run's summary.
+TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
+  MainForm& form = Form();
+  auto* view = dynamic_cast<StepObserver*>(display_.get());
+  ASSERT_NE(view, nullptr);
+  auto* list = form.findChild<QTreeWidget*>(QStringLiteral("StepsList"));
+  auto* bar = form.findChild<QProgressBar*>(QStringLiteral("StepProgress"));
+  auto* caption = form.findChild<QLabel*>(QStringLiteral("StepCaption"));
+  auto* error = form.findChild<QLabel*>(QStringLiteral("StepError"));
+  auto* summary = form.findChild<QPlainTextEdit*>(QStringLiteral("RunSummary"));
+  auto* elapsed = form.findChild<QLabel*>(QStringLiteral("Elapsed"));
+  ASSERT_TRUE(list && bar && caption && error && summary && elapsed);
+  ASSERT_EQ(list->topLevelItemCount(), kStepCount);
+  auto states = [&] {
+    std::vector<std::string> texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+      texts.push_back(list->topLevelItem(i)->text(1).toStdString());
+    return texts;
+  };
+  auto row = [&](StepId id, int column) {
+    return list->topLevelItem(static_cast<int>(id))->text(column).toStdString();
+  };
+  auto picture = [&](const char* name) {
+    PumpFor(2 * MainForm::kStepsPaintIntervalMs);
+    EXPECT_TRUE(form.grab().save(QString::fromStdString((PictureFolder() / name).string())));
+  };
+  const std::string w = "en espera", r = "en curso", ok = "ok", f = "falló";
+
+  Steps steps;
+  steps.SetObserver(view);
+  EXPECT_EQ(states(), std::vector<std::string>(kStepCount, w));
+  for (StepId id : {StepId::Schema, StepId::View, StepId::CartaPorte, StepId::StoredViews}) {
+    steps.Begin(id);
+    steps.AddRows(1200);
+  }
+  steps.Begin(StepId::PostalCodes);
+  steps.SetWork(400, 1000);
+  picture("steps-running.png");
+  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, r, w, w, w, w, w}));
+  EXPECT_EQ(row(StepId::StoredViews, 3), "1.200");
+  EXPECT_EQ(row(StepId::StoredViews, 2).back(), 's');
+  EXPECT_EQ(row(StepId::Colonies, 2), "");
+  EXPECT_EQ(caption->text().toStdString(), "Paso 5 de 10: Códigos postales");
+  EXPECT_EQ(bar->value(), 40);
+  EXPECT_EQ(bar->text().toStdString(), "40 %");
+  EXPECT_TRUE(elapsed->text().startsWith(QStringLiteral("Tiempo transcurrido: 0:00:0")));
+  EXPECT_FALSE(error->isVisible());
+
+  steps.Fail("Error 1060: SQLSTATE 23505: duplicate key value");
+  picture("steps-failed.png");
+  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, f, w, w, w, w, w}));
+  EXPECT_TRUE(error->isVisible());
+  EXPECT_EQ(error->text().toStdString(),
+            "Códigos postales falló: Error 1060: SQLSTATE 23505: duplicate key value");
+  EXPECT_EQ(list->topLevelItem(4)->toolTip(1).toStdString(),
+            "Error 1060: SQLSTATE 23505: duplicate key value");
+
+  Steps finished;
+  finished.SetObserver(view);
+  for (int i = 0; i < kStepCount; ++i) finished.Begin(static_cast<StepId>(i));
+  finished.End();
+  finished.Summarize({"Resumen de la corrida:", "  U1315S1                      0.125 s"});
+  picture("steps-done.png");
+  EXPECT_EQ(states(), std::vector<std::string>(kStepCount, ok));
+  EXPECT_FALSE(error->isVisible());
+  EXPECT_TRUE(summary->isVisible());
+  EXPECT_EQ(summary->toPlainText().toStdString(),
+            "Resumen de la corrida:\n  U1315S1                      0.125 s");
 }
 
 TEST_F(WindowTest, HideWindowsHidesTheMainWindow) {

@@ -33,6 +33,15 @@ std::string ReadText(const std::filesystem::path& path) {
   return s.str();
 }
 
+std::string JsonSchemaProblems(const std::string& schema, const std::filesystem::path& document) {
+  ProcessResult check =
+      RunProcess({"/usr/bin/python3", (SourceDir() / "tests/support/validate_json.py").string(),
+                  (SourceDir() / "schemas" / schema).string(), document.string()});
+  if (check.status == 0) return "";
+  return check.output.empty() ? "the validator ended with status " + std::to_string(check.status)
+                              : check.output;
+}
+
 std::string PackageFixture(const std::string& name) {
   return ReadText(SourceDir() / "fixtures" / "packages" / name);
 }

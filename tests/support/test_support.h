@@ -21,6 +21,9 @@ std::filesystem::path BinaryDir();
 
 // The whole content of a file (empty when it cannot be read).
 std::string ReadText(const std::filesystem::path& path);
+// The problems of the JSON document at `document` against the repository's JSON Schema
+// `schemas/<schema>` (one a line), or empty when it validates.
+std::string JsonSchemaProblems(const std::string& schema, const std::filesystem::path& document);
 // The source of a sample package, fixtures/packages/<name>.
 std::string PackageFixture(const std::string& name);
 

@@ -23,7 +23,8 @@ MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
       toolBar_(addToolBar(QStringLiteral("Herramientas"))) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromUtf8(kMainCaption));
-  resize(800, 480);
+  resize(860, 700);
+  setCentralWidget(&stepsView_);
 
   // The image list of the tool bar: the buttons name their picture by its index.
   for (QStyle::StandardPixmap picture :
@@ -56,6 +57,14 @@ MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
   paintLater_.setSingleShot(true);
   paintLater_.setInterval(static_cast<int>(kPaintIntervalMs));
   connect(&paintLater_, &QTimer::timeout, this, &MainForm::ShowProgress);
+  stepsLater_.setSingleShot(true);
+  stepsLater_.setInterval(kStepsPaintIntervalMs);
+  connect(&stepsLater_, &QTimer::timeout, this, &MainForm::PaintSteps);
+}
+
+// The client area is a member: it leaves the window before the window is destroyed.
+MainForm::~MainForm() {
+  takeCentralWidget();
 }
 
 void MainForm::AddButton(const char* key, const QString& text, size_t image) {
@@ -87,6 +96,28 @@ void MainForm::ShowProgress() {
   progress.setText(pendingProgress_);
   if (progress.isVisible()) progress.repaint();
   lastPaint_.start();
+}
+
+void MainForm::ShowSteps(const std::vector<Step>& steps, int current) {
+  pendingSteps_ = steps;
+  pendingCurrent_ = current;
+  if (stepsPace_.Due(steps, current)) {
+    PaintSteps();
+  } else if (!stepsLater_.isActive()) {
+    stepsLater_.start();
+  }
+}
+
+void MainForm::PaintSteps() {
+  stepsLater_.stop();
+  stepsView_.Show(pendingSteps_, pendingCurrent_);
+  if (stepsView_.isVisible()) stepsView_.repaint();
+}
+
+void MainForm::ShowSummary(const std::vector<std::string>& lines) {
+  PaintSteps();
+  stepsView_.ShowSummary(lines);
+  if (stepsView_.isVisible()) stepsView_.repaint();
 }
 
 void MainForm::Dispatch(const QString& key) {

@@ -1,6 +1,7 @@
 #pragma once
-// MainForm, the main window of the run: caption, tool bar with its image list, and the
-// status bar ZqStatusBar whose third panel is the progress display.
+// MainForm, the main window of the run: caption, tool bar with its image list, the steps
+// of the upgrade in its client area, and the status bar ZqStatusBar whose third panel is
+// the progress display.
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -11,7 +12,11 @@
 #include <QToolBar>
 #include <array>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "startup/steps.h"
+#include "ui/qt/steps_view.h"
 
 namespace kalu {
 
@@ -27,6 +32,7 @@ class MainForm : public QMainWindow {
   // `onClose` runs when the operator closes the window; it normally ends the process.
   // `messageTimeoutMs` is passed to every message the window shows (0: wait for OK).
   MainForm(std::function<void()> onClose, int messageTimeoutMs);
+  ~MainForm() override;
 
   // Replaces the text of the third panel. The panel shows it and paints it at once (without
   // letting input through) unless it did so less than kPaintIntervalMs ago; then the text
@@ -35,6 +41,13 @@ class MainForm : public QMainWindow {
   void SetProgress(const QString& text);
 
   static constexpr qint64 kPaintIntervalMs = 40;
+
+  // Shows the steps: painted at once when a step begins, ends or fails; while the running
+  // step only moves on, a few times a second (what came last follows at a message pump).
+  void ShowSteps(const std::vector<Step>& steps, int current);
+  static constexpr int kStepsPaintIntervalMs = 100;
+  // Shows the run's summary below the steps.
+  void ShowSummary(const std::vector<std::string>& lines);
 
   // Runs a menu or tool-bar command by its identifier (the button's key).
   void Dispatch(const QString& key);
@@ -46,6 +59,7 @@ class MainForm : public QMainWindow {
   void AddButton(const char* key, const QString& text, size_t image);
   void ShowClock();
   void ShowProgress();
+  void PaintSteps();
 
   std::function<void()> onClose_;
   int messageTimeoutMs_;
@@ -58,6 +72,11 @@ class MainForm : public QMainWindow {
   QElapsedTimer lastPaint_;
   QTimer paintLater_;
   std::vector<QIcon> imageList_;
+  StepsView stepsView_;  // the client area
+  PaintPace stepsPace_{std::chrono::milliseconds(kStepsPaintIntervalMs)};
+  std::vector<Step> pendingSteps_;
+  int pendingCurrent_ = -1;
+  QTimer stepsLater_;
 };
 
 }  // namespace kalu

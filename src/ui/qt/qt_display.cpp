@@ -53,7 +53,7 @@ bool WindowSystemAvailable(int argc, char** argv) {
   return started;
 }
 
-class QtDisplay : public Display {
+class QtDisplay : public Display, public StepObserver {
  public:
   QtDisplay(int& argc, char** argv, std::function<void()> onClose)
       : messageTimeoutMs_(MessageTimeoutFromEnvironment()),
@@ -75,6 +75,11 @@ class QtDisplay : public Display {
   }
 
   void PumpMessages() override { QCoreApplication::processEvents(); }
+
+  void StepsChanged(const std::vector<Step>& steps, int current) override {
+    form_.ShowSteps(steps, current);
+  }
+  void RunSummarized(const std::vector<std::string>& lines) override { form_.ShowSummary(lines); }
 
   int16_t MousePointer() const override { return pointer_; }
 

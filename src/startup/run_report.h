@@ -1,0 +1,49 @@
+#pragma once
+// The run's report for the chain's tools: a JSON document (schemas/run-report.schema.json)
+// with the program's version, the store key, start and end, the exit status, each step
+// with its outcome, time and rows, the row counts before and after, and the error that
+// ended the run.
+
+#include <chrono>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+#include "startup/run_summary.h"
+#include "startup/steps.h"
+
+namespace kalu {
+
+// The store whose database the run upgrades: the active CONTROL row's key.
+struct StoreKey {
+  int16_t region = 0;
+  int16_t unit = 0;
+  int16_t warehouse = 0;
+};
+
+// The error that ended the run: its number (none for a failure of the machine) and text.
+struct RunError {
+  std::optional<int32_t> number;
+  std::string text;
+};
+
+class RunReport {
+ public:
+  // Notes the start of the run.
+  RunReport();
+
+  // The report of the run as it stands, ended now with `exitStatus`. `key` is empty when
+  // the run ended before it read the store key; `error` when nothing failed.
+  nlohmann::json Document(const Steps& steps, const RunSummary& summary,
+                          const std::optional<StoreKey>& key, int exitStatus,
+                          const std::optional<RunError>& error) const;
+
+  // "2026-12-07T05:08:22-06:00": the local time with its offset from UTC.
+  static std::string IsoTime(std::chrono::system_clock::time_point t);
+
+ private:
+  std::chrono::system_clock::time_point start_;
+};
+
+}  // namespace kalu
