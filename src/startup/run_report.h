@@ -12,15 +12,10 @@
 
 #include "startup/run_summary.h"
 #include "startup/steps.h"
+#include "startup/store_key.h"
 
 namespace kalu {
 
-// The store whose database the run upgrades: the active CONTROL row's key.
-struct StoreKey {
-  int16_t region = 0;
-  int16_t unit = 0;
-  int16_t warehouse = 0;
-};
 
 // The error that ended the run: its number (none for a failure of the machine) and text.
 struct RunError {

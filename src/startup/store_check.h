@@ -13,6 +13,7 @@
 
 #include "soap/soap_parm.h"
 #include "startup/session.h"
+#include "startup/store_key.h"
 
 namespace kalu {
 
@@ -25,12 +26,6 @@ struct CheckLine {
   std::optional<int64_t> rows;  // rows of a package
 };
 
-// The store key read from CONTROL.
-struct StoreKey {
-  int16_t region = 0;
-  int16_t unit = 0;
-  int16_t warehouse = 0;
-};
 
 struct CheckResult {
   std::vector<CheckLine> lines;

@@ -167,7 +167,7 @@ std::string TestDatabase::Value(const std::string& sql) const {
 }
 
 std::string TestDatabase::Dump() const {
-  auto env = SandboxEnv();
+  const auto sandbox = gen::Sandbox::In(BinaryDir() / "pg");
   std::vector<std::filesystem::path> bins;
   for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql")) {
     bins.push_back(entry.path() / "bin" / "pg_dump");
@@ -179,7 +179,7 @@ std::string TestDatabase::Dump() const {
   }
   ProcessResult dump =
       RunProcess({"/usr/bin/env", "PGPASSWORD=t29r$HHvb", bins.back().string(), "--no-sync", "-h",
-                  env["KALU_PGHOST"], "-p", env["KALU_PGPORT"], "-U", "zovizazir", "-d", name_});
+                  sandbox.host, "-p", sandbox.port, "-U", "zovizazir", "-d", name_});
   EXPECT_EQ(dump.status, 0) << dump.output;
   // Newer pg_dump fences its output with a key of its own, different on every dump.
   std::istringstream in(dump.output);
