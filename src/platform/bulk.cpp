@@ -1,5 +1,6 @@
 #include "platform/bulk.h"
 
+#include "runtime/errors.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -75,7 +76,7 @@ BatchWriter& BatchWriter::Text(std::string_view v, int width) {
   if (cutNoted_.size() <= index) cutNoted_.resize(index + 1, false);
   if (!cutNoted_[index]) {
     session_.Library().Note("Texto recortado a " + std::to_string(width) + " caracteres: " + app_ +
-                            ", tabla " + table_ + ", columna " + std::to_string(column_ + 1));
+                            ", cursor " + table_ + ", parametro " + std::to_string(column_ + 1));
     cutNoted_[index] = true;
   }
   return Value(CutToChars(v, width));
@@ -111,6 +112,19 @@ void BatchWriter::Flush() {
 
 int64_t BatchWriter::Rows() const {
   return rows_;
+}
+
+void WriteDecidedOnFailure(Session& session, std::optional<BatchWriter>& writer,
+                           const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const RuntimeError&) {
+    if (session.IsConnected()) {
+      if (writer) writer->Flush();
+      session.Commit();
+    }
+    throw;
+  }
 }
 
 }  // namespace kalu

@@ -2,15 +2,21 @@
 // The bulk path of the data-access module: where a phase writes rows by the ten thousand,
 // they travel in batches instead of one statement per row.
 //
-//   BatchWriter cp(ctx.session, "PCARGACP_SAT", "kalu_cp",
-//                  "regcve smallint, cpcve numeric(5,0), nombre varchar(80)",
-//                  "INSERT INTO codigopostal SELECT regcve, cpcve, nombre FROM kalu_cp");
-//   for (...) cp.Int16(region).Decimal(code).Text(name, 80).EndRow();
+//   BatchWriter cp(ctx.session, "PCARGACP_SAT", "P13465",
+//                  "cpcve integer, edocve smallint, muncve smallint",
+//                  "INSERT INTO codigopostal (cpcve, edocve, muncve) SELECT * FROM P13465");
+//   for (...) cp.Int32(code).Int16(state).Int16(municipality).EndRow();
 //   cp.Flush();
 //   ctx.session.Commit();
+//
+// A writer stands in for the cursor that wrote its rows one by one, and its temporary
+// table is named after that cursor: a text cut to its width is noted once per column as
+// "Texto recortado a 80 caracteres: PCARGACATCOLONIAS, cursor P14944, parametro 3".
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,5 +72,13 @@ class BatchWriter {
   bool tableReady_ = false;
   int64_t rows_ = 0;
 };
+
+// Runs `work`, which decides the rows of `writer` (made by `work` itself or before it).
+// When it fails with a run-time error while the session is still connected (an overflow
+// in a package, not a database failure), the rows decided before the failure are written
+// and what the call did is committed before the error goes on, as the row-by-row cursors
+// left it.
+void WriteDecidedOnFailure(Session& session, std::optional<BatchWriter>& writer,
+                           const std::function<void()>& work);
 
 }  // namespace kalu

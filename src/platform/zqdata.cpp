@@ -579,6 +579,11 @@ int16_t ZQData::ZQ_DB_SetClosable(int16_t stmt) {
   return kDbOk;
 }
 
+int64_t ZQData::ZQ_DB_StmtRowCount(int16_t stmt) const {
+  Statement* s = impl_->Stmt(stmt);
+  return s && s->result ? PQntuples(s->result.get()) : 0;
+}
+
 int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator) {
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;

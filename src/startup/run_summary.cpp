@@ -48,8 +48,11 @@ void RunSummary::CountAfter(Context& ctx) {
 void RunSummary::Write(Context& ctx) const {
   ctx.log.Line("Resumen de la corrida:");
   for (const auto& t : ctx.timings) {
-    char line[128];
-    std::snprintf(line, sizeof line, "  %-24s %9.3f s", t.name.c_str(), t.seconds);
+    double perSecond = t.seconds > 0 ? static_cast<double>(t.rows) / t.seconds : 0;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-24s %9.3f s %10lld filas %10.0f filas/s %9lld viajes",
+                  t.name.c_str(), t.seconds, static_cast<long long>(t.rows), perSecond,
+                  static_cast<long long>(t.roundTrips));
     ctx.log.Line(line);
   }
   if (before_.size() != kTables.size() || after_.size() != kTables.size()) return;

@@ -270,8 +270,8 @@ TEST(BatchWriter, RowsReachTheTablesInBatches) {
                 "1|-70000|0001-01-01|2024-03-20 13:05:09|ÑANDÚ|a\tb\\c\nd\re|12.3456",
                 "2|<null>|2024-03-20|0001-01-01 00:00:00|ab   |\\N|-0.0001",
                 "3|<null>|<null>|<null>|xyzxy|<null>|<null>"}));
-  EXPECT_EQ(notes, (std::vector<std::string>{"Texto recortado a 5 caracteres: T, tabla kalu_t, "
-                                             "columna 5"}));
+  EXPECT_EQ(notes, (std::vector<std::string>{"Texto recortado a 5 caracteres: T, cursor kalu_t, "
+                                             "parametro 5"}));
 
   // A second writer of the session on the same table starts from an empty one; a batch
   // the store rejects ends the run with the fatal database error and keeps what was
