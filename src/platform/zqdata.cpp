@@ -142,6 +142,7 @@ struct ZQData::Impl {
   std::string text1, text2;
   int32_t native = 0;
   int64_t roundTrips = 0;
+  bool unflushedCommits = false;  // commits that did not wait for the disk since the last that did
   std::function<void(std::string_view)> noteSink;
 
   Statement* Stmt(int16_t s) {
@@ -269,6 +270,7 @@ int16_t ZQData::ZQ_DB_End() {
   impl_->stmts.clear();
   impl_->cursors.clear();
   impl_->conn.reset();
+  impl_->unflushedCommits = false;
   impl_->decls.clear();
   impl_->initialized = false;
   return kDbOk;
@@ -406,8 +408,15 @@ int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_
 
 int16_t ZQData::ZQ_DB_ConnCommit(int16_t handle) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  // The next transaction starts in the same round trip.
-  return impl_->Command("COMMIT; BEGIN") ? kDbOk : kDbError;
+  bool failed = PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR;
+  // After commits that did not wait, this one must reach the disk with them: a transaction
+  // without a transaction id would commit without writing anything, so it takes one. The
+  // next transaction starts in the same round trip.
+  const char* text =
+      impl_->unflushedCommits && !failed ? "SELECT txid_current(); COMMIT; BEGIN" : "COMMIT; BEGIN";
+  if (!impl_->Command(text)) return kDbError;
+  impl_->unflushedCommits = false;
+  return kDbOk;
 }
 
 int16_t ZQData::ZQ_DB_ConnCommitNoWait(int16_t handle) {
@@ -415,7 +424,9 @@ int16_t ZQData::ZQ_DB_ConnCommitNoWait(int16_t handle) {
   // A failed transaction takes no setting: its COMMIT alone reports the rollback, as the
   // waiting commit does.
   if (PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR) return ZQ_DB_ConnCommit(handle);
-  return impl_->Command("SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN") ? kDbOk : kDbError;
+  if (!impl_->Command("SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN")) return kDbError;
+  impl_->unflushedCommits = true;
+  return kDbOk;
 }
 
 int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {

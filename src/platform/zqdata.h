@@ -67,7 +67,8 @@ class ZQData {
   int16_t ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql);
   int16_t ZQ_DB_ConnCommit(int16_t handle);
   // A commit that does not wait for the disk (synchronous_commit off for the transaction
-  // it ends): what it wrote survives anything but a crash of the server itself.
+  // it ends): what it wrote survives anything but a crash of the server itself, and the
+  // next ZQ_DB_ConnCommit waits for it too.
   int16_t ZQ_DB_ConnCommitNoWait(int16_t handle);
   // Runs statements with no parameters and no rows to read, several separated by ";",
   // in one round trip; the first failure stops the rest.
