@@ -35,6 +35,10 @@ constexpr const char* kApplyRepairSql =
     "WHERE c.RegCve = b.regcve AND c.UniCve = b.unicve AND c.AlmCve = b.almcve AND c.CanCve = "
     "b.cancve AND c.CteCve = b.ctecve";
 
+// Each batch's updates join the whole of CLIENTES and HISTCLI: batches as large as a big
+// store's customers keep the phase growing with the store, not with its square.
+constexpr size_t kRepairsPerBatch = 50000;
+
 constexpr const char* kColoniesSql =
     "SELECT Colonia, CPCve FROM COLONIAS WHERE CPCve = ? ORDER BY CPCve, Colonia";
 
@@ -68,7 +72,8 @@ void PCARDATOSFISCAL::Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56Al
   almCve_ = A56AlmCve;
 
   MessagePump pump(ctx_);
-  BatchWriter repaired(ctx_.session, kApp, "P15096", kRepairColumns, kApplyRepairSql);
+  BatchWriter repaired(ctx_.session, kApp, "P15096", kRepairColumns, kApplyRepairSql,
+                       kRepairsPerBatch);
   Cursor p15092(ctx_.session, kApp, "P15092", kCustomersSql, CursorKind::Read);
   p15092.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
   int64_t done = 0;
