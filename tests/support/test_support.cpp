@@ -169,6 +169,10 @@ std::string TestDatabase::Value(const std::string& sql) const {
   return rows.empty() ? std::string() : rows.front();
 }
 
+std::string TestDatabase::Digest(const std::string& table, const std::string& order) const {
+  return Value("select md5(string_agg(t::text, ',' order by " + order + ")) from " + table + " t");
+}
+
 void WorkFolder::PutPackage(const std::string& name, const std::string& xml) const {
   std::vector<uint8_t> bytes = PackDocument(xml);
   Write("Importar/" + name, std::string(bytes.begin(), bytes.end()));

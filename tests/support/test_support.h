@@ -69,6 +69,8 @@ class TestDatabase {
   void UpgradeSchema() const;
   // The single value of a query.
   std::string Value(const std::string& sql) const;
+  // A digest of every row of `table` in the order of `order`: equal digests, equal rows.
+  std::string Digest(const std::string& table, const std::string& order) const;
 
  private:
   std::string name_;
