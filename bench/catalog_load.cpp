@@ -49,15 +49,6 @@ class CountingDisplay : public Display {
   long progress = 0;
 };
 
-// The peak resident memory of the process in megabytes since the last reset.
-double PeakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return 0;
-}
 void ResetPeak() {
   std::ofstream("/proc/self/clear_refs") << "5";
 }
@@ -119,7 +110,7 @@ int main(int argc, char** argv) {
     run();
     f.seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     f.roundTrips = session.Library().RoundTrips() - trips;
-    f.peakMb = PeakMegabytes();
+    f.peakMb = test::PeakMegabytes();
     f.rows = rows;
     return f;
   };

@@ -10,32 +10,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/desktop_db.h"
-#include "platform/recording_display.h"
 #include "procedures/pcardatosfiscal.h"
-#include "startup/context.h"
-#include "startup/run_log.h"
 #include "startup/session.h"
 #include "support/test_support.h"
 
-namespace {
-
 using namespace kalu;
-
-double PeakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const long customers = argc > 1 ? std::atol(argv[1]) : 20000;
@@ -67,19 +48,15 @@ int main(int argc, char** argv) {
   std::printf("synchronous_commit = %s, fsync = %s\n", db.Value("show synchronous_commit").c_str(),
               db.Value("show fsync").c_str());
 
-  RecordingDisplay display;
-  SystemClock clock;
-  RunLog log;
-  DesktopDatabase desktopDb;
-  Session session(";Database=" + db.Name() + ";Readonly=No;");
-  Context ctx(display, session, clock, log, desktopDb);
+  test::TestContext t(db.Name());
+  Session& session = t.session;
   session.EnsureConnected();
 
   for (int run = 1; run <= 2; ++run) {
     const int64_t trips = session.Library().RoundTrips();
     const auto start = std::chrono::steady_clock::now();
     int16_t reg = 12, uni = 1, alm = 5;
-    PCARDATOSFISCAL(ctx).Run(reg, uni, alm);
+    PCARDATOSFISCAL(*t).Run(reg, uni, alm);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int64_t used = session.Library().RoundTrips() - trips;
@@ -87,7 +64,7 @@ int main(int argc, char** argv) {
         "PCARDATOSFISCAL (run %d) %8ld customers %8.2f s %9.0f rows/s %6.3f round "
         "trips/row %7.1f MB peak\n",
         run, customers, seconds, customers / seconds,
-        static_cast<double>(used) / static_cast<double>(customers), PeakMegabytes());
+        static_cast<double>(used) / static_cast<double>(customers), test::PeakMegabytes());
   }
   std::printf("repaired: %s customers, %s history rows with a colony\n",
               db.Value("select count(*) from clientes where cteregfisdat = 'RegiFiscal' and "

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -167,6 +168,15 @@ void TestDatabase::UpgradeSchema() const {
 std::string TestDatabase::Value(const std::string& sql) const {
   auto rows = Rows(sql);
   return rows.empty() ? std::string() : rows.front();
+}
+
+double PeakMegabytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  }
+  return 0;
 }
 
 std::string TestDatabase::Digest(const std::string& table, const std::string& order) const {

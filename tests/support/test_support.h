@@ -21,6 +21,10 @@ std::filesystem::path BinaryDir();
 
 // The whole content of a file (empty when it cannot be read).
 std::string ReadText(const std::filesystem::path& path);
+// The peak resident memory of the process in megabytes (since the last reset of the
+// process's peak, when a benchmark resets it).
+double PeakMegabytes();
+
 // The source of a sample package, fixtures/packages/<name>.
 std::string PackageFixture(const std::string& name);
 
