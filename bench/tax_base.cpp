@@ -24,13 +24,18 @@ int main(int argc, char** argv) {
   db.Exec(
       "INSERT INTO documentos (regcve, unicve, almcve, docord, movcve, docnumdoc, docfec, "
       "cancve, ctecve, dockey, docseriefiscal) SELECT 12, 1, 5, 100000 + i, 51 + i % 2, i, "
-      "date '2024-01-01' + (i % 60), 7, 1, '', 'BEN' FROM generate_series(1, " + n + ") i;"
+      "date '2024-01-01' + (i % 60), 7, 1, '', 'BEN' FROM generate_series(1, " +
+      n +
+      ") i;"
       "INSERT INTO docdeta (regcve, unicve, almcve, docord, docren, doccansur, docpagar, "
       "docimpiva, docimpieps, docbasiva, docbasieps) SELECT 12, 1, 5, 100000 + i, r, r - 1, "
-      "116, 16, 8, 100, 100 FROM generate_series(1, " + n + ") i, generate_series(1, 3) r;"
+      "116, 16, 8, 100, 100 FROM generate_series(1, " +
+      n +
+      ") i, generate_series(1, 3) r;"
       "INSERT INTO enviocfdi (regcve, unicve, almcve, envioord, enviomovcve, envioserie, "
       "enviofolio) SELECT 12, 1, 5, 100000 + i, 51 + i % 2, 'BEN', i FROM generate_series(1, " +
-      n + ") i;"
+      n +
+      ") i;"
       "ANALYZE documentos, docdeta, enviocfdi;");
   test::TestDatabase::WriteDsn();
   test::TestContext t(db.Name());
@@ -43,12 +48,14 @@ int main(int argc, char** argv) {
   int64_t trips = t.session.Library().RoundTrips() - tripsBefore;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("tax base recalculation: %d rows in %.2f s = %.0f rows/s, %.2f round trips/row, "
-              "peak memory %.1f MB\n",
-              rows, secs.count(), rows / secs.count(), static_cast<double>(trips) / rows,
-              usage.ru_maxrss / 1024.0);
-  std::printf("check: %s\n", db.Value("select sum(enviobasiva) || ' / ' || sum(enviobasieps) "
-                                      "from enviocfdi where enviodesc is null and envioserie = 'BEN'")
-                                 .c_str());
+  std::printf(
+      "tax base recalculation: %d rows in %.2f s = %.0f rows/s, %.2f round trips/row, "
+      "peak memory %.1f MB\n",
+      rows, secs.count(), rows / secs.count(), static_cast<double>(trips) / rows,
+      usage.ru_maxrss / 1024.0);
+  std::printf("check: %s\n",
+              db.Value("select sum(enviobasiva) || ' / ' || sum(enviobasieps) "
+                       "from enviocfdi where enviodesc is null and envioserie = 'BEN'")
+                  .c_str());
   return 0;
 }

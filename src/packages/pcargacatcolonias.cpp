@@ -9,12 +9,18 @@ namespace kalu {
 
 namespace {
 
-constexpr const char* kColonySql =
-    "SELECT CPCve, Colonia FROM COLONIAS WHERE CPCve = ? AND Colonia = ?";
-constexpr const char* kInsertColonySql =
-    "INSERT INTO COLONIAS (CPCve, Colonia, ColoniaNombre) VALUES (?, ?, ?)";
+constexpr const char* kColoniesSql = "SELECT CPCve, Colonia FROM COLONIAS";
+constexpr const char* kNewColoniesColumns = "cpcve integer, colonia smallint, nombre text";
+constexpr const char* kInsertColoniesSql =
+    "INSERT INTO COLONIAS (CPCve, Colonia, ColoniaNombre) SELECT cpcve, colonia, nombre FROM "
+    "P14944";
 
 constexpr int kColonyNameWidth = 80;
+
+// One number for a postal code and a colony number.
+int64_t ColonyKey(int32_t postalCode, int16_t colony) {
+  return static_cast<int64_t>(postalCode) * 65536 + static_cast<uint16_t>(colony);
+}
 
 }  // namespace
 
@@ -22,25 +28,36 @@ void PCARGACATCOLONIAS::Run(int16_t& AV26Local) {
   if (ObtainPackage(ctx_, AV26Local, kPackage)) {
     Progress(ctx_, "Actualización de Códigos Postales...");
     rowFlag_ = 0;
+    knownColonies_.clear();
+    Cursor known(ctx_.session, kApp, "P14943", kColoniesSql, CursorKind::Read);
+    for (bool row = known.FetchFirst(); row; row = known.FetchNext()) {
+      knownColonies_.insert(ColonyKey(known.Int32(1), known.Int16(2)));
+    }
+    known.Close();
+    newColonies_.emplace(ctx_.session, kApp, "P14944", kNewColoniesColumns, kInsertColoniesSql);
     // The start and the end of a row carry the same name; the row is stored at its end.
     // The fields are not cleared between rows: a missing field keeps the previous row's.
-    WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
-      if (name == "RowColonia") {
-        if (rowFlag_ != 0) {
-          U1115I1(AV26Local);
-          U1215I1(AV26Local);
-          rowFlag_ = 0;
-        } else {
-          rowFlag_ = 1;
+    WriteDecidedOnFailure(ctx_.session, newColonies_, [&] {
+      WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
+        if (name == "RowColonia") {
+          if (rowFlag_ != 0) {
+            U1115I1(AV26Local);
+            U1215I1(AV26Local);
+            rowFlag_ = 0;
+          } else {
+            rowFlag_ = 1;
+          }
+        } else if (name == "CPCve") {
+          postalCode_ = ToInt32(LeadingNumericValue(reader_.Value()));
+        } else if (name == "Colonia") {
+          colony_ = ToInt16(LeadingNumericValue(reader_.Value()));
+        } else if (name == "ColoniaNombre") {
+          colonyName_ = Trim(reader_.Value());
         }
-      } else if (name == "CPCve") {
-        postalCode_ = ToInt32(LeadingNumericValue(reader_.Value()));
-      } else if (name == "Colonia") {
-        colony_ = ToInt16(LeadingNumericValue(reader_.Value()));
-      } else if (name == "ColoniaNombre") {
-        colonyName_ = Trim(reader_.Value());
-      }
+      });
     });
+    newColonies_->Flush();
+    pump_.ReportRows();
   }
   ProcedureEpilogue(ctx_, true);
 }
@@ -50,17 +67,12 @@ void PCARGACATCOLONIAS::U1115I1([[maybe_unused]] int16_t& AV26Local) {}
 void PCARGACATCOLONIAS::U1215I1([[maybe_unused]] int16_t& AV26Local) {
   Progress(ctx_, "Creando Còdigo Postal a " + Trim(NumberToText(postalCode_, 10, 0)) + " " +
                      Trim(colonyName_));
+  pump_.CountRows(1);
   pump_.EveryTenMs();
-  Cursor p14943(ctx_.session, kApp, "P14943", kColonySql, CursorKind::Read);
-  p14943.SetInt32(1, postalCode_).SetInt16(2, colony_);
-  if (!p14943.FetchFirst()) {
-    Cursor p14944(ctx_.session, kApp, "P14944", kInsertColonySql, CursorKind::Update);
-    p14944.SetInt32(1, postalCode_).SetInt16(2, colony_).SetText(3, colonyName_, kColonyNameWidth);
-    p14944.Execute();
-    p14944.Close();
+  // A colony the store has, or that an earlier row gave, keeps its first row.
+  if (knownColonies_.insert(ColonyKey(postalCode_, colony_)).second) {
+    newColonies_->Int32(postalCode_).Int16(colony_).Text(colonyName_, kColonyNameWidth).EndRow();
   }
-  p14943.Close();
-  ctx_.session.Commit();
 }
 
 }  // namespace kalu

@@ -3,11 +3,18 @@
 //
 // The package is a sequence of "RowColonia" elements with the fields "CPCve", "Colonia" and
 // "ColoniaNombre"; a row is stored at its end. Existing colonies are never changed.
+//
+// The colonies the store has are read once before the walk; the new ones travel to
+// COLONIAS in batches, each committed without waiting for the disk, the last one with the
+// final commit.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "packages/catalog_package.h"
+#include "platform/bulk.h"
 #include "platform/xml.h"
 #include "procedures/message_pump.h"
 #include "startup/context.h"
@@ -27,7 +34,8 @@ class PCARGACATCOLONIAS {
 
   // Looks at the postal code of the row; nothing depends on it, so it reads nothing.
   void U1115I1(int16_t& AV26Local);
-  // Inserts the colony collected from the package unless COLONIAS has it; commits.
+  // Inserts the colony collected from the package unless COLONIAS has it (or an earlier
+  // row of the package gave it).
   void U1215I1(int16_t& AV26Local);
 
  private:
@@ -38,6 +46,8 @@ class PCARGACATCOLONIAS {
   int32_t postalCode_ = 0;
   int16_t colony_ = 0;
   std::string colonyName_;
+  std::unordered_set<int64_t> knownColonies_;  // in COLONIAS or written by this call
+  std::optional<BatchWriter> newColonies_;
 };
 
 }  // namespace kalu

@@ -12,9 +12,12 @@ namespace {
 constexpr const char* kStateForUpdateSql =
     "SELECT EdoAlias, EdoCve FROM ESTADOS WHERE EdoCve = ?  FOR UPDATE OF ESTADOS";
 constexpr const char* kSetAliasSql = "UPDATE ESTADOS SET EdoAlias=?  WHERE EdoCve = ?";
-constexpr const char* kPostalCodeSql = "SELECT CPCve FROM CODIGOPOSTAL WHERE CPCve = ?";
-constexpr const char* kInsertPostalCodeSql =
-    "INSERT INTO CODIGOPOSTAL (CPCve, EdoCve, MunCve, LocCve) VALUES (?, ?, ?, ?)";
+constexpr const char* kPostalCodesSql = "SELECT CPCve FROM CODIGOPOSTAL";
+constexpr const char* kNewCodesColumns =
+    "cpcve integer, edocve smallint, muncve smallint, loccve smallint";
+constexpr const char* kInsertPostalCodesSql =
+    "INSERT INTO CODIGOPOSTAL (CPCve, EdoCve, MunCve, LocCve) SELECT cpcve, edocve, muncve, "
+    "loccve FROM P13465";
 constexpr const char* kStatesOfAliasSql =
     "SELECT EdoAlias, EdoCve FROM ESTADOS WHERE EdoAlias = ? ORDER BY EdoCve";
 
@@ -34,22 +37,24 @@ void PCARGACP_SAT::Run(int16_t& AV26Local) {
     alias_.clear();
     // The state walk: a pair is applied when the next "EdoCve" or the end of the state
     // table arrives; the end of the state table hands over to the postal-code walk.
-    WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
-      if (name == "EdoCve") {
-        if (rowFlag_ != 0) {
+    WriteDecidedOnFailure(ctx_.session, newCodes_, [&] {
+      WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
+        if (name == "EdoCve") {
+          if (rowFlag_ != 0) {
+            U1111E1(AV26Local);
+          } else {
+            rowFlag_ = 1;
+          }
+          state_ = ToInt16(LeadingNumericValue(reader_.Value()));
+        } else if (name == "EdoAlias") {
+          alias_ = reader_.Value();
+        } else if (name == "EDO_Rel" && rowFlag_ != 0) {
           U1111E1(AV26Local);
-        } else {
-          rowFlag_ = 1;
+          rowFlag_ = 0;
+          U1211E1(AV26Local);
+          rowFlag_ = 0;
         }
-        state_ = ToInt16(LeadingNumericValue(reader_.Value()));
-      } else if (name == "EdoAlias") {
-        alias_ = reader_.Value();
-      } else if (name == "EDO_Rel" && rowFlag_ != 0) {
-        U1111E1(AV26Local);
-        rowFlag_ = 0;
-        U1211E1(AV26Local);
-        rowFlag_ = 0;
-      }
+      });
     });
   }
   ProcedureEpilogue(ctx_, true);
@@ -65,12 +70,19 @@ void PCARGACP_SAT::U1111E1([[maybe_unused]] int16_t& AV26Local) {
     p13463.Close();
   }
   p13462.Close();
-  ctx_.session.Commit();
+  ctx_.session.CommitAsync();
 }
 
 void PCARGACP_SAT::U1211E1(int16_t& AV26Local) {
   rowFlag_ = 1;
   state_ = municipality_ = locality_ = 0;
+  knownCodes_.clear();
+  Cursor known(ctx_.session, kApp, "P13464", kPostalCodesSql, CursorKind::Read);
+  for (bool row = known.FetchFirst(); row; row = known.FetchNext()) {
+    knownCodes_.insert(known.Int32(1));
+  }
+  known.Close();
+  newCodes_.emplace(ctx_.session, kApp, "P13465", kNewCodesColumns, kInsertPostalCodesSql);
   // The flag starts set, so the first "CP_CVEs" node met (the end of the element that holds
   // the state table) completes a row; from then on they open and close rows alternately.
   while (!reader_.Eof()) {
@@ -93,6 +105,8 @@ void PCARGACP_SAT::U1211E1(int16_t& AV26Local) {
     }
     reader_.Read();
   }
+  newCodes_->Flush();
+  pump_.ReportRows();
 }
 
 void PCARGACP_SAT::U1311E1(int16_t& AV26Local) {
@@ -100,26 +114,26 @@ void PCARGACP_SAT::U1311E1(int16_t& AV26Local) {
   Progress(ctx_, "Creando Còdigo Postal a Edo " + Number(state_) + ", Mun " +
                      Number(municipality_) + ", Loc " + Number(locality_) + ", C.P. " +
                      Number(postalCode_));
+  pump_.CountRows(1);
   pump_.EveryTenMs();
-  Cursor p13464(ctx_.session, kApp, "P13464", kPostalCodeSql, CursorKind::Read);
-  p13464.SetInt32(1, postalCode_);
-  if (!p13464.FetchFirst()) {
-    Cursor p13465(ctx_.session, kApp, "P13465", kInsertPostalCodeSql, CursorKind::Update);
-    p13465.SetInt32(1, postalCode_).SetInt16(2, state_).SetInt16(3, municipality_);
-    p13465.SetInt16(4, locality_);
-    p13465.Execute();
-    p13465.Close();
+  // A postal code the store has, or that an earlier row gave, keeps its first row.
+  if (knownCodes_.insert(postalCode_).second) {
+    newCodes_->Int32(postalCode_).Int16(state_).Int16(municipality_).Int16(locality_).EndRow();
   }
-  p13464.Close();
-  ctx_.session.Commit();
   state_ = municipality_ = locality_ = 0;
 }
 
 void PCARGACP_SAT::U1411E1([[maybe_unused]] int16_t& AV26Local) {
-  Cursor p13466(ctx_.session, kApp, "P13466", kStatesOfAliasSql, CursorKind::Read);
-  p13466.SetText(1, alias_, kAliasWidth);
-  for (bool row = p13466.FetchFirst(); row; row = p13466.FetchNext()) state_ = p13466.Int16(2);
-  p13466.Close();
+  auto found = stateOfAlias_.find(alias_);
+  if (found == stateOfAlias_.end()) {
+    std::optional<int16_t> last;
+    Cursor p13466(ctx_.session, kApp, "P13466", kStatesOfAliasSql, CursorKind::Read);
+    p13466.SetText(1, alias_, kAliasWidth);
+    for (bool row = p13466.FetchFirst(); row; row = p13466.FetchNext()) last = p13466.Int16(2);
+    p13466.Close();
+    found = stateOfAlias_.emplace(alias_, last).first;
+  }
+  if (found->second) state_ = *found->second;
 }
 
 }  // namespace kalu

@@ -7,11 +7,19 @@
 // sets each alias as its pair completes; at the end of the state table the postal-code
 // walk takes over and stores a postal code at every other "CP_CVEs" node. Both walks share
 // the row flag. Existing postal codes are never changed and states are never created.
+//
+// The postal codes the store has are read once when the postal-code walk starts; the new
+// ones travel to CODIGOPOSTAL in batches, each committed without waiting for the disk, the
+// last one with the final commit.
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "packages/catalog_package.h"
+#include "platform/bulk.h"
 #include "platform/xml.h"
 #include "procedures/message_pump.h"
 #include "startup/context.h"
@@ -30,15 +38,16 @@ class PCARGACP_SAT {
   void Run(int16_t& AV26Local);
 
   // Sets the alias of the state collected from the package when ESTADOS has that state;
-  // commits.
+  // commits (without waiting for the disk: the final commit does).
   void U1111E1(int16_t& AV26Local);
   // The postal-code walk, from the reader's current node to the end of the document.
   void U1211E1(int16_t& AV26Local);
-  // Creates the postal code collected from the package unless CODIGOPOSTAL has it;
-  // commits, then clears state, municipality and locality.
+  // Creates the postal code collected from the package unless CODIGOPOSTAL has it (or an
+  // earlier row of the package gave it), then clears state, municipality and locality.
   void U1311E1(int16_t& AV26Local);
   // The state number of the collected alias: the highest EdoCve carrying it, or the state
-  // number unchanged when no state does.
+  // number unchanged when no state does. The states do not change during the walk, so
+  // each alias is looked up once.
   void U1411E1(int16_t& AV26Local);
 
  private:
@@ -51,6 +60,9 @@ class PCARGACP_SAT {
   int32_t postalCode_ = 0;
   int16_t municipality_ = 0;
   int16_t locality_ = 0;
+  std::unordered_set<int32_t> knownCodes_;  // in CODIGOPOSTAL or written by this call
+  std::optional<BatchWriter> newCodes_;
+  std::map<std::string, std::optional<int16_t>> stateOfAlias_;  // the last EdoCve found
 };
 
 }  // namespace kalu

@@ -3,6 +3,7 @@
 #include <ini.h>
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -142,7 +143,8 @@ struct ZQData::Impl {
   std::string text1, text2;
   int32_t native = 0;
   int64_t roundTrips = 0;
-  int64_t rowsChanged = 0;  // of the last statement run at once
+  int64_t rowsChanged = 0;        // of the last statement run at once
+  bool unflushedCommits = false;  // commits that did not wait for the disk since the last that did
   std::function<void(std::string_view)> noteSink;
 
   Statement* Stmt(int16_t s) {
@@ -204,7 +206,7 @@ struct ZQData::Impl {
         FailFrom(raw);
         ok = false;
       } else if (ok && std::strcmp(PQcmdStatus(raw), "ROLLBACK") == 0 &&
-                 std::strncmp(text, "COMMIT", 6) == 0) {
+                 std::strstr(text, "COMMIT") != nullptr) {
         // A transaction that failed earlier is rolled back by its COMMIT: nothing of it
         // was committed, and that is a failure.
         Fail(40, "SQLSTATE 40000: the transaction was rolled back, not committed");
@@ -270,6 +272,7 @@ int16_t ZQData::ZQ_DB_End() {
   impl_->stmts.clear();
   impl_->cursors.clear();
   impl_->conn.reset();
+  impl_->unflushedCommits = false;
   impl_->decls.clear();
   impl_->initialized = false;
   return kDbOk;
@@ -409,8 +412,52 @@ int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_
 
 int16_t ZQData::ZQ_DB_ConnCommit(int16_t handle) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  // The next transaction starts in the same round trip.
-  return impl_->Command("COMMIT; BEGIN") ? kDbOk : kDbError;
+  bool failed = PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR;
+  // After commits that did not wait, this one must reach the disk with them: a transaction
+  // without a transaction id would commit without writing anything, so it takes one. The
+  // next transaction starts in the same round trip.
+  const char* text =
+      impl_->unflushedCommits && !failed ? "SELECT txid_current(); COMMIT; BEGIN" : "COMMIT; BEGIN";
+  if (!impl_->Command(text)) return kDbError;
+  impl_->unflushedCommits = false;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_ConnCommitNoWait(int16_t handle) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  // A failed transaction takes no setting: its COMMIT alone reports the rollback, as the
+  // waiting commit does.
+  if (PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR) return ZQ_DB_ConnCommit(handle);
+  if (!impl_->Command("SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN")) return kDbError;
+  impl_->unflushedCommits = true;
+  return kDbOk;
+}
+
+int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  return impl_->Command(std::string(sql).c_str()) ? kDbOk : kDbError;
+}
+
+int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  PGconn* conn = impl_->conn.get();
+  ++impl_->roundTrips;
+  ResultPtr start(PQexec(conn, std::string(copySql).c_str()));
+  if (PQresultStatus(start.get()) != PGRES_COPY_IN) return impl_->FailFrom(start.get());
+  ++impl_->roundTrips;
+  // libpq buffers the data and sends it in pieces of its own choosing.
+  constexpr size_t kPiece = 1 << 20;
+  for (size_t pos = 0; pos < data.size(); pos += kPiece) {
+    size_t n = std::min(kPiece, data.size() - pos);
+    if (PQputCopyData(conn, data.data() + pos, static_cast<int>(n)) != 1) break;
+  }
+  if (PQputCopyEnd(conn, nullptr) != 1) return impl_->Fail(-1, PQerrorMessage(conn));
+  int16_t status = kDbOk;
+  while (PGresult* raw = PQgetResult(conn)) {
+    ResultPtr res(raw);
+    if (status == kDbOk && PQresultStatus(raw) != PGRES_COMMAND_OK) status = impl_->FailFrom(raw);
+  }
+  return status;
 }
 
 bool ZQData::ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& stmt) {
@@ -547,6 +594,11 @@ int16_t ZQData::ZQ_DB_SetClosable(int16_t stmt) {
   return kDbOk;
 }
 
+int64_t ZQData::ZQ_DB_StmtRowCount(int16_t stmt) const {
+  Statement* s = impl_->Stmt(stmt);
+  return s && s->result ? PQntuples(s->result.get()) : 0;
+}
+
 int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator) {
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;
@@ -589,6 +641,10 @@ void ZQData::SetNoteSink(std::function<void(std::string_view)> sink) {
 
 int64_t ZQData::RowsChanged() const {
   return impl_->rowsChanged;
+}
+
+void ZQData::Note(std::string_view text) {
+  if (impl_->noteSink) impl_->noteSink(text);
 }
 
 int64_t ZQData::RoundTrips() const {

@@ -69,6 +69,16 @@ class ZQData {
   // other statements and after a failure).
   int64_t RowsChanged() const;
   int16_t ZQ_DB_ConnCommit(int16_t handle);
+  // A commit that does not wait for the disk (synchronous_commit off for the transaction
+  // it ends): what it wrote survives anything but a crash of the server itself, and the
+  // next ZQ_DB_ConnCommit waits for it too.
+  int16_t ZQ_DB_ConnCommitNoWait(int16_t handle);
+  // Runs statements with no parameters and no rows to read, several separated by ";",
+  // in one round trip; the first failure stops the rest.
+  int16_t ZQ_DB_ExecBatch(int16_t handle, std::string_view sql);
+  // Sends `data` (COPY text format: one line per row, values separated by tabs, \N for
+  // NULL) to a `COPY ... FROM STDIN` statement.
+  int16_t ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data);
 
   // True (and `stmt` set) when the cursor is declared on the connection.
   bool ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& stmt);
@@ -92,6 +102,8 @@ class ZQData {
   int16_t ZQ_DB_StmtFetchFirst(int16_t stmt);
   int16_t ZQ_DB_StmtFetchNext(int16_t stmt);
   int16_t ZQ_DB_SetClosable(int16_t stmt);
+  // Rows of the result the statement holds (0 when it holds none).
+  int64_t ZQ_DB_StmtRowCount(int16_t stmt) const;
 
   // Values of the current row; `indicator` is -1 for NULL.
   int16_t ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator);
@@ -103,6 +115,8 @@ class ZQData {
   // Where notes go that are not errors (a text cut to its column's width), once per
   // cursor parameter.
   void SetNoteSink(std::function<void(std::string_view)> sink);
+  // Sends a note to the sink, when there is one.
+  void Note(std::string_view text);
   // Statements sent to the server since the library was initialised (prepare, execute,
   // commit): a benchmark's round trips.
   int64_t RoundTrips() const;

@@ -1,5 +1,6 @@
 #include "procedures/pcardatosfiscal.h"
 
+#include "platform/bulk.h"
 #include "procedures/message_pump.h"
 #include "runtime/text.h"
 #include "startup/cursor.h"
@@ -9,25 +10,37 @@ namespace kalu {
 
 namespace {
 
+// Each customer of the store in key order with what its repair needs: the channel's RFC,
+// whether it has its latest history row, that row and the first colony of its postal code.
 constexpr const char* kCustomersSql =
-    "SELECT RegCve, UniCve, AlmCve, CteCve, CanCve, CteUltHist, CteRegFisDat, CteRegFisCve "
-    "FROM CLIENTES WHERE RegCve = ? AND UniCve = ? AND AlmCve = ? ORDER BY RegCve, UniCve, "
-    "AlmCve, CanCve, CteCve FOR UPDATE OF CLIENTES";
-constexpr const char* kChannelSql = "SELECT CanRFC FROM CANALES WHERE CanCve = ?";
-constexpr const char* kHistorySql =
-    "SELECT RegCve, UniCve, AlmCve, CanCve, CteCve, CteCP, CteColonia, CteRfc, CteHist FROM "
-    "HISTCLI WHERE RegCve = ? AND UniCve = ? AND AlmCve = ? AND CanCve = ? AND CteCve = ? AND "
-    "CteHist = ? FOR UPDATE OF HISTCLI";
+    "SELECT c.RegCve, c.UniCve, c.AlmCve, c.CteCve, c.CanCve, c.CteUltHist, k.CanRFC, "
+    "CASE WHEN h.CteHist IS NULL THEN 0 ELSE 1 END, h.CteHist, h.CteCP, h.CteRfc, (SELECT "
+    "l.Colonia FROM COLONIAS l WHERE l.CPCve = "
+    "COALESCE(h.CteCP, 0) ORDER BY l.CPCve, l.Colonia LIMIT 1) "
+    "FROM CLIENTES c LEFT JOIN CANALES k ON k.CanCve = c.CanCve "
+    "LEFT JOIN HISTCLI h ON h.RegCve = c.RegCve AND h.UniCve = c.UniCve AND h.AlmCve = "
+    "c.AlmCve AND h.CanCve = c.CanCve AND h.CteCve = c.CteCve AND h.CteHist = c.CteUltHist "
+    "WHERE c.RegCve = ? AND c.UniCve = ? AND c.AlmCve = ? "
+    "ORDER BY c.RegCve, c.UniCve, c.AlmCve, c.CanCve, c.CteCve";
+// The repaired customers: the colony of the history row (ctehist NULL: no history row) and
+// the regime code.
+constexpr const char* kRepairColumns =
+    "regcve smallint, unicve smallint, almcve smallint, cancve smallint, ctecve integer, "
+    "ctehist smallint, colonia smallint, regimen smallint";
+constexpr const char* kApplyRepairSql =
+    "UPDATE HISTCLI h SET CteColonia = b.colonia FROM P15096 b WHERE h.RegCve = b.regcve AND "
+    "h.UniCve = b.unicve AND h.AlmCve = b.almcve AND h.CanCve = b.cancve AND h.CteCve = "
+    "b.ctecve AND h.CteHist = b.ctehist; "
+    "UPDATE CLIENTES c SET CteRegFisDat = 'RegiFiscal', CteRegFisCve = b.regimen FROM P15096 b "
+    "WHERE c.RegCve = b.regcve AND c.UniCve = b.unicve AND c.AlmCve = b.almcve AND c.CanCve = "
+    "b.cancve AND c.CteCve = b.ctecve";
+
+// Each batch's updates join the whole of CLIENTES and HISTCLI: batches as large as a big
+// store's customers keep the phase growing with the store, not with its square.
+constexpr size_t kRepairsPerBatch = 50000;
+
 constexpr const char* kColoniesSql =
     "SELECT Colonia, CPCve FROM COLONIAS WHERE CPCve = ? ORDER BY CPCve, Colonia";
-constexpr const char* kUpdateColonySql =
-    "UPDATE HISTCLI SET CteColonia=? WHERE RegCve = ? AND UniCve = ? AND AlmCve = ? AND "
-    "CanCve = ? AND CteCve = ? AND CteHist = ?";
-constexpr const char* kUpdateCustomerSql =
-    "UPDATE CLIENTES SET CteRegFisDat=?, CteRegFisCve=? WHERE RegCve = ? AND UniCve = ? AND "
-    "AlmCve = ? AND CanCve = ? AND CteCve = ?";
-
-constexpr const char* kFiscalDataMark = "RegiFiscal";
 
 }  // namespace
 
@@ -59,50 +72,39 @@ void PCARDATOSFISCAL::Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56Al
   almCve_ = A56AlmCve;
 
   MessagePump pump(ctx_);
-  Cursor p15092(ctx_.session, kApp, "P15092", kCustomersSql, CursorKind::Update);
-  Cursor p15093(ctx_.session, kApp, "P15093", kChannelSql, CursorKind::Read);
+  BatchWriter repaired(ctx_.session, kApp, "P15096", kRepairColumns, kApplyRepairSql,
+                       kRepairsPerBatch);
+  Cursor p15092(ctx_.session, kApp, "P15092", kCustomersSql, CursorKind::Read);
   p15092.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
+  int64_t done = 0;
   for (bool row = p15092.FetchFirst(); row; row = p15092.FetchNext()) {
     cteCve_ = p15092.Int32(4);
     canCve_ = p15092.Int16(5);
     cteUltHist_ = p15092.Int16(6);
     // A channel without a row has no RFC.
-    canRfc_ = p15093.SetInt16(1, canCve_).FetchFirst() ? p15093.Text(1) : std::string();
+    canRfc_ = p15092.Text(7);
 
-    Cursor p15094(ctx_.session, kApp, "P15094", kHistorySql, CursorKind::Update);
-    p15094.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
-    p15094.SetInt16(4, canCve_).SetInt32(5, cteCve_).SetInt16(6, cteUltHist_);
-    if (p15094.FetchFirst()) {
-      cteCP_ = p15094.Int32(6);
-      cteRfc_ = p15094.Text(8);
-      cteHist_ = p15094.Int16(9);
-      U1115X3();
+    repaired.Int16(regCve_).Int16(uniCve_).Int16(almCve_).Int16(canCve_).Int32(cteCve_);
+    if (p15092.Int16(8) != 0) {
+      cteHist_ = p15092.Int16(9);
+      cteCP_ = p15092.Int32(10);
+      cteRfc_ = p15092.Text(11);
+      colonia_ = p15092.Int16(12);  // U1115X3: 0 when the postal code has no colony
       regimeCode_ = RegimeCode(ChosenRfc(canRfc_, cteRfc_), canCve_);
-
-      Cursor p15095(ctx_.session, kApp, "P15095", kUpdateColonySql, CursorKind::Update);
-      p15095.SetInt16(1, colonia_).SetInt16(2, regCve_).SetInt16(3, uniCve_);
-      p15095.SetInt16(4, almCve_).SetInt16(5, canCve_).SetInt32(6, cteCve_);
-      p15095.SetInt16(7, cteHist_);
-      p15095.Execute();
-      p15095.Close();
-      ctx_.session.Commit();
+      repaired.Int16(cteHist_).Int16(colonia_);
     } else {
       // Without a current address the customer's own data is its channel alone; the
       // code of the previous customer must not be carried over to it.
       regimeCode_ = RegimeCode(ChosenRfc(canRfc_, ""), canCve_);
+      repaired.Null().Null();
     }
-    p15094.Close();
-
-    Cursor p15096(ctx_.session, kApp, "P15096", kUpdateCustomerSql, CursorKind::Update);
-    p15096.SetText(1, kFiscalDataMark, 10).SetInt16(2, regimeCode_);
-    p15096.SetInt16(3, regCve_).SetInt16(4, uniCve_).SetInt16(5, almCve_);
-    p15096.SetInt16(6, canCve_).SetInt32(7, cteCve_);
-    p15096.Execute();
-    p15096.Close();
+    repaired.Int16(regimeCode_).EndRow();
+    pump.CountRows(1, ++done, p15092.RowCount());
     pump.EveryTenMs();
   }
   p15092.Close();
-  p15093.Close();
+  repaired.Flush();
+  pump.ReportRows();
 
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }

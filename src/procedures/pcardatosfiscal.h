@@ -2,6 +2,10 @@
 // Customer fiscal data repair: every customer of one store gets the colony of its current
 // address (the first colony of its postal code) and a fiscal regime code of the SAT
 // catalogue derived from the RFC of its channel or of its address.
+//
+// The customers are read with their channel, current address and first colony in one
+// query; the repairs travel back in batches, each committed without waiting for the disk,
+// the last one with the final commit. A second run repeats the same repairs.
 
 #include <cstdint>
 #include <string>
@@ -19,13 +23,13 @@ class PCARDATOSFISCAL {
 
   explicit PCARDATOSFISCAL(Context& ctx) : ctx_(ctx) {}
 
-  // Walks the customers of the store A52RegCve-A54UniCve-A56AlmCve (not changed) with
-  // their rows locked; each history update is committed, and the customer updates with it
-  // or at the end.
+  // Walks the customers of the store A52RegCve-A54UniCve-A56AlmCve (not changed) in key
+  // order.
   void Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56AlmCve);
 
   void zq_Init_all();
   // The first colony of the postal code held (cteCP_) into colonia_, 0 when it has none.
+  // The walk reads it with each customer; this lookup serves a single postal code.
   void U1115X3();
 
   // The RFC a customer is invoiced with: the channel's when it is not blank, else the

@@ -29,10 +29,12 @@ struct Folders {
   std::string aux;
 };
 
-// How long one procedure of the run took.
+// How long one procedure of the run took, the rows it handled and the statements it sent.
 struct ProcedureTiming {
   std::string name;
   double seconds = 0;
+  int64_t rows = 0;
+  int64_t roundTrips = 0;
 };
 
 struct Context {

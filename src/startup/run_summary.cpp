@@ -52,8 +52,11 @@ void RunSummary::Write(Context& ctx) const {
 std::vector<std::string> RunSummary::Lines(const Context& ctx) const {
   std::vector<std::string> lines = {"Resumen de la corrida:"};
   for (const auto& t : ctx.timings) {
-    char line[128];
-    std::snprintf(line, sizeof line, "  %-24s %9.3f s", t.name.c_str(), t.seconds);
+    double perSecond = t.seconds > 0 ? static_cast<double>(t.rows) / t.seconds : 0;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-24s %9.3f s %10lld filas %10.0f filas/s %9lld viajes",
+                  t.name.c_str(), t.seconds, static_cast<long long>(t.rows), perSecond,
+                  static_cast<long long>(t.roundTrips));
     lines.push_back(line);
   }
   if (before_.size() != kTables.size() || after_.size() != kTables.size()) return lines;

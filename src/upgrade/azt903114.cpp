@@ -257,10 +257,18 @@ void AZT903114::U1115S1() {
 
 void AZT903114::Call(std::string_view name, const std::function<void()>& procedure) {
   ctx_.log.Line(std::string(name) + ": inicio");
+  // The rows the procedure adds to the running step, and the statements it sends.
+  auto stepRows = [this] {
+    int current = ctx_.steps.Current();
+    return current < 0 ? int64_t{0} : ctx_.steps.All()[current].rows;
+  };
+  int64_t rowsBefore = stepRows();
+  int64_t tripsBefore = ctx_.session.Library().RoundTrips();
   auto start = std::chrono::steady_clock::now();
   procedure();
   std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  ctx_.timings.push_back({std::string(name), elapsed.count()});
+  ctx_.timings.push_back({std::string(name), elapsed.count(), stepRows() - rowsBefore,
+                          ctx_.session.Library().RoundTrips() - tripsBefore});
   char text[64];
   std::snprintf(text, sizeof text, ": terminado en %.3f s", elapsed.count());
   ctx_.log.Line(std::string(name) + text);

@@ -78,6 +78,22 @@ void LoadColonies(TestContext& t) {
   PCARGACATCOLONIAS(*t).Run(local);
 }
 
+// Postal codes from..to of one state, as package rows and as stored rows.
+std::vector<std::string> CpRows(int from, int to) {
+  std::vector<std::string> rows;
+  for (int cp = from; cp <= to; ++cp) rows.push_back(CpRow(std::to_string(cp), "JAL", "39", "3"));
+  return rows;
+}
+std::vector<std::string> StoredCps(int from, int to) {
+  std::vector<std::string> rows;
+  for (int cp = from; cp <= to; ++cp) rows.push_back(std::to_string(cp) + "|14|39|3");
+  return rows;
+}
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 constexpr const char* kPostalCodes =
     "select cpcve, edocve, muncve, loccve from codigopostal order by cpcve";
 constexpr const char* kColonies =
@@ -95,7 +111,8 @@ struct CatalogTest : ::testing::Test {
 // The reference table of the states: "number|alias" per state.
 std::vector<std::string> ReferenceStates() {
   std::vector<std::string> rows;
-  std::istringstream in(test::ReadText(test::SourceDir() / "fixtures" / "reference" / "sat_estados.tsv"));
+  std::istringstream in(
+      test::ReadText(test::SourceDir() / "fixtures" / "reference" / "sat_estados.tsv"));
   std::string line;
   std::getline(in, line);  // header
   while (std::getline(in, line)) {
@@ -196,6 +213,14 @@ TEST_F(CatalogTest, PostalCodeWalkEdgeCases) {
        CpDocument(states, {CpRow("06700", "CMX", "015", "01")}),
        {"6700|9|15|1"},
        "Creando Còdigo Postal a Edo 9, Mun 15, Loc 1, C.P. 6700"},
+      {"a postal code given twice keeps its first row",
+       "",
+       CpDocument(states, {CpRow("44100", "JAL", "39", "3"), CpRow("44100", "CMX", "1", "1")}),
+       {"44100|14|39|3"},
+       "Creando Còdigo Postal a Edo 9, Mun 1, Loc 1, C.P. 44100"},
+      {"a postal code given again many rows later keeps its first row", "",
+       CpDocument(states, Concat(CpRows(20000, 27000), {CpRow("20000", "CMX", "1", "1")})),
+       StoredCps(20000, 27000), "Creando Còdigo Postal a Edo 9, Mun 1, Loc 1, C.P. 20000"},
       {"a postal code already present keeps its values",
        "INSERT INTO codigopostal (cpcve, edocve, muncve, loccve) VALUES (44100, 9, 1, 1)",
        CpDocument(states, {CpRow("44100", "JAL", "39", "3"), CpRow("44130", "JAL", "39", "3")}),
@@ -252,6 +277,11 @@ TEST_F(CatalogTest, ColonyWalkEdgeCases) {
         ColonyRow("44130", "1", "")},
        {"44100|2|Analco", "44100|3|", "44130|1|Analco"},
        "Creando Còdigo Postal a 44130 Analco"},
+      {"a colony given twice keeps its first row",
+       "",
+       {ColonyRow("44100", "1", "Guadalajara Centro"), ColonyRow("44100", "1", "Otra")},
+       {"44100|1|Guadalajara Centro"},
+       "Creando Còdigo Postal a 44100 Otra"},
       {"a name is stored without leading and trailing blanks",
        "",
        {ColonyRow("44100", "3", "   San Juan de Dios  ")},

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -139,6 +140,13 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
         "POBTFACSTIMBRE: terminado", "U1315S1: terminado",
         "Resumen de la corrida:", "Fin: actualización terminada (estado 0)"}) {
     EXPECT_NE(log.find(text), std::string::npos) << text;
+  }
+  // The summary gives each phase its time, rows, rows per second and round trips.
+  for (const char* phase : {"PCARGACP_SAT", "PCARGACATCOLONIAS", "PCARDATOSFISCAL"}) {
+    const std::regex line(std::string(" {2}") + phase +
+                          " +[0-9]+\\.[0-9]{3} s +[1-9][0-9]* filas +[0-9]+ filas/s +[1-9][0-9]* "
+                          "viajes\n");
+    EXPECT_TRUE(std::regex_search(log, line)) << phase;
   }
 }
 

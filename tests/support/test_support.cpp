@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -189,6 +190,19 @@ std::string TestDatabase::Dump() const {
       text += line + "\n";
   }
   return text;
+}
+
+double PeakMegabytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  }
+  return 0;
+}
+
+std::string TestDatabase::Digest(const std::string& table, const std::string& order) const {
+  return Value("select md5(string_agg(t::text, ',' order by " + order + ")) from " + table + " t");
 }
 
 void WorkFolder::PutPackage(const std::string& name, const std::string& xml) const {

@@ -24,6 +24,10 @@ std::string ReadText(const std::filesystem::path& path);
 // The problems of the JSON document at `document` against the repository's JSON Schema
 // `schemas/<schema>` (one a line), or empty when it validates.
 std::string JsonSchemaProblems(const std::string& schema, const std::filesystem::path& document);
+// The peak resident memory of the process in megabytes (since the last reset of the
+// process's peak, when a benchmark resets it).
+double PeakMegabytes();
+
 // The source of a sample package, fixtures/packages/<name>.
 std::string PackageFixture(const std::string& name);
 
@@ -76,6 +80,8 @@ class TestDatabase {
   std::string Value(const std::string& sql) const;
   // The whole database as pg_dump writes it (schema and data), to compare before and after.
   std::string Dump() const;
+  // A digest of every row of `table` in the order of `order`: equal digests, equal rows.
+  std::string Digest(const std::string& table, const std::string& order) const;
 
  private:
   std::string name_;
