@@ -3,6 +3,7 @@
 #include <ini.h>
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -202,7 +203,7 @@ struct ZQData::Impl {
         FailFrom(raw);
         ok = false;
       } else if (ok && std::strcmp(PQcmdStatus(raw), "ROLLBACK") == 0 &&
-                 std::strncmp(text, "COMMIT", 6) == 0) {
+                 std::strstr(text, "COMMIT") != nullptr) {
         // A transaction that failed earlier is rolled back by its COMMIT: nothing of it
         // was committed, and that is a failure.
         Fail(40, "SQLSTATE 40000: the transaction was rolled back, not committed");
@@ -409,6 +410,41 @@ int16_t ZQData::ZQ_DB_ConnCommit(int16_t handle) {
   return impl_->Command("COMMIT; BEGIN") ? kDbOk : kDbError;
 }
 
+int16_t ZQData::ZQ_DB_ConnCommitNoWait(int16_t handle) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  // A failed transaction takes no setting: its COMMIT alone reports the rollback, as the
+  // waiting commit does.
+  if (PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR) return ZQ_DB_ConnCommit(handle);
+  return impl_->Command("SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN") ? kDbOk : kDbError;
+}
+
+int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  return impl_->Command(std::string(sql).c_str()) ? kDbOk : kDbError;
+}
+
+int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  PGconn* conn = impl_->conn.get();
+  ++impl_->roundTrips;
+  ResultPtr start(PQexec(conn, std::string(copySql).c_str()));
+  if (PQresultStatus(start.get()) != PGRES_COPY_IN) return impl_->FailFrom(start.get());
+  ++impl_->roundTrips;
+  // libpq buffers the data and sends it in pieces of its own choosing.
+  constexpr size_t kPiece = 1 << 20;
+  for (size_t pos = 0; pos < data.size(); pos += kPiece) {
+    size_t n = std::min(kPiece, data.size() - pos);
+    if (PQputCopyData(conn, data.data() + pos, static_cast<int>(n)) != 1) break;
+  }
+  if (PQputCopyEnd(conn, nullptr) != 1) return impl_->Fail(-1, PQerrorMessage(conn));
+  int16_t status = kDbOk;
+  while (PGresult* raw = PQgetResult(conn)) {
+    ResultPtr res(raw);
+    if (status == kDbOk && PQresultStatus(raw) != PGRES_COMMAND_OK) status = impl_->FailFrom(raw);
+  }
+  return status;
+}
+
 bool ZQData::ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& stmt) {
   if (handle != kHandle) return false;
   auto it = impl_->cursors.find(cursor);
@@ -581,6 +617,10 @@ int16_t ZQData::ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value
 
 void ZQData::SetNoteSink(std::function<void(std::string_view)> sink) {
   impl_->noteSink = std::move(sink);
+}
+
+void ZQData::Note(std::string_view text) {
+  if (impl_->noteSink) impl_->noteSink(text);
 }
 
 int64_t ZQData::RoundTrips() const {

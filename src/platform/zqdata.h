@@ -66,6 +66,15 @@ class ZQData {
 
   int16_t ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql);
   int16_t ZQ_DB_ConnCommit(int16_t handle);
+  // A commit that does not wait for the disk (synchronous_commit off for the transaction
+  // it ends): what it wrote survives anything but a crash of the server itself.
+  int16_t ZQ_DB_ConnCommitNoWait(int16_t handle);
+  // Runs statements with no parameters and no rows to read, several separated by ";",
+  // in one round trip; the first failure stops the rest.
+  int16_t ZQ_DB_ExecBatch(int16_t handle, std::string_view sql);
+  // Sends `data` (COPY text format: one line per row, values separated by tabs, \N for
+  // NULL) to a `COPY ... FROM STDIN` statement.
+  int16_t ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data);
 
   // True (and `stmt` set) when the cursor is declared on the connection.
   bool ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& stmt);
@@ -100,6 +109,8 @@ class ZQData {
   // Where notes go that are not errors (a text cut to its column's width), once per
   // cursor parameter.
   void SetNoteSink(std::function<void(std::string_view)> sink);
+  // Sends a note to the sink, when there is one.
+  void Note(std::string_view text);
   // Statements sent to the server since the library was initialised (prepare, execute,
   // commit): a benchmark's round trips.
   int64_t RoundTrips() const;

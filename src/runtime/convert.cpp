@@ -289,6 +289,16 @@ std::string FormatIsoDateTime(DateValue date) {
   return buffer;
 }
 
+std::string SqlDateText(DateValue date) {
+  return date == kEmptyDate ? "0001-01-01" : FormatIsoDate(date);
+}
+
+std::string SqlDateTimeText(DateValue date) {
+  if (date == kEmptyDate) return "0001-01-01 00:00:00";
+  if (date >= 0) return FormatIsoDateTime(date);
+  return "0001-01-01 " + FormatIsoDateTime(date).substr(11);
+}
+
 DateValue DateFromParts(int16_t year, int16_t month, int16_t day) {
   bool invalid = day <= 0 || month <= 0 || day > 31 || month > 12 || (month == 2 && day > 29) ||
                  ((month == 4 || month == 6 || month == 9 || month == 11) && day > 30);

@@ -25,13 +25,13 @@ std::string NumberToText(std::string_view text, int16_t length, int16_t decimals
 double RoundHalfUp(double value, int16_t decimals);
 
 DateValue DateFromParts(int16_t year, int16_t month, int16_t day);
-DateValue DateTimeFromParts(int16_t year, int16_t month, int16_t day, int16_t hour,
-                            int16_t minute, int16_t second);
+DateValue DateTimeFromParts(int16_t year, int16_t month, int16_t day, int16_t hour, int16_t minute,
+                            int16_t second);
 DateValue DateFromIsoText(std::string_view text);      // "yyyy-mm-dd..."; 0 on failure
 DateValue DateTimeFromIsoText(std::string_view text);  // "yyyy-mm-dd hh:mm:ss"; 0 on failure
 int16_t MonthOf(DateValue date);                       // 1-12, 0 for the empty date
-DateValue DateTimeFromPicture(std::string_view text, std::string_view picture,
-                              DateValue reference, bool& error);
+DateValue DateTimeFromPicture(std::string_view text, std::string_view picture, DateValue reference,
+                              bool& error);
 
 // Calendar parts of a date value (the empty date gives 100, 1, 1).
 struct DateParts {
@@ -42,6 +42,11 @@ DateParts SplitDate(DateValue date);
 std::string FormatIsoDate(DateValue date);
 // "yyyy-mm-dd hh:mm:ss" of a date value.
 std::string FormatIsoDateTime(DateValue date);
+// A date as the database takes it: "yyyy-mm-dd", the empty date as "0001-01-01".
+std::string SqlDateText(DateValue date);
+// A date and time as the database takes it: "yyyy-mm-dd hh:mm:ss", the empty date as
+// "0001-01-01 00:00:00" and a time of day alone on "0001-01-01".
+std::string SqlDateTimeText(DateValue date);
 // The date value of a calendar date and time, without the validity rules of DateFromParts.
 DateValue MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 // Today's date formatted "dd/mm/yy" and read back with that picture (time dropped,

@@ -4,14 +4,14 @@
 
 namespace kalu {
 
-Cursor::Cursor(Session& session, std::string_view app, std::string_view id,
-               std::string_view sql, CursorKind kind, CheckRoutine check)
+Cursor::Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
+               CursorKind kind, CheckRoutine check)
     : session_(session), check_(std::move(check)) {
   session_.EnsureConnected();
   ZQData& lib = session_.Library();
   if (!lib.ZQ_DB_StmtIsDef(session_.Handle(), id, stmt_)) {
-    Checked(lib.ZQ_DB_Declare_StmtEx(session_.Handle(), app, id, "",
-                                     static_cast<int16_t>(kind), stmt_));
+    Checked(lib.ZQ_DB_Declare_StmtEx(session_.Handle(), app, id, "", static_cast<int16_t>(kind),
+                                     stmt_));
     lib.ZQ_DB_Set_StmtCmdText(stmt_, sql);
   }
 }
@@ -43,21 +43,12 @@ Cursor& Cursor::SetText(int n, std::string_view value, int width) {
 }
 
 Cursor& Cursor::SetDate(int n, DateValue value) {
-  std::string text = value == kEmptyDate ? "0001-01-01" : FormatIsoDate(value);
-  session_.Library().ZQ_DB_SetStr(stmt_, n, text, 10);
+  session_.Library().ZQ_DB_SetStr(stmt_, n, SqlDateText(value), 10);
   return *this;
 }
 
 Cursor& Cursor::SetDateTime(int n, DateValue value) {
-  std::string text;
-  if (value == kEmptyDate) {
-    text = "0001-01-01 00:00:00";
-  } else if (value >= 0) {
-    text = FormatIsoDateTime(value);
-  } else {
-    text = "0001-01-01 " + FormatIsoDateTime(value).substr(11);
-  }
-  session_.Library().ZQ_DB_SetStr(stmt_, n, text, 19);
+  session_.Library().ZQ_DB_SetStr(stmt_, n, SqlDateTimeText(value), 19);
   return *this;
 }
 
@@ -67,8 +58,12 @@ bool Cursor::FetchFirst() {
 bool Cursor::FetchNext() {
   return Checked(session_.Library().ZQ_DB_StmtFetchNext(stmt_)) != kCodeNotFound;
 }
-void Cursor::Execute() { Checked(session_.Library().ZQ_DB_StmtExecute(stmt_)); }
-void Cursor::Close() { Checked(session_.Library().ZQ_DB_SetClosable(stmt_)); }
+void Cursor::Execute() {
+  Checked(session_.Library().ZQ_DB_StmtExecute(stmt_));
+}
+void Cursor::Close() {
+  Checked(session_.Library().ZQ_DB_SetClosable(stmt_));
+}
 
 int16_t Cursor::Int16(int column) {
   int16_t value = 0, ind = 0;

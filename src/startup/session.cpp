@@ -62,8 +62,8 @@ int16_t Session::Check(int16_t status) {
     nativeCode_ = 1;
     std::string text1, text2;
     lib_.ZQ_DB_GetFirstConnError(handle_, text1, text2, nativeCode_);
-    errorText_ = text1 + "\r\n" + Trim(text2) + "\r\n" + "Native Code: " +
-                 std::to_string(nativeCode_);
+    errorText_ =
+        text1 + "\r\n" + Trim(text2) + "\r\n" + "Native Code: " + std::to_string(nativeCode_);
     code = nativeCode_;
   }
   if (status == 1 && code == 0) {
@@ -133,6 +133,11 @@ int16_t Session::CommitStatus() {
 void Session::Commit() {
   if (handle_ == -1) return;
   CheckAndReact(lib_.ZQ_DB_ConnCommit(handle_));
+}
+
+void Session::CommitAsync() {
+  if (handle_ == -1) return;
+  CheckAndReact(lib_.ZQ_DB_ConnCommitNoWait(handle_));
 }
 
 }  // namespace kalu

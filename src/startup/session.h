@@ -25,8 +25,7 @@ class Session {
   static constexpr const char* kFileDsn = ".\\Kalu.dsn";
 
   // `connectionData` is laid over the data source; tests name their own database there.
-  explicit Session(std::string connectionData = kConnectionData,
-                   std::string fileDsn = kFileDsn);
+  explicit Session(std::string connectionData = kConnectionData, std::string fileDsn = kFileDsn);
 
   ZQData& Library() { return lib_; }
 
@@ -50,6 +49,10 @@ class Session {
 
   // The commit pattern: skipped when never connected; otherwise commit, check and react.
   void Commit();
+  // The commit pattern with a commit that does not wait for the disk, for commits inside
+  // a procedure; its last commit is the waiting one (Commit), so that what a finished
+  // procedure wrote is durable.
+  void CommitAsync();
   // Commits when connected and returns the library status (0 when skipped), for callers
   // that run their own check.
   int16_t CommitStatus();

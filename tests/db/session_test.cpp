@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/bulk.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
@@ -225,11 +226,62 @@ TEST(Session, CommitOfAFailedTransactionIsAFailure) {
   t.session.EnsureConnected();
   ZQData& lib = t.session.Library();
   lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "UPDATE estados SET edoalias = 'XX'");
-  EXPECT_EQ(t.session.Check(lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "SELEC 1")),
-            kCodeFailure);
+  EXPECT_EQ(t.session.Check(lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "SELEC 1")), kCodeFailure);
   EXPECT_EQ(t.session.Check(t.session.CommitStatus()), kCodeFailure);
   EXPECT_EQ(t.session.NativeCode(), 40);
   EXPECT_EQ(db.Value("select count(*) from estados where edoalias = 'XX'"), "0");
+}
+
+TEST(BatchWriter, RowsReachTheTablesInBatches) {
+  WorkFolder wf;
+  TestDatabase db;
+  db.Exec(
+      "CREATE TABLE t (k smallint primary key, l integer, d date, ts timestamp, "
+      "c character(5), v varchar(20), n numeric(12,4))");
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  std::vector<std::string> notes;
+  t.session.Library().SetNoteSink([&](std::string_view n) { notes.emplace_back(n); });
+  const char* columns =
+      "k smallint, l integer, d date, ts timestamp, c varchar(5), v varchar(20), "
+      "n numeric(12,4)";
+  {
+    BatchWriter w(t.session, "T", "kalu_t", columns, "INSERT INTO t SELECT * FROM kalu_t", 2);
+    w.Int16(1).Int32(-70000).Date(kEmptyDate).DateTime(MakeDate(2024, 3, 20, 13, 5, 9));
+    w.Text("ÑANDÚES", 5).Text("a\tb\\c\nd\re", 20).Decimal(Fixed4::FromText("12.3456")).EndRow();
+    w.Int16(2).Null().Date(MakeDate(2024, 3, 20)).DateTime(kEmptyDate);
+    w.Text("ab", 5).Text("\\N", 20).Decimal(Fixed4::FromText("-0.0001")).EndRow();
+    // The batch of two went with its commit: a second session sees it.
+    EXPECT_EQ(db.Value("select count(*) from t"), "2");
+    w.Int16(3).Null().Null().Null().Text("xyzxyzxyz", 5).Null().Null().EndRow();
+    EXPECT_EQ(db.Value("select count(*) from t"), "2");
+    int64_t before = t.session.Library().RoundTrips();
+    w.Flush();
+    EXPECT_EQ(t.session.Library().RoundTrips() - before, 4);  // copy (2), apply, commit
+    w.Flush();                                                // nothing pending: no round trip
+    EXPECT_EQ(t.session.Library().RoundTrips() - before, 4);
+    EXPECT_EQ(w.Rows(), 3);
+    // A row left pending when the writer ends is not sent.
+    w.Int16(4).Null().Null().Null().Null().Null().Null().EndRow();
+  }
+  t.session.Commit();
+  EXPECT_EQ(db.Rows("select * from t order by k"),
+            (std::vector<std::string>{
+                "1|-70000|0001-01-01|2024-03-20 13:05:09|ÑANDÚ|a\tb\\c\nd\re|12.3456",
+                "2|<null>|2024-03-20|0001-01-01 00:00:00|ab   |\\N|-0.0001",
+                "3|<null>|<null>|<null>|xyzxy|<null>|<null>"}));
+  EXPECT_EQ(notes, (std::vector<std::string>{"Texto recortado a 5 caracteres: T, tabla kalu_t, "
+                                             "columna 5"}));
+
+  // A second writer of the session on the same table starts from an empty one; a batch
+  // the store rejects ends the run with the fatal database error and keeps what was
+  // committed before it.
+  BatchWriter again(t.session, "T", "kalu_t", columns, "INSERT INTO t SELECT * FROM kalu_t", 10);
+  again.Int16(1).Null().Null().Null().Null().Null().Null().EndRow();
+  RuntimeError e = Raised([&] { again.Flush(); });
+  EXPECT_EQ(e.Number(), kErrFatalDatabase);
+  EXPECT_NE(e.Description().find("SQLSTATE 23505"), std::string::npos) << e.Description();
+  EXPECT_EQ(db.Value("select count(*) from t"), "3");
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+#include "platform/bulk.h"
+
+#include "runtime/text.h"
+
+namespace kalu {
+
+BatchWriter::BatchWriter(Session& session, std::string_view app, std::string_view table,
+                         std::string_view columns, std::string_view apply, size_t rowsPerBatch)
+    : session_(session),
+      app_(app),
+      table_(table),
+      columns_(columns),
+      apply_(apply),
+      rowsPerBatch_(rowsPerBatch == 0 ? 1 : rowsPerBatch) {
+  session_.EnsureConnected();
+}
+
+BatchWriter::~BatchWriter() = default;
+
+BatchWriter& BatchWriter::Value(std::string_view text) {
+  if (rowOpen_) pending_ += '\t';
+  rowOpen_ = true;
+  ++column_;
+  for (char c : text) {
+    switch (c) {
+      case '\\':
+        pending_ += "\\\\";
+        break;
+      case '\t':
+        pending_ += "\\t";
+        break;
+      case '\n':
+        pending_ += "\\n";
+        break;
+      case '\r':
+        pending_ += "\\r";
+        break;
+      default:
+        pending_ += c;
+        break;
+    }
+  }
+  return *this;
+}
+
+BatchWriter& BatchWriter::Int16(int16_t v) {
+  return Value(std::to_string(v));
+}
+BatchWriter& BatchWriter::Int32(int32_t v) {
+  return Value(std::to_string(v));
+}
+BatchWriter& BatchWriter::Decimal(Fixed4 v) {
+  return Value(v.ToText());
+}
+BatchWriter& BatchWriter::Date(DateValue v) {
+  return Value(SqlDateText(v));
+}
+BatchWriter& BatchWriter::DateTime(DateValue v) {
+  return Value(SqlDateTimeText(v));
+}
+
+BatchWriter& BatchWriter::Null() {
+  if (rowOpen_) pending_ += '\t';
+  rowOpen_ = true;
+  ++column_;
+  pending_ += "\\N";
+  return *this;
+}
+
+BatchWriter& BatchWriter::Text(std::string_view v, int width) {
+  // The value ends at its first NUL, as the library's texts do.
+  v = v.substr(0, v.find('\0'));
+  if (width <= 0 || CharLength(v) <= static_cast<size_t>(width)) return Value(v);
+  size_t index = static_cast<size_t>(column_);
+  if (cutNoted_.size() <= index) cutNoted_.resize(index + 1, false);
+  if (!cutNoted_[index]) {
+    session_.Library().Note("Texto recortado a " + std::to_string(width) + " caracteres: " + app_ +
+                            ", tabla " + table_ + ", columna " + std::to_string(column_ + 1));
+    cutNoted_[index] = true;
+  }
+  return Value(CutToChars(v, width));
+}
+
+void BatchWriter::EndRow() {
+  pending_ += '\n';
+  rowOpen_ = false;
+  column_ = 0;
+  ++pendingRows_;
+  ++rows_;
+  if (pendingRows_ >= rowsPerBatch_) Flush();
+}
+
+void BatchWriter::Flush() {
+  if (pendingRows_ == 0) return;
+  session_.EnsureConnected();
+  ZQData& lib = session_.Library();
+  int16_t handle = session_.Handle();
+  if (!tableReady_) {
+    // A table left by an earlier writer of the session is emptied too.
+    session_.CheckAndReact(lib.ZQ_DB_ExecBatch(
+        handle, "SET LOCAL client_min_messages TO WARNING; CREATE TEMPORARY TABLE IF NOT EXISTS " +
+                    table_ + " (" + columns_ + ") ON COMMIT PRESERVE ROWS; TRUNCATE " + table_));
+    tableReady_ = true;
+  }
+  session_.CheckAndReact(lib.ZQ_DB_CopyIn(handle, "COPY " + table_ + " FROM STDIN", pending_));
+  pending_.clear();
+  pendingRows_ = 0;
+  session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, apply_ + "; TRUNCATE " + table_));
+  session_.CommitAsync();
+}
+
+int64_t BatchWriter::Rows() const {
+  return rows_;
+}
+
+}  // namespace kalu

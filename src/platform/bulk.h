@@ -1,0 +1,70 @@
+#pragma once
+// The bulk path of the data-access module: where a phase writes rows by the ten thousand,
+// they travel in batches instead of one statement per row.
+//
+//   BatchWriter cp(ctx.session, "PCARGACP_SAT", "kalu_cp",
+//                  "regcve smallint, cpcve numeric(5,0), nombre varchar(80)",
+//                  "INSERT INTO codigopostal SELECT regcve, cpcve, nombre FROM kalu_cp");
+//   for (...) cp.Int16(region).Decimal(code).Text(name, 80).EndRow();
+//   cp.Flush();
+//   ctx.session.Commit();
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/convert.h"
+#include "runtime/numbers.h"
+#include "startup/session.h"
+
+namespace kalu {
+
+// Collects rows a procedure decided to write and sends them in batches: COPY into a
+// session-temporary table, then one statement that applies the batch to the store's
+// tables, then a commit that does not wait for the disk. Errors go through the session's
+// check and reaction, so a failure ends the run with the usual fatal database error.
+class BatchWriter {
+ public:
+  // `table`: name of the temporary table (created ON COMMIT PRESERVE ROWS if missing,
+  // emptied after each batch); `columns`: its column definitions ("regcve smallint,
+  // cpcve numeric(5,0), nombre varchar(80)"); `apply`: the statement(s) that move the
+  // batch from `table` into the store's tables (INSERT ... SELECT / UPDATE ... FROM).
+  BatchWriter(Session& session, std::string_view app, std::string_view table,
+              std::string_view columns, std::string_view apply, size_t rowsPerBatch = 5000);
+  ~BatchWriter();  // does NOT flush: a procedure calls Flush() at its end explicitly
+  BatchWriter(const BatchWriter&) = delete;
+  BatchWriter& operator=(const BatchWriter&) = delete;
+
+  BatchWriter& Int16(int16_t v);
+  BatchWriter& Int32(int32_t v);
+  BatchWriter& Decimal(Fixed4 v);
+  BatchWriter& Text(std::string_view v, int width);  // cut to width in characters, as cursors do
+  BatchWriter& Date(DateValue v);
+  BatchWriter& DateTime(DateValue v);
+  BatchWriter& Null();
+  void EndRow();         // flushes when the batch is full
+  void Flush();          // sends what is pending (nothing when empty); commits asynchronously
+  int64_t Rows() const;  // rows written so far
+
+ private:
+  // Appends one value of the row being built, escaped for COPY's text format.
+  BatchWriter& Value(std::string_view text);
+
+  Session& session_;
+  std::string app_;
+  std::string table_;
+  std::string columns_;
+  std::string apply_;
+  size_t rowsPerBatch_;
+  std::string pending_;  // the batch in COPY text format
+  size_t pendingRows_ = 0;
+  bool rowOpen_ = false;  // a value of the current row is written
+  int column_ = 0;        // values written in the current row
+  std::vector<bool> cutNoted_;
+  bool tableReady_ = false;
+  int64_t rows_ = 0;
+};
+
+}  // namespace kalu
