@@ -1,6 +1,7 @@
 #pragma once
 // Lets window messages through from a long loop, at most once per 10 ms of the tick count,
-// so that the progress display repaints and the main window can be closed.
+// so that the progress display repaints and the main window can be closed; and tells the
+// running step how far a walk over rows is.
 
 #include <cstdint>
 
@@ -22,6 +23,39 @@ class MessagePump {
 
  private:
   Context& ctx_;
+  int64_t lastTick_;
+};
+
+// Tells the running step how far a walk over `total` rows is and counts the rows it has
+// handled: at its start, at most once per 10 ms of the tick count, and at its end.
+class WalkWork {
+ public:
+  WalkWork(Context& ctx, int64_t total)
+      : ctx_(ctx), total_(total), lastTick_(ctx.clock.TickCount()) {
+    ctx_.steps.SetWork(0, total_);
+  }
+
+  void Row() {
+    ++done_;
+    int64_t now = ctx_.clock.TickCount();
+    if (now - lastTick_ > 10) {
+      lastTick_ = now;
+      Report();
+    }
+  }
+  void Finish() { Report(); }
+
+ private:
+  void Report() {
+    ctx_.steps.SetWork(done_, total_);
+    ctx_.steps.AddRows(done_ - reported_);
+    reported_ = done_;
+  }
+
+  Context& ctx_;
+  int64_t total_;
+  int64_t done_ = 0;
+  int64_t reported_ = 0;
   int64_t lastTick_;
 };
 

@@ -8,6 +8,8 @@
 #include "packages/pcargadatosdelsistema.h"
 #include "packages/pcargavistaspg.h"
 #include "packages/pconsultaspg.h"
+#include "platform/bulk.h"
+#include "procedures/message_pump.h"
 #include "procedures/pactualizasat.h"
 #include "procedures/pcardatosfiscal.h"
 #include "procedures/pobtfacstimbre.h"
@@ -89,24 +91,28 @@ constexpr std::array<const char*, 18> kViewLines = {
 constexpr const char* kStoreKeySql =
     " SELECT CtrAct, CtrAlm, CtrUni, CtrReg FROM CONTROL WHERE CtrAct = '*' ORDER BY CtrReg,   "
     "CtrUni, CtrAlm  ";
+// The store's invoice rows of movements 51 and 52, each with whether its document (of
+// movement 51 or 52) exists and the base sums of the document's supplied lines (NULL over
+// no lines).
 constexpr const char* kInvoiceRowsSql =
-    " SELECT EnvioMovCve, EnvioBasIEPS, EnvioBasIVA, EnvioFolio, EnvioSerie, EnvioOrd,   "
-    "AlmCve, UniCve, RegCve FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve   = ?) "
-    "AND (EnvioMovCve = 51 or EnvioMovCve = 52) ORDER BY RegCve, UniCve, AlmCve,   EnvioOrd  "
-    "FOR UPDATE OF ENVIOCFDI ";
-constexpr const char* kUpdateBasesSql =
-    " UPDATE ENVIOCFDI SET EnvioBasIEPS=?, EnvioBasIVA=?  WHERE RegCve = ? AND UniCve =   ? AND "
-    "AlmCve = ? AND EnvioOrd = ? ";
-constexpr const char* kDocumentSql =
-    " SELECT MovCve, DocOrd, AlmCve, UniCve, RegCve FROM DOCUMENTOS WHERE (RegCve = ? and   "
-    "UniCve = ? and AlmCve = ? and DocOrd = ?) AND (MovCve = 51 or MovCve = 52) ORDER   BY "
-    "RegCve, UniCve, AlmCve, DocOrd  ";
-constexpr const char* kIvaBaseSql =
-    " SELECT SUM(DocBasIva) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve =   ? "
-    "and DocOrd = ?) and ( DocCanSur > 0)  ";
-constexpr const char* kIepsBaseSql =
-    " SELECT SUM(DocBasIEPS) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve   = ? "
-    "and DocOrd = ?) and ( DocCanSur > 0)  ";
+    " SELECT e.EnvioMovCve, e.EnvioBasIEPS, e.EnvioBasIVA, e.EnvioFolio, e.EnvioSerie, "
+    "e.EnvioOrd, e.AlmCve, e.UniCve, e.RegCve, CASE WHEN d.DocOrd IS NULL THEN 0 ELSE 1 END, "
+    "l.ieps, l.iva FROM ENVIOCFDI e LEFT JOIN (SELECT DocOrd FROM DOCUMENTOS WHERE RegCve = ? "
+    "and UniCve = ? and AlmCve = ? AND (MovCve = 51 or MovCve = 52)) d ON d.DocOrd = "
+    "e.EnvioOrd LEFT JOIN (SELECT DocOrd, SUM(DocBasIEPS) AS ieps, SUM(DocBasIva) AS iva FROM "
+    "DOCDETA WHERE RegCve = ? and UniCve = ? and AlmCve = ? and DocCanSur > 0 GROUP BY "
+    "DocOrd) l ON l.DocOrd = e.EnvioOrd WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) "
+    "AND (e.EnvioMovCve = 51 or e.EnvioMovCve = 52) ORDER BY e.RegCve, e.UniCve, e.AlmCve, "
+    "e.EnvioOrd ";
+// The new bases of each row, written by batch.
+constexpr const char* kBasesTable = "kalu_basesenvio";
+constexpr const char* kBasesColumns =
+    "regcve smallint, unicve smallint, almcve smallint, envioord integer, basieps numeric, "
+    "basiva numeric";
+constexpr const char* kApplyBasesSql =
+    "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
+    "kalu_basesenvio t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
+    "t.almcve AND e.EnvioOrd = t.envioord";
 
 }  // namespace
 
@@ -286,13 +292,20 @@ void AZT903114::U1215S1() {
 }
 
 void AZT903114::U1315S1() {
-  Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Update);
-  p15043.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
-  for (bool row = p15043.FetchFirst(); row; row = p15043.FetchNext()) {
+  Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Read);
+  for (int n = 0; n < 3; ++n) {
+    p15043.SetInt16(3 * n + 1, storeRegion_).SetInt16(3 * n + 2, storeUnit_);
+    p15043.SetInt16(3 * n + 3, storeWarehouse_);
+  }
+  BatchWriter bases(ctx_.session, kApp, kBasesTable, kBasesColumns, kApplyBasesSql);
+  bool any = p15043.FetchFirst();
+  WalkWork work(ctx_, any ? p15043.RowCount() : 0);
+  for (bool row = any; row; row = p15043.FetchNext()) {
     int32_t folio = p15043.Int32(4);
     std::string serie = p15043.Text(5);
     int32_t envioOrd = p15043.Int32(6);
     int16_t alm = p15043.Int16(7), uni = p15043.Int16(8), reg = p15043.Int16(9);
+    rowDocument_ = {p15043.Int16(10) == 1, p15043.Decimal(11), p15043.Decimal(12)};
 
     docOrd_ = envioOrd;
     newIeps_ = newIva_ = Fixed4();
@@ -301,49 +314,24 @@ void AZT903114::U1315S1() {
     Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
                        ", Folio : " + Trim(NumberToText(folio, 10, 0)));
 
-    Cursor p15044 = DriverCursor("P15044", kUpdateBasesSql, CursorKind::Update);
-    p15044.SetDecimal(1, newIeps_).SetDecimal(2, newIva_);
-    p15044.SetInt16(3, reg).SetInt16(4, uni).SetInt16(5, alm).SetInt32(6, envioOrd);
-    p15044.Execute();
-    p15044.Close();
+    bases.Int16(reg).Int16(uni).Int16(alm).Int32(envioOrd);
+    bases.Decimal(newIeps_).Decimal(newIva_).EndRow();
     PumpEvery10Ms();
+    work.Row();
   }
   p15043.Close();
+  bases.Flush();
+  work.Finish();
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 
 void AZT903114::U1415S3() {
-  Cursor p15045 = DriverCursor("P15045", kDocumentSql, CursorKind::Read);
-  p15045.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
-  p15045.SetInt32(4, docOrd_);
-  if (p15045.FetchFirst()) {
-    int32_t docOrd = p15045.Int32(2);
-    int16_t alm = p15045.Int16(3), uni = p15045.Int16(4), reg = p15045.Int16(5);
-    ER15S3420(reg, uni, alm, docOrd, newIeps_);
-    ER15SR00(reg, uni, alm, docOrd, newIva_);
+  if (rowDocument_.exists) {
+    // The document's supplied lines: a sum over none reads as 0.
+    newIeps_ = rowDocument_.iepsBase;
+    newIva_ = rowDocument_.ivaBase;
     ctx_.display.PumpMessages();
   }
-  p15045.Close();
-}
-
-Fixed4 AZT903114::LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni,
-                          int16_t alm, int32_t docOrd) {
-  Fixed4 sum;
-  Cursor cursor = DriverCursor(id, sql, CursorKind::Read);
-  cursor.SetInt16(1, reg).SetInt16(2, uni).SetInt16(3, alm).SetInt32(4, docOrd);
-  if (cursor.FetchFirst()) sum = cursor.Decimal(1);  // a sum over no lines reads as 0
-  cursor.Close();
-  return sum;
-}
-
-void AZT903114::ER15SR00(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve,
-                         int32_t E132DocOrd, Fixed4& X966DocBas) {
-  X966DocBas = LineSum("P15046", kIvaBaseSql, E52RegCve, E54UniCve, E56AlmCve, E132DocOrd);
-}
-
-void AZT903114::ER15S3420(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve,
-                          int32_t E132DocOrd, Fixed4& X4031DocBa) {
-  X4031DocBa = LineSum("P15047", kIepsBaseSql, E52RegCve, E54UniCve, E56AlmCve, E132DocOrd);
 }
 
 }  // namespace kalu
