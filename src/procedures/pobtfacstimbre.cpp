@@ -32,13 +32,16 @@ constexpr const char* kSubmissionsSql =
     "SELECT EnvioOK, EnvioTimbre, EnvioOrd, AlmCve, UniCve, RegCve FROM ENVIOCFDI WHERE "
     "EnvioOrd = ANY (?::integer[]) ORDER BY EnvioOrd, RegCve, UniCve, AlmCve";
 
-// Each document processed: its key, and the paper-invoice submission when one is due.
+// Each document processed: its key, and the paper-invoice submission when one is due. A
+// batch is a few thousand documents: each is found by its key, so that no batch reads the
+// whole table.
 constexpr const char* kMarksTable = "kalu_facstimbre";
 constexpr const char* kMarksColumns =
     "regcve smallint, unicve smallint, almcve smallint, docord integer, dockey varchar(50), "
     "paper smallint, movcve smallint, serie varchar(15), folio integer, fecha date, subtotal "
     "numeric, ieps numeric, iva numeric";
 constexpr const char* kApplyMarksSql =
+    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
     "UPDATE DOCUMENTOS d SET DocKey = t.dockey FROM kalu_facstimbre t WHERE d.RegCve = "
     "t.regcve AND d.UniCve = t.unicve AND d.AlmCve = t.almcve AND d.DocOrd = t.docord AND "
     "d.DocKey IS DISTINCT FROM t.dockey; "

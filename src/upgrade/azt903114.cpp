@@ -104,12 +104,14 @@ constexpr const char* kInvoiceRowsSql =
     "DocOrd) l ON l.DocOrd = e.EnvioOrd WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) "
     "AND (e.EnvioMovCve = 51 or e.EnvioMovCve = 52) ORDER BY e.RegCve, e.UniCve, e.AlmCve, "
     "e.EnvioOrd ";
-// The new bases of each row, written by batch.
+// The new bases of each row, written by batch. A batch is a few thousand rows of a large
+// table: each is found by its key, so that no batch reads the whole table.
 constexpr const char* kBasesTable = "kalu_basesenvio";
 constexpr const char* kBasesColumns =
     "regcve smallint, unicve smallint, almcve smallint, envioord integer, basieps numeric, "
     "basiva numeric";
 constexpr const char* kApplyBasesSql =
+    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
     "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
     "kalu_basesenvio t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
     "t.almcve AND e.EnvioOrd = t.envioord";
