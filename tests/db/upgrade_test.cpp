@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "procedures/pobtfacstimbre.h"
+#include "runtime/errors.h"
 #include "support/sample_store.h"
 #include "support/test_support.h"
 #include "upgrade/azt903114.h"
@@ -170,6 +171,31 @@ std::string GeneratedStoreSql(int n) {
       "ANALYZE edocta, documentos, docdeta, enviocfdi;";
 }
 
+// The tables the invoice phases write, digested.
+std::string InvoiceTablesDigest(const TestDatabase& gdb) {
+  const std::string digest =
+      "select count(*) || ' ' || md5(string_agg(t::text, ',' order by t::text)) from ";
+  return gdb.Value(digest + "documentos t") + " " + gdb.Value(digest + "enviocfdi t");
+}
+
+// The stamp records of the active store's open invoices, then its tax bases; the rows each
+// step counted.
+struct PhaseRows {
+  int64_t stamps = 0, bases = 0;
+};
+PhaseRows RunInvoicePhases(const TestDatabase& gdb, bool stamps = true, bool bases = true) {
+  TestContext t(gdb.Name());
+  AZT903114 driver(*t);
+  driver.U1215S1();
+  int16_t reg = driver.StoreRegion(), uni = driver.StoreUnit(), alm = driver.StoreWarehouse();
+  t->steps.Begin(StepId::InvoiceStamps);
+  if (stamps) POBTFACSTIMBRE(*t).Run(reg, uni, alm);
+  t->steps.Begin(StepId::TaxBases);
+  if (bases) driver.U1315S1();
+  t->steps.End();
+  return {t->steps.Get(StepId::InvoiceStamps).rows, t->steps.Get(StepId::TaxBases).rows};
+}
+
 // The invoice stamp records and the tax bases of generated stores of several sizes, twice:
 // the tables they write, digested, are those the program has always produced.
 TEST_F(DriverTest, InvoicePhasesOfGeneratedStores) {
@@ -185,20 +211,69 @@ TEST_F(DriverTest, InvoicePhasesOfGeneratedStores) {
     TestDatabase gdb;
     gdb.UpgradeSchema();
     gdb.Exec(GeneratedStoreSql(shape.invoices));
-    const std::string digest =
-        "select count(*) || ' ' || md5(string_agg(t::text, ',' order by t::text)) from ";
     for (int run = 1; run <= 2; ++run) {
-      TestContext t(gdb.Name());
-      AZT903114 driver(*t);
-      driver.U1215S1();
-      int16_t reg = driver.StoreRegion(), uni = driver.StoreUnit(), alm = driver.StoreWarehouse();
-      POBTFACSTIMBRE(*t).Run(reg, uni, alm);
-      driver.U1315S1();
-      EXPECT_EQ(gdb.Value(digest + "documentos t") + " " + gdb.Value(digest + "enviocfdi t"),
-                shape.digest)
-          << "run " << run;
+      PhaseRows rows = RunInvoicePhases(gdb);
+      EXPECT_EQ(InvoiceTablesDigest(gdb), shape.digest) << "run " << run;
+      // Each step counts the open invoices it walked and the invoice rows it recomputed.
+      EXPECT_EQ(std::to_string(rows.stamps),
+                gdb.Value("select count(*) from edoctafolios_view where regcve = 12 and "
+                          "unicve = 1 and almcve = 5"));
+      EXPECT_EQ(std::to_string(rows.bases),
+                gdb.Value("select count(*) from enviocfdi where regcve = 12 and unicve = 1 and "
+                          "almcve = 5 and enviomovcve in (51, 52)"));
     }
   }
+}
+
+// A database failure in the middle of each invoice phase ends the run with the fatal
+// database error and keeps the batches committed before it; once the cause is mended, a
+// second run ends in the database of one uninterrupted run.
+TEST_F(DriverTest, InvoicePhasesFailedMidwayEndLikeOneRun) {
+  constexpr int kInvoices = 12000;  // more rows than one batch in either phase
+  TestDatabase whole, failed;
+  for (const TestDatabase* gdb : {&whole, &failed}) {
+    gdb->UpgradeSchema();
+    gdb->Exec(GeneratedStoreSql(kInvoices));
+  }
+  RunInvoicePhases(whole);
+
+  // The customers of channel 60 come last in the walk over the open invoices, the rows
+  // from DocOrd 21000 on last in the tax bases.
+  failed.Exec(
+      "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+      "'fuera de servicio'; END $$;"
+      "CREATE TRIGGER refuse BEFORE UPDATE ON documentos FOR EACH ROW WHEN (NEW.cancve = 60 "
+      "AND NEW.regcve = 12 AND NEW.almcve = 5) EXECUTE PROCEDURE refuse();"
+      "CREATE TRIGGER refuse BEFORE UPDATE ON enviocfdi FOR EACH ROW WHEN (NEW.envioord >= "
+      "21000) EXECUTE PROCEDURE refuse();");
+  const std::string paper =
+      "select count(*) from enviocfdi where enviotimbre = '00000000-0000-0000-0000-000000000000'";
+  const std::string bases =
+      "select count(*) from enviocfdi where enviobasiva is not null and envioxml is distinct "
+      "from '<SIN TIMBRE FISCAL POR FACTURA EN PAPEL>'";
+  struct Phase {
+    const char* name;
+    bool stamps, bases;
+    const char* trigger;
+    std::string committed;
+  } phases[] = {{"stamps", true, false, "documentos", paper},
+                {"bases", false, true, "enviocfdi", bases}};
+  for (const auto& phase : phases) {
+    SCOPED_TRACE(phase.name);
+    try {
+      RunInvoicePhases(failed, phase.stamps, phase.bases);
+      ADD_FAILURE() << "the run goes on after the failure";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number(), 1060);
+      EXPECT_NE(e.Description().find("fuera de servicio"), std::string::npos) << e.what();
+    }
+    const int committed = std::stoi(failed.Value(phase.committed));
+    EXPECT_GT(committed, 0) << "the first batch stays";
+    EXPECT_LT(committed, std::stoi(whole.Value(phase.committed)));
+    failed.Exec("DROP TRIGGER refuse ON " + std::string(phase.trigger));
+  }
+  RunInvoicePhases(failed);
+  EXPECT_EQ(InvoiceTablesDigest(failed), InvoiceTablesDigest(whole));
 }
 
 TEST_F(DriverTest, WholeSequenceRunsAndRunsAgain) {
