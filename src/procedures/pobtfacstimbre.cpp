@@ -33,8 +33,9 @@ constexpr const char* kSubmissionsSql =
     "EnvioOrd = ANY (?::integer[]) ORDER BY EnvioOrd, RegCve, UniCve, AlmCve";
 
 // Each document processed: its key, and the paper-invoice submission when one is due. A
-// batch is a few thousand documents: each is found by its key, so that no batch reads the
-// whole table.
+// batch is a thousand documents, sent in a few hundredths of a second so that the progress
+// display keeps moving; each is found by its key, so that no batch reads the whole table.
+constexpr size_t kRowsPerBatch = 1000;
 constexpr const char* kMarksTable = "kalu_facstimbre";
 constexpr const char* kMarksColumns =
     "regcve smallint, unicve smallint, almcve smallint, docord integer, dockey varchar(50), "
@@ -80,7 +81,7 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
   ReadDocuments(invoices);
   ReadSubmissions();
 
-  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, kApplyMarksSql);
+  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, kApplyMarksSql, kRowsPerBatch);
   MessagePump pump(ctx_);
   WalkWork work(ctx_, static_cast<int64_t>(invoices.size()));
   for (const Invoice& invoice : invoices) {

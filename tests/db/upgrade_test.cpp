@@ -229,7 +229,7 @@ TEST_F(DriverTest, InvoicePhasesOfGeneratedStores) {
 // database error and keeps the batches committed before it; once the cause is mended, a
 // second run ends in the database of one uninterrupted run.
 TEST_F(DriverTest, InvoicePhasesFailedMidwayEndLikeOneRun) {
-  constexpr int kInvoices = 12000;  // more rows than one batch in either phase
+  constexpr int kInvoices = 3000;  // more rows than one batch in either phase
   TestDatabase whole, failed;
   for (const TestDatabase* gdb : {&whole, &failed}) {
     gdb->UpgradeSchema();
@@ -238,14 +238,14 @@ TEST_F(DriverTest, InvoicePhasesFailedMidwayEndLikeOneRun) {
   RunInvoicePhases(whole);
 
   // The customers of channel 60 come last in the walk over the open invoices, the rows
-  // from DocOrd 21000 on last in the tax bases.
+  // from DocOrd 12500 on last in the tax bases.
   failed.Exec(
       "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
       "'fuera de servicio'; END $$;"
       "CREATE TRIGGER refuse BEFORE UPDATE ON documentos FOR EACH ROW WHEN (NEW.cancve = 60 "
       "AND NEW.regcve = 12 AND NEW.almcve = 5) EXECUTE PROCEDURE refuse();"
       "CREATE TRIGGER refuse BEFORE UPDATE ON enviocfdi FOR EACH ROW WHEN (NEW.envioord >= "
-      "21000) EXECUTE PROCEDURE refuse();");
+      "12500) EXECUTE PROCEDURE refuse();");
   const std::string paper =
       "select count(*) from enviocfdi where enviotimbre = '00000000-0000-0000-0000-000000000000'";
   const std::string bases =
