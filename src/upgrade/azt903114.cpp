@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <climits>
 
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
@@ -91,19 +92,23 @@ constexpr std::array<const char*, 18> kViewLines = {
 constexpr const char* kStoreKeySql =
     " SELECT CtrAct, CtrAlm, CtrUni, CtrReg FROM CONTROL WHERE CtrAct = '*' ORDER BY CtrReg,   "
     "CtrUni, CtrAlm  ";
-// The store's invoice rows of movements 51 and 52, each with whether its document (of
-// movement 51 or 52) exists and the base sums of the document's supplied lines (NULL over
-// no lines).
+// The store's invoice rows of movements 51 and 52 after a given EnvioOrd, a thousand at a
+// time in their order, each with whether its document (of movement 51 or 52) exists and
+// the base sums of the document's supplied lines (NULL over no lines).
+constexpr int kRowsPerRead = 1000;
 constexpr const char* kInvoiceRowsSql =
     " SELECT e.EnvioMovCve, e.EnvioBasIEPS, e.EnvioBasIVA, e.EnvioFolio, e.EnvioSerie, "
-    "e.EnvioOrd, e.AlmCve, e.UniCve, e.RegCve, CASE WHEN d.DocOrd IS NULL THEN 0 ELSE 1 END, "
-    "l.ieps, l.iva FROM ENVIOCFDI e LEFT JOIN (SELECT DocOrd FROM DOCUMENTOS WHERE RegCve = ? "
-    "and UniCve = ? and AlmCve = ? AND (MovCve = 51 or MovCve = 52)) d ON d.DocOrd = "
-    "e.EnvioOrd LEFT JOIN (SELECT DocOrd, SUM(DocBasIEPS) AS ieps, SUM(DocBasIva) AS iva FROM "
-    "DOCDETA WHERE RegCve = ? and UniCve = ? and AlmCve = ? and DocCanSur > 0 GROUP BY "
-    "DocOrd) l ON l.DocOrd = e.EnvioOrd WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) "
-    "AND (e.EnvioMovCve = 51 or e.EnvioMovCve = 52) ORDER BY e.RegCve, e.UniCve, e.AlmCve, "
-    "e.EnvioOrd ";
+    "e.EnvioOrd, e.AlmCve, e.UniCve, e.RegCve, CASE WHEN EXISTS (SELECT 1 FROM DOCUMENTOS d "
+    "WHERE d.RegCve = e.RegCve and d.UniCve = e.UniCve and d.AlmCve = e.AlmCve and d.DocOrd = "
+    "e.EnvioOrd AND (d.MovCve = 51 or d.MovCve = 52)) THEN 1 ELSE 0 END, l.ieps, l.iva FROM "
+    "ENVIOCFDI e LEFT JOIN LATERAL (SELECT SUM(DocBasIEPS) AS ieps, SUM(DocBasIva) AS iva FROM "
+    "DOCDETA x WHERE x.RegCve = e.RegCve and x.UniCve = e.UniCve and x.AlmCve = e.AlmCve and "
+    "x.DocOrd = e.EnvioOrd and x.DocCanSur > 0) l ON true WHERE (e.RegCve = ? AND e.UniCve = ? "
+    "AND e.AlmCve = ?) AND (e.EnvioMovCve = 51 or e.EnvioMovCve = 52) AND e.EnvioOrd > "
+    "?::bigint ORDER BY e.RegCve, e.UniCve, e.AlmCve, e.EnvioOrd LIMIT 1000 ";
+constexpr const char* kInvoiceRowCountSql =
+    " SELECT count(*) FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve = ?) AND "
+    "(EnvioMovCve = 51 or EnvioMovCve = 52) ";
 // The new bases of each row, written by batch. A batch is a thousand rows, sent in a few
 // hundredths of a second so that the progress display keeps moving; each is found by its
 // key, so that no batch reads the whole table.
@@ -296,34 +301,43 @@ void AZT903114::U1215S1() {
 }
 
 void AZT903114::U1315S1() {
-  Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Read);
-  for (int n = 0; n < 3; ++n) {
-    p15043.SetInt16(3 * n + 1, storeRegion_).SetInt16(3 * n + 2, storeUnit_);
-    p15043.SetInt16(3 * n + 3, storeWarehouse_);
-  }
+  Cursor count = DriverCursor("P15043N", kInvoiceRowCountSql, CursorKind::Read);
+  count.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
+  WalkWork work(ctx_, count.FetchFirst() ? count.Int32(1) : 0);
+  count.Close();
+
   BatchWriter bases(ctx_.session, kApp, kBasesTable, kBasesColumns, kApplyBasesSql, kRowsPerBatch);
-  bool any = p15043.FetchFirst();
-  WalkWork work(ctx_, any ? p15043.RowCount() : 0);
-  for (bool row = any; row; row = p15043.FetchNext()) {
-    int32_t folio = p15043.Int32(4);
-    std::string serie = p15043.Text(5);
-    int32_t envioOrd = p15043.Int32(6);
-    int16_t alm = p15043.Int16(7), uni = p15043.Int16(8), reg = p15043.Int16(9);
-    rowDocument_ = {p15043.Int16(10) == 1, p15043.Decimal(11), p15043.Decimal(12)};
+  // The rows are read a thousand at a time, each read going on after the last EnvioOrd of
+  // the one before, so that the display keeps moving however many rows there are.
+  int64_t after = int64_t{INT32_MIN} - 1;
+  for (int read = kRowsPerRead; read == kRowsPerRead;) {
+    Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Read);
+    p15043.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
+    p15043.SetText(4, std::to_string(after), 0);
+    read = 0;
+    for (bool row = p15043.FetchFirst(); row; row = p15043.FetchNext()) {
+      int32_t folio = p15043.Int32(4);
+      std::string serie = p15043.Text(5);
+      int32_t envioOrd = p15043.Int32(6);
+      int16_t alm = p15043.Int16(7), uni = p15043.Int16(8), reg = p15043.Int16(9);
+      rowDocument_ = {p15043.Int16(10) == 1, p15043.Decimal(11), p15043.Decimal(12)};
+      after = envioOrd;
+      ++read;
 
-    docOrd_ = envioOrd;
-    newIeps_ = newIva_ = Fixed4();
-    U1415S3();
+      docOrd_ = envioOrd;
+      newIeps_ = newIva_ = Fixed4();
+      U1415S3();
 
-    Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
-                       ", Folio : " + Trim(NumberToText(folio, 10, 0)));
+      Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
+                         ", Folio : " + Trim(NumberToText(folio, 10, 0)));
 
-    bases.Int16(reg).Int16(uni).Int16(alm).Int32(envioOrd);
-    bases.Decimal(newIeps_).Decimal(newIva_).EndRow();
-    PumpEvery10Ms();
-    work.Row();
+      bases.Int16(reg).Int16(uni).Int16(alm).Int32(envioOrd);
+      bases.Decimal(newIeps_).Decimal(newIva_).EndRow();
+      PumpEvery10Ms();
+      work.Row();
+    }
+    p15043.Close();
   }
-  p15043.Close();
   bases.Flush();
   work.Finish();
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
