@@ -96,16 +96,19 @@ constexpr const char* kStoreKeySql =
 // time in their order, each with whether its document (of movement 51 or 52) exists and
 // the base sums of the document's supplied lines (NULL over no lines).
 constexpr int kRowsPerRead = 1000;
+// Each row's document and lines are looked up by key, so that a read costs its thousand
+// rows whatever the size of the store.
 constexpr const char* kInvoiceRowsSql =
     " SELECT e.EnvioMovCve, e.EnvioBasIEPS, e.EnvioBasIVA, e.EnvioFolio, e.EnvioSerie, "
-    "e.EnvioOrd, e.AlmCve, e.UniCve, e.RegCve, CASE WHEN EXISTS (SELECT 1 FROM DOCUMENTOS d "
-    "WHERE d.RegCve = e.RegCve and d.UniCve = e.UniCve and d.AlmCve = e.AlmCve and d.DocOrd = "
-    "e.EnvioOrd AND (d.MovCve = 51 or d.MovCve = 52)) THEN 1 ELSE 0 END, l.ieps, l.iva FROM "
-    "ENVIOCFDI e LEFT JOIN LATERAL (SELECT SUM(DocBasIEPS) AS ieps, SUM(DocBasIva) AS iva FROM "
-    "DOCDETA x WHERE x.RegCve = e.RegCve and x.UniCve = e.UniCve and x.AlmCve = e.AlmCve and "
-    "x.DocOrd = e.EnvioOrd and x.DocCanSur > 0) l ON true WHERE (e.RegCve = ? AND e.UniCve = ? "
-    "AND e.AlmCve = ?) AND (e.EnvioMovCve = 51 or e.EnvioMovCve = 52) AND e.EnvioOrd > "
-    "?::bigint ORDER BY e.RegCve, e.UniCve, e.AlmCve, e.EnvioOrd LIMIT 1000 ";
+    "e.EnvioOrd, e.AlmCve, e.UniCve, e.RegCve, coalesce(d.found, 0), l.ieps, l.iva FROM "
+    "ENVIOCFDI e LEFT JOIN LATERAL (SELECT 1 AS found FROM DOCUMENTOS d WHERE d.RegCve = "
+    "e.RegCve and d.UniCve = e.UniCve and d.AlmCve = e.AlmCve and d.DocOrd = e.EnvioOrd AND "
+    "(d.MovCve = 51 or d.MovCve = 52) LIMIT 1) d ON true LEFT JOIN LATERAL (SELECT "
+    "SUM(DocBasIEPS) AS ieps, SUM(DocBasIva) AS iva FROM DOCDETA x WHERE x.RegCve = e.RegCve "
+    "and x.UniCve = e.UniCve and x.AlmCve = e.AlmCve and x.DocOrd = e.EnvioOrd and x.DocCanSur "
+    "> 0) l ON true WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) AND (e.EnvioMovCve "
+    "= 51 or e.EnvioMovCve = 52) AND e.EnvioOrd > ?::bigint ORDER BY e.RegCve, e.UniCve, "
+    "e.AlmCve, e.EnvioOrd LIMIT 1000 ";
 constexpr const char* kInvoiceRowCountSql =
     " SELECT count(*) FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve = ?) AND "
     "(EnvioMovCve = 51 or EnvioMovCve = 52) ";
