@@ -571,11 +571,6 @@ int16_t ZQData::ZQ_DB_StmtFetchNext(int16_t stmt) {
   return kDbOk;
 }
 
-int32_t ZQData::ZQ_DB_StmtRowCount(int16_t stmt) {
-  Statement* s = impl_->Stmt(stmt);
-  return s && s->result ? PQntuples(s->result.get()) : 0;
-}
-
 int16_t ZQData::ZQ_DB_SetClosable(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;

@@ -98,8 +98,6 @@ class ZQData {
   int16_t ZQ_DB_StmtFetchFirst(int16_t stmt);
   int16_t ZQ_DB_StmtFetchNext(int16_t stmt);
   int16_t ZQ_DB_SetClosable(int16_t stmt);
-  // Rows of the result a fetch holds (0 when it holds none).
-  int32_t ZQ_DB_StmtRowCount(int16_t stmt);
 
   // Values of the current row; `indicator` is -1 for NULL.
   int16_t ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator);

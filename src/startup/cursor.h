@@ -58,12 +58,9 @@ class Cursor {
   int32_t Int32(int column);
   double Double(int column);
   Fixed4 Decimal(int column);
-  std::string Text(int column);    // right-trimmed
-  DateValue Date(int column);      // read as text with DateFromIsoText
-  DateValue DateTime(int column);  // read as text with DateTimeFromIsoText
-
-  // Rows of the result the last fetch holds.
-  int32_t RowCount() { return session_.Library().ZQ_DB_StmtRowCount(stmt_); }
+  std::string Text(int column);     // right-trimmed
+  DateValue Date(int column);       // read as text with DateFromIsoText
+  DateValue DateTime(int column);   // read as text with DateTimeFromIsoText
 
   // The error code of the last check.
   int16_t LastCode() const { return lastCode_; }
