@@ -1,5 +1,8 @@
 #include "procedures/pobtfacstimbre.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include "procedures/message_pump.h"
 #include "procedures/pvalidauuid.h"
 #include "runtime/text.h"
@@ -13,35 +16,55 @@ namespace {
 constexpr const char* kOpenInvoicesSql =
     "SELECT RegCve, UniCve, AlmCve, CanCve, CteCve, Documento, Fecha, Saldo, MovCve FROM "
     "edoctafolios_view WHERE RegCve = ? and UniCve = ? and AlmCve = ?";
+// The store's documents of the open invoices, given as five arrays of invoice keys, with
+// the sums of their supplied lines (DocCanSur > 0; NULL over no lines).
 constexpr const char* kDocumentsSql =
-    "SELECT DocNumDoc, DocFec, MovCve, CteCve, CanCve, DocKey, DocSerieFiscal, DocOrd, AlmCve, "
-    "UniCve, RegCve FROM DOCUMENTOS WHERE (DocNumDoc = ?) AND (DocFec = ?) AND (MovCve = ?) "
-    "AND (CanCve = ? and CteCve = ?) ORDER BY RegCve, UniCve, AlmCve, DocOrd FOR UPDATE OF "
-    "DOCUMENTOS";
-constexpr const char* kSumPagarSql =
-    "SELECT SUM(DocPagar) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve = ? and "
-    "DocOrd = ?) and ( DocCanSur > 0)";
-constexpr const char* kSumIvaSql =
-    "SELECT SUM(DocImpIva) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve = ? and "
-    "DocOrd = ?) and ( DocCanSur > 0)";
-constexpr const char* kSumIepsSql =
-    "SELECT SUM(DocImpIEPS) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve = ? and "
-    "DocOrd = ?) and ( DocCanSur > 0)";
+    "SELECT d.DocNumDoc, d.DocFec, d.MovCve, d.CteCve, d.CanCve, d.DocKey, d.DocSerieFiscal, "
+    "d.DocOrd, d.AlmCve, d.UniCve, d.RegCve, l.pagar, l.iva, l.ieps FROM DOCUMENTOS d JOIN "
+    "unnest(?::integer[], ?::date[], ?::integer[], ?::integer[], ?::integer[]) AS i(num, fec, "
+    "mov, can, cte) ON d.DocNumDoc = i.num AND d.DocFec = i.fec AND d.MovCve = i.mov AND "
+    "d.CanCve = i.can AND d.CteCve = i.cte LEFT JOIN LATERAL (SELECT SUM(DocPagar) AS pagar, "
+    "SUM(DocImpIva) AS iva, SUM(DocImpIEPS) AS ieps FROM DOCDETA x WHERE x.RegCve = d.RegCve "
+    "and x.UniCve = d.UniCve and x.AlmCve = d.AlmCve and x.DocOrd = d.DocOrd and x.DocCanSur > "
+    "0) l ON true WHERE d.RegCve = ? AND d.UniCve = ? AND d.AlmCve = ? ORDER BY d.DocOrd";
+// Every submission of the given DocOrds, whatever its store.
 constexpr const char* kSubmissionsSql =
     "SELECT EnvioOK, EnvioTimbre, EnvioOrd, AlmCve, UniCve, RegCve FROM ENVIOCFDI WHERE "
-    "EnvioOrd = ? ORDER BY RegCve, UniCve, AlmCve, EnvioOrd";
-constexpr const char* kSubmissionExistsSql =
-    "SELECT RegCve, UniCve, AlmCve, EnvioOrd FROM ENVIOCFDI WHERE RegCve = ? AND UniCve = ? "
-    "AND AlmCve = ? AND EnvioOrd = ?";
-constexpr const char* kInsertSubmissionSql =
+    "EnvioOrd = ANY (?::integer[]) ORDER BY EnvioOrd, RegCve, UniCve, AlmCve";
+
+// Each document processed: its key, and the paper-invoice submission when one is due. A
+// batch is a thousand documents, sent in a few hundredths of a second so that the progress
+// display keeps moving; each is found by its key, so that no batch reads the whole table.
+constexpr size_t kRowsPerBatch = 1000;
+constexpr const char* kMarksTable = "kalu_facstimbre";
+constexpr const char* kMarksColumns =
+    "regcve smallint, unicve smallint, almcve smallint, docord integer, dockey varchar(50), "
+    "paper smallint, movcve smallint, serie varchar(15), folio integer, fecha date, subtotal "
+    "numeric, ieps numeric, iva numeric";
+constexpr const char* kApplyMarksSql =
+    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
+    "UPDATE DOCUMENTOS d SET DocKey = t.dockey FROM kalu_facstimbre t WHERE d.RegCve = "
+    "t.regcve AND d.UniCve = t.unicve AND d.AlmCve = t.almcve AND d.DocOrd = t.docord AND "
+    "d.DocKey IS DISTINCT FROM t.dockey; "
     "INSERT INTO ENVIOCFDI (RegCve, UniCve, AlmCve, EnvioOrd, EnvioMovCve, EnvioSerie, "
     "EnvioFolio, EnvioFecha, EnvioFecIni, EnvioFecFin, EnvioTimbre, EnvioError, EnvioOK, "
     "EnvioXML, EnvioSubTotal, EnvioDesc, EnvioIEPS, EnvioIVA, EnvioPoliza, EnvioFecPol, "
-    "EnvioBasIEPS, EnvioBasIVA) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-    "?, ?, ?, ?)";
-constexpr const char* kUpdateDocKeySql =
-    "UPDATE DOCUMENTOS SET DocKey=? WHERE RegCve = ? AND UniCve = ? AND AlmCve = ? AND "
-    "DocOrd = ?";
+    "EnvioBasIEPS, EnvioBasIVA) SELECT regcve, unicve, almcve, docord, movcve, serie, folio, "
+    "fecha, '0001-01-01 00:00:00', '0001-01-01 00:00:00', "
+    "'00000000-0000-0000-0000-000000000000', '', 1, "
+    "'<SIN TIMBRE FISCAL POR FACTURA EN PAPEL>', subtotal, 0, ieps, iva, 0, fecha, 0, 0 FROM "
+    "kalu_facstimbre WHERE paper = 1";
+
+// An array parameter of the values `text` gives for each element: "{a,b,c}".
+template <typename T, typename F>
+std::string ArrayText(const std::vector<T>& items, F text) {
+  std::string out = "{";
+  for (const T& item : items) {
+    if (out.size() > 1) out += ',';
+    out += text(item);
+  }
+  return out + "}";
+}
 
 Fixed4 NotBelowZero(Fixed4 value) {
   return value < Fixed4() ? Fixed4() : value;
@@ -54,49 +77,122 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
   uniCve_ = AV9Unicve;
   almCve_ = AV10Almcve;
 
+  const std::vector<Invoice> invoices = OpenInvoices();
+  ReadDocuments(invoices);
+  ReadSubmissions();
+
+  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, kApplyMarksSql, kRowsPerBatch);
   MessagePump pump(ctx_);
-  Cursor p15212(ctx_.session, kApp, "P15212", kOpenInvoicesSql, CursorKind::Read);
-  p15212.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
-  for (bool row = p15212.FetchFirst(); row; row = p15212.FetchNext()) {
-    canCve_ = p15212.Int16(4);
-    cteCve_ = p15212.Int32(5);
-    documento_ = p15212.Int32(6);
-    fecha_ = p15212.Date(7);
-    saldo_ = p15212.Decimal(8);
-    movCve_ = p15212.Int16(9);
+  WalkWork work(ctx_, static_cast<int64_t>(invoices.size()));
+  for (const Invoice& invoice : invoices) {
+    invoice_ = invoice.key;
+    saldo_ = invoice.saldo;
     U111692();
     pump.EveryTenMs();
+    work.Row();
   }
-  p15212.Close();
+  writer_->Flush();
+  writer_.reset();
+  work.Finish();
 
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }
 
-void POBTFACSTIMBRE::U111692() {
-  Cursor p15213(ctx_.session, kApp, "P15213", kDocumentsSql, CursorKind::Update);
-  p15213.SetInt32(1, documento_).SetDate(2, fecha_).SetInt16(3, movCve_);
-  p15213.SetInt16(4, canCve_).SetInt32(5, cteCve_);
-  for (bool row = p15213.FetchFirst(); row; row = p15213.FetchNext()) {
-    doc_ = Document();
-    doc_.docKey = p15213.Text(6);
-    doc_.serieFiscal = p15213.Text(7);
-    doc_.docOrd = p15213.Int32(8);
-    doc_.almCve = p15213.Int16(9);
-    doc_.uniCve = p15213.Int16(10);
-    doc_.regCve = p15213.Int16(11);
-    // The invoice's documents are those of its store: a document of another store with
-    // the same number, date, movement, channel and customer belongs to another invoice.
-    bool sameInvoice = p15213.Int32(1) == documento_ && p15213.Date(2) == fecha_ &&
-                       p15213.Int16(3) == movCve_ && p15213.Int32(4) == cteCve_ &&
-                       p15213.Int16(5) == canCve_ && doc_.regCve == regCve_ &&
-                       doc_.uniCve == uniCve_ && doc_.almCve == almCve_;
-    if (!sameInvoice) continue;
+std::vector<POBTFACSTIMBRE::Invoice> POBTFACSTIMBRE::OpenInvoices() {
+  std::vector<Invoice> invoices;
+  Cursor p15212(ctx_.session, kApp, "P15212", kOpenInvoicesSql, CursorKind::Read);
+  p15212.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
+  for (bool row = p15212.FetchFirst(); row; row = p15212.FetchNext()) {
+    Invoice invoice;
+    invoice.key.canCve = p15212.Int16(4);
+    invoice.key.cteCve = p15212.Int32(5);
+    invoice.key.documento = p15212.Int32(6);
+    invoice.key.fecha = p15212.Date(7);
+    invoice.saldo = p15212.Decimal(8);
+    invoice.key.movCve = p15212.Int16(9);
+    invoices.push_back(invoice);
+  }
+  p15212.Close();
+  return invoices;
+}
 
-    doc_.P = ER169QZ0(doc_.regCve, doc_.uniCve, doc_.almCve, doc_.docOrd);
-    doc_.V = ER169R10(doc_.regCve, doc_.uniCve, doc_.almCve, doc_.docOrd);
-    doc_.E = ER1693430(doc_.regCve, doc_.uniCve, doc_.almCve, doc_.docOrd);
+void POBTFACSTIMBRE::ReadDocuments(const std::vector<Invoice>& invoices) {
+  invoiceDocuments_.clear();
+  documents_.clear();
+  for (const Invoice& invoice : invoices) invoiceDocuments_[invoice.key];
+  if (invoiceDocuments_.empty()) return;
+  std::vector<InvoiceKey> keys;
+  for (const auto& [key, docOrds] : invoiceDocuments_) keys.push_back(key);
+
+  // The documents of an invoice are those of its store with its number, date, movement,
+  // channel and customer; a document of another store belongs to another invoice.
+  Cursor p15213(ctx_.session, kApp, "P15213", kDocumentsSql, CursorKind::Read);
+  using K = const InvoiceKey&;
+  p15213.SetText(1, ArrayText(keys, [](K k) { return std::to_string(k.documento); }), 0);
+  p15213.SetText(2, ArrayText(keys, [](K k) { return SqlDateText(k.fecha); }), 0);
+  p15213.SetText(3, ArrayText(keys, [](K k) { return std::to_string(k.movCve); }), 0);
+  p15213.SetText(4, ArrayText(keys, [](K k) { return std::to_string(k.canCve); }), 0);
+  p15213.SetText(5, ArrayText(keys, [](K k) { return std::to_string(k.cteCve); }), 0);
+  p15213.SetInt16(6, regCve_).SetInt16(7, uniCve_).SetInt16(8, almCve_);
+  for (bool row = p15213.FetchFirst(); row; row = p15213.FetchNext()) {
+    InvoiceKey key{p15213.Int32(1), p15213.Date(2), p15213.Int16(3), p15213.Int16(5),
+                   p15213.Int32(4)};
+    Document doc;
+    doc.docKey = p15213.Text(6);
+    doc.serieFiscal = p15213.Text(7);
+    doc.docOrd = p15213.Int32(8);
+    doc.almCve = p15213.Int16(9);
+    doc.uniCve = p15213.Int16(10);
+    doc.regCve = p15213.Int16(11);
+    // A sum over no lines is NULL, which reads as 0.
+    doc.P = p15213.Decimal(12);
+    doc.V = p15213.Decimal(13);
+    doc.E = p15213.Decimal(14);
+    auto found = invoiceDocuments_.find(key);
+    if (found == invoiceDocuments_.end()) continue;
+    found->second.push_back(doc.docOrd);
+    documents_[doc.docOrd] = std::move(doc);
+  }
+  p15213.Close();
+}
+
+void POBTFACSTIMBRE::ReadSubmissions() {
+  submissions_.clear();
+  if (documents_.empty()) return;
+  std::vector<int32_t> docOrds;
+  for (const auto& [docOrd, doc] : documents_) docOrds.push_back(docOrd);
+  Cursor p15215(ctx_.session, kApp, "P15215", kSubmissionsSql, CursorKind::Read);
+  p15215.SetText(1, ArrayText(docOrds, [](int32_t n) { return std::to_string(n); }), 0);
+  for (bool row = p15215.FetchFirst(); row; row = p15215.FetchNext()) {
+    Submission submission;
+    submission.envioOk = p15215.Int16(1);
+    submission.timbre = p15215.Text(2);
+    submission.almCve = p15215.Int16(4);
+    submission.uniCve = p15215.Int16(5);
+    submission.regCve = p15215.Int16(6);
+    submissions_[p15215.Int32(3)].push_back(std::move(submission));
+  }
+  p15215.Close();
+}
+
+void POBTFACSTIMBRE::AddSubmission(int32_t docOrd, Submission submission) {
+  auto& list = submissions_[docOrd];
+  auto storeKey = [](const Submission& s) { return std::tuple(s.regCve, s.uniCve, s.almCve); };
+  auto at = std::upper_bound(
+      list.begin(), list.end(), submission,
+      [&](const Submission& a, const Submission& b) { return storeKey(a) < storeKey(b); });
+  list.insert(at, std::move(submission));
+}
+
+void POBTFACSTIMBRE::U111692() {
+  auto found = invoiceDocuments_.find(invoice_);
+  if (found == invoiceDocuments_.end()) return;
+  for (int32_t docOrd : found->second) {
+    Document& stored = documents_.at(docOrd);
+    doc_ = stored;
 
     U121693();
+    paperSubmission_.reset();
     if (!stamped_) {
       int16_t ok = 0;
       PVALIDAUUID(ctx_).Run(doc_.docKey, ok);
@@ -106,31 +202,34 @@ void POBTFACSTIMBRE::U111692() {
       }
     }
 
-    // The document's own row, whatever store the submissions looked at belong to.
-    Cursor p15214(ctx_.session, kApp, "P15214", kUpdateDocKeySql, CursorKind::Update);
-    p15214.SetText(1, doc_.docKey, 50).SetInt16(2, doc_.regCve).SetInt16(3, doc_.uniCve);
-    p15214.SetInt16(4, doc_.almCve).SetInt32(5, doc_.docOrd);
-    p15214.Execute();
-    p15214.Close();
+    // The document's own row gets its key, with the paper-invoice submission if one is due.
+    stored.docKey = doc_.docKey;
+    BatchWriter& w = *writer_;
+    w.Int16(doc_.regCve).Int16(doc_.uniCve).Int16(doc_.almCve).Int32(doc_.docOrd);
+    w.Text(doc_.docKey, 50);
+    if (paperSubmission_) {
+      w.Int16(1).Int16(invoice_.movCve).Text(doc_.serieFiscal, 15).Int32(invoice_.documento);
+      w.Date(invoice_.fecha).Decimal(saldo_);
+      w.Decimal(paperSubmission_->ieps).Decimal(paperSubmission_->iva);
+    } else {
+      w.Int16(0).Null().Null().Null().Null().Null().Null().Null();
+    }
+    w.EndRow();
   }
-  p15213.Close();
-  ctx_.session.Commit();
 }
 
 void POBTFACSTIMBRE::U121693() {
   stamped_ = false;
-  Cursor p15215(ctx_.session, kApp, "P15215", kSubmissionsSql, CursorKind::Read);
-  p15215.SetInt32(1, doc_.docOrd);
-  for (bool row = p15215.FetchFirst(); row; row = p15215.FetchNext()) {
-    int16_t envioOk = p15215.Int16(1);
-    std::string timbre = p15215.Text(2);
-    if (!Trim(timbre).empty() && envioOk == 1) {
+  auto found = submissions_.find(doc_.docOrd);
+  if (found == submissions_.end()) return;
+  for (const Submission& submission : found->second) {
+    if (!Trim(submission.timbre).empty() && submission.envioOk == 1) {
       stamped_ = true;
+      std::string timbre = submission.timbre;
       int16_t ignored = 0;  // the stamp is only shown, not judged
       PVALIDAUUID(ctx_).Run(timbre, ignored);
     }
   }
-  p15215.Close();
 }
 
 POBTFACSTIMBRE::Outstanding POBTFACSTIMBRE::OutstandingTaxes(Fixed4 P, Fixed4 V, Fixed4 E,
@@ -142,46 +241,15 @@ POBTFACSTIMBRE::Outstanding POBTFACSTIMBRE::OutstandingTaxes(Fixed4 P, Fixed4 V,
 
 void POBTFACSTIMBRE::U131693() {
   Outstanding taxes = OutstandingTaxes(doc_.P, doc_.V, doc_.E, saldo_);
-
-  Cursor p15216(ctx_.session, kApp, "P15216", kSubmissionExistsSql, CursorKind::Read);
-  p15216.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
-  p15216.SetInt32(4, doc_.docOrd);
-  if (!p15216.FetchFirst()) {
-    Cursor p15217(ctx_.session, kApp, "P15217", kInsertSubmissionSql, CursorKind::Update);
-    p15217.SetInt16(1, regCve_).SetInt16(2, uniCve_).SetInt16(3, almCve_);
-    p15217.SetInt32(4, doc_.docOrd).SetInt16(5, movCve_).SetText(6, doc_.serieFiscal, 15);
-    p15217.SetInt32(7, documento_).SetDate(8, fecha_);
-    p15217.SetDateTime(9, kEmptyDate).SetDateTime(10, kEmptyDate);
-    p15217.SetText(11, kPaperUuid, 64).SetText(12, "", 50).SetInt16(13, 1);
-    p15217.SetText(14, kPaperXml, 128000);
-    p15217.SetDecimal(15, saldo_).SetDecimal(16, Fixed4());
-    p15217.SetDecimal(17, taxes.ieps).SetDecimal(18, taxes.iva);
-    p15217.SetInt32(19, 0).SetDate(20, fecha_);
-    p15217.SetDecimal(21, Fixed4()).SetDecimal(22, Fixed4());
-    p15217.Execute();
-    p15217.Close();
+  // Nothing is inserted when the store has a submission for the DocOrd already.
+  auto found = submissions_.find(doc_.docOrd);
+  if (found != submissions_.end()) {
+    for (const Submission& s : found->second) {
+      if (s.regCve == regCve_ && s.uniCve == uniCve_ && s.almCve == almCve_) return;
+    }
   }
-  p15216.Close();
-}
-
-Fixed4 POBTFACSTIMBRE::LineSum(const char* id, const char* sql, int16_t reg, int16_t uni,
-                               int16_t alm, int32_t docOrd) {
-  Cursor cursor(ctx_.session, kApp, id, sql, CursorKind::Read);
-  cursor.SetInt16(1, reg).SetInt16(2, uni).SetInt16(3, alm).SetInt32(4, docOrd);
-  // A sum over no lines is NULL, which reads as 0.
-  Fixed4 sum = cursor.FetchFirst() ? cursor.Decimal(1) : Fixed4();
-  cursor.Close();
-  return sum;
-}
-
-Fixed4 POBTFACSTIMBRE::ER169QZ0(int16_t reg, int16_t uni, int16_t alm, int32_t docOrd) {
-  return LineSum("P15218", kSumPagarSql, reg, uni, alm, docOrd);
-}
-Fixed4 POBTFACSTIMBRE::ER169R10(int16_t reg, int16_t uni, int16_t alm, int32_t docOrd) {
-  return LineSum("P152111", kSumIvaSql, reg, uni, alm, docOrd);
-}
-Fixed4 POBTFACSTIMBRE::ER1693430(int16_t reg, int16_t uni, int16_t alm, int32_t docOrd) {
-  return LineSum("P152112", kSumIepsSql, reg, uni, alm, docOrd);
+  paperSubmission_ = taxes;
+  AddSubmission(doc_.docOrd, Submission{regCve_, uniCve_, almCve_, 1, kPaperUuid});
 }
 
 }  // namespace kalu

@@ -5,8 +5,12 @@
 // identifier and a submission row that says so, with the amounts still outstanding.
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/bulk.h"
 #include "runtime/convert.h"
 #include "runtime/numbers.h"
 #include "startup/context.h"
@@ -23,22 +27,18 @@ class POBTFACSTIMBRE {
 
   explicit POBTFACSTIMBRE(Context& ctx) : ctx_(ctx) {}
 
-  // Walks the open invoices of the store AV8Regcve-AV9Unicve-AV10Almcve (not changed);
-  // the changes of each invoice are committed when its documents are done.
+  // Walks the open invoices of the store AV8Regcve-AV9Unicve-AV10Almcve (not changed).
+  // What the walk needs is read first in a few queries; its changes are written and
+  // committed in batches, each document's key with its paper-invoice submission.
   void Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Almcve);
 
-  // The documents of the open invoice held, locked until its commit.
+  // The documents of the open invoice held.
   void U111692();
   // Whether the document held has a stamped submission (stamped_), of any store.
   void U121693();
   // Inserts the paper-invoice submission of the document held unless the store has a
   // submission for its DocOrd already.
   void U131693();
-
-  // Sums over a document's supplied lines (DocCanSur > 0); 0 over no lines.
-  Fixed4 ER169QZ0(int16_t reg, int16_t uni, int16_t alm, int32_t docOrd);   // DocPagar
-  Fixed4 ER169R10(int16_t reg, int16_t uni, int16_t alm, int32_t docOrd);   // DocImpIva
-  Fixed4 ER1693430(int16_t reg, int16_t uni, int16_t alm, int32_t docOrd);  // DocImpIEPS
 
   // The outstanding IEPS and VAT of a document of total P with IEPS E and VAT V whose
   // invoice still owes `saldo`: what was paid settles the IEPS first, then the VAT.
@@ -49,24 +49,21 @@ class POBTFACSTIMBRE {
   static Outstanding OutstandingTaxes(Fixed4 P, Fixed4 V, Fixed4 E, Fixed4 saldo);
 
  private:
-  Fixed4 LineSum(const char* id, const char* sql, int16_t reg, int16_t uni, int16_t alm,
-                 int32_t docOrd);
-
-  Context& ctx_;
-  // The store whose invoices are processed.
-  int16_t regCve_ = 0;
-  int16_t uniCve_ = 0;
-  int16_t almCve_ = 0;
-
-  // The open invoice.
-  int16_t canCve_ = 0;
-  int32_t cteCve_ = 0;
-  int32_t documento_ = 0;
-  DateValue fecha_ = kEmptyDate;
-  Fixed4 saldo_;
-  int16_t movCve_ = 0;
-
-  // The document row being processed.
+  // What identifies the documents of an open invoice: number, date, movement, channel
+  // and customer.
+  struct InvoiceKey {
+    int32_t documento = 0;
+    DateValue fecha = kEmptyDate;
+    int16_t movCve = 0;
+    int16_t canCve = 0;
+    int32_t cteCve = 0;
+    auto operator<=>(const InvoiceKey&) const = default;
+  };
+  struct Invoice {
+    InvoiceKey key;
+    Fixed4 saldo;
+  };
+  // A document of the store, with the sums of its supplied lines.
   struct Document {
     int16_t regCve = 0;
     int16_t uniCve = 0;
@@ -75,9 +72,48 @@ class POBTFACSTIMBRE {
     std::string docKey;
     std::string serieFiscal;
     Fixed4 P, V, E;
-  } doc_;
+  };
+  // A submission of a DocOrd, of whatever store.
+  struct Submission {
+    int16_t regCve = 0;
+    int16_t uniCve = 0;
+    int16_t almCve = 0;
+    int16_t envioOk = 0;
+    std::string timbre;
+  };
 
+  // The store's open invoices, in the view's order.
+  std::vector<Invoice> OpenInvoices();
+  // The store's documents of those invoices with their line sums, and every submission of
+  // their DocOrds, each read in one query.
+  void ReadDocuments(const std::vector<Invoice>& invoices);
+  void ReadSubmissions();
+  // Records a submission as the walk writes it, in the order a search reads them.
+  void AddSubmission(int32_t docOrd, Submission submission);
+
+  Context& ctx_;
+  // The store whose invoices are processed.
+  int16_t regCve_ = 0;
+  int16_t uniCve_ = 0;
+  int16_t almCve_ = 0;
+
+  // The open invoice.
+  InvoiceKey invoice_;
+  Fixed4 saldo_;
+
+  // The documents of each open invoice (DocOrds in order), the documents as the walk has
+  // left them, and the submissions of each DocOrd in store-key order.
+  std::map<InvoiceKey, std::vector<int32_t>> invoiceDocuments_;
+  std::map<int32_t, Document> documents_;
+  std::map<int32_t, std::vector<Submission>> submissions_;
+
+  // The document row being processed.
+  Document doc_;
   bool stamped_ = false;
+  // The paper-invoice submission U131693 decided to insert for it.
+  std::optional<Outstanding> paperSubmission_;
+  // Where the document's key and its paper-invoice submission are written.
+  std::optional<BatchWriter> writer_;
 };
 
 }  // namespace kalu

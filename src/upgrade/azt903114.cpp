@@ -2,12 +2,15 @@
 
 #include <array>
 #include <chrono>
+#include <climits>
 
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
 #include "packages/pcargadatosdelsistema.h"
 #include "packages/pcargavistaspg.h"
 #include "packages/pconsultaspg.h"
+#include "platform/bulk.h"
+#include "procedures/message_pump.h"
 #include "procedures/pactualizasat.h"
 #include "procedures/pcardatosfiscal.h"
 #include "procedures/pobtfacstimbre.h"
@@ -89,24 +92,39 @@ constexpr std::array<const char*, 18> kViewLines = {
 constexpr const char* kStoreKeySql =
     " SELECT CtrAct, CtrAlm, CtrUni, CtrReg FROM CONTROL WHERE CtrAct = '*' ORDER BY CtrReg,   "
     "CtrUni, CtrAlm  ";
+// The store's invoice rows of movements 51 and 52 after a given EnvioOrd, a thousand at a
+// time in their order, each with whether its document (of movement 51 or 52) exists and
+// the base sums of the document's supplied lines (NULL over no lines).
+constexpr int kRowsPerRead = 1000;
+// Each row's document and lines are looked up by key, so that a read costs its thousand
+// rows whatever the size of the store.
 constexpr const char* kInvoiceRowsSql =
-    " SELECT EnvioMovCve, EnvioBasIEPS, EnvioBasIVA, EnvioFolio, EnvioSerie, EnvioOrd,   "
-    "AlmCve, UniCve, RegCve FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve   = ?) "
-    "AND (EnvioMovCve = 51 or EnvioMovCve = 52) ORDER BY RegCve, UniCve, AlmCve,   EnvioOrd  "
-    "FOR UPDATE OF ENVIOCFDI ";
-constexpr const char* kUpdateBasesSql =
-    " UPDATE ENVIOCFDI SET EnvioBasIEPS=?, EnvioBasIVA=?  WHERE RegCve = ? AND UniCve =   ? AND "
-    "AlmCve = ? AND EnvioOrd = ? ";
-constexpr const char* kDocumentSql =
-    " SELECT MovCve, DocOrd, AlmCve, UniCve, RegCve FROM DOCUMENTOS WHERE (RegCve = ? and   "
-    "UniCve = ? and AlmCve = ? and DocOrd = ?) AND (MovCve = 51 or MovCve = 52) ORDER   BY "
-    "RegCve, UniCve, AlmCve, DocOrd  ";
-constexpr const char* kIvaBaseSql =
-    " SELECT SUM(DocBasIva) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve =   ? "
-    "and DocOrd = ?) and ( DocCanSur > 0)  ";
-constexpr const char* kIepsBaseSql =
-    " SELECT SUM(DocBasIEPS) FROM DOCDETA WHERE ( RegCve = ? and UniCve = ? and AlmCve   = ? "
-    "and DocOrd = ?) and ( DocCanSur > 0)  ";
+    " SELECT e.EnvioMovCve, e.EnvioBasIEPS, e.EnvioBasIVA, e.EnvioFolio, e.EnvioSerie, "
+    "e.EnvioOrd, e.AlmCve, e.UniCve, e.RegCve, coalesce(d.found, 0), l.ieps, l.iva FROM "
+    "ENVIOCFDI e LEFT JOIN LATERAL (SELECT 1 AS found FROM DOCUMENTOS d WHERE d.RegCve = "
+    "e.RegCve and d.UniCve = e.UniCve and d.AlmCve = e.AlmCve and d.DocOrd = e.EnvioOrd AND "
+    "(d.MovCve = 51 or d.MovCve = 52) LIMIT 1) d ON true LEFT JOIN LATERAL (SELECT "
+    "SUM(DocBasIEPS) AS ieps, SUM(DocBasIva) AS iva FROM DOCDETA x WHERE x.RegCve = e.RegCve "
+    "and x.UniCve = e.UniCve and x.AlmCve = e.AlmCve and x.DocOrd = e.EnvioOrd and x.DocCanSur "
+    "> 0) l ON true WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) AND (e.EnvioMovCve "
+    "= 51 or e.EnvioMovCve = 52) AND e.EnvioOrd > ?::bigint ORDER BY e.RegCve, e.UniCve, "
+    "e.AlmCve, e.EnvioOrd LIMIT 1000 ";
+constexpr const char* kInvoiceRowCountSql =
+    " SELECT count(*) FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve = ?) AND "
+    "(EnvioMovCve = 51 or EnvioMovCve = 52) ";
+// The new bases of each row, written by batch. A batch is a thousand rows, sent in a few
+// hundredths of a second so that the progress display keeps moving; each is found by its
+// key, so that no batch reads the whole table.
+constexpr size_t kRowsPerBatch = 1000;
+constexpr const char* kBasesTable = "kalu_basesenvio";
+constexpr const char* kBasesColumns =
+    "regcve smallint, unicve smallint, almcve smallint, envioord integer, basieps numeric, "
+    "basiva numeric";
+constexpr const char* kApplyBasesSql =
+    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
+    "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
+    "kalu_basesenvio t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
+    "t.almcve AND e.EnvioOrd = t.envioord";
 
 }  // namespace
 
@@ -299,64 +317,55 @@ void AZT903114::U1215S1() {
 }
 
 void AZT903114::U1315S1() {
-  Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Update);
-  p15043.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
-  for (bool row = p15043.FetchFirst(); row; row = p15043.FetchNext()) {
-    int32_t folio = p15043.Int32(4);
-    std::string serie = p15043.Text(5);
-    int32_t envioOrd = p15043.Int32(6);
-    int16_t alm = p15043.Int16(7), uni = p15043.Int16(8), reg = p15043.Int16(9);
+  Cursor count = DriverCursor("P15043N", kInvoiceRowCountSql, CursorKind::Read);
+  count.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
+  WalkWork work(ctx_, count.FetchFirst() ? count.Int32(1) : 0);
+  count.Close();
 
-    docOrd_ = envioOrd;
-    newIeps_ = newIva_ = Fixed4();
-    U1415S3();
+  BatchWriter bases(ctx_.session, kApp, kBasesTable, kBasesColumns, kApplyBasesSql, kRowsPerBatch);
+  // The rows are read a thousand at a time, each read going on after the last EnvioOrd of
+  // the one before, so that the display keeps moving however many rows there are.
+  int64_t after = int64_t{INT32_MIN} - 1;
+  for (int read = kRowsPerRead; read == kRowsPerRead;) {
+    Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Read);
+    p15043.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
+    p15043.SetText(4, std::to_string(after), 0);
+    read = 0;
+    for (bool row = p15043.FetchFirst(); row; row = p15043.FetchNext()) {
+      int32_t folio = p15043.Int32(4);
+      std::string serie = p15043.Text(5);
+      int32_t envioOrd = p15043.Int32(6);
+      int16_t alm = p15043.Int16(7), uni = p15043.Int16(8), reg = p15043.Int16(9);
+      rowDocument_ = {p15043.Int16(10) == 1, p15043.Decimal(11), p15043.Decimal(12)};
+      after = envioOrd;
+      ++read;
 
-    Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
-                       ", Folio : " + Trim(NumberToText(folio, 10, 0)));
+      docOrd_ = envioOrd;
+      newIeps_ = newIva_ = Fixed4();
+      U1415S3();
 
-    Cursor p15044 = DriverCursor("P15044", kUpdateBasesSql, CursorKind::Update);
-    p15044.SetDecimal(1, newIeps_).SetDecimal(2, newIva_);
-    p15044.SetInt16(3, reg).SetInt16(4, uni).SetInt16(5, alm).SetInt32(6, envioOrd);
-    p15044.Execute();
-    p15044.Close();
-    PumpEvery10Ms();
+      Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
+                         ", Folio : " + Trim(NumberToText(folio, 10, 0)));
+
+      bases.Int16(reg).Int16(uni).Int16(alm).Int32(envioOrd);
+      bases.Decimal(newIeps_).Decimal(newIva_).EndRow();
+      PumpEvery10Ms();
+      work.Row();
+    }
+    p15043.Close();
   }
-  p15043.Close();
+  bases.Flush();
+  work.Finish();
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 
 void AZT903114::U1415S3() {
-  Cursor p15045 = DriverCursor("P15045", kDocumentSql, CursorKind::Read);
-  p15045.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
-  p15045.SetInt32(4, docOrd_);
-  if (p15045.FetchFirst()) {
-    int32_t docOrd = p15045.Int32(2);
-    int16_t alm = p15045.Int16(3), uni = p15045.Int16(4), reg = p15045.Int16(5);
-    ER15S3420(reg, uni, alm, docOrd, newIeps_);
-    ER15SR00(reg, uni, alm, docOrd, newIva_);
+  if (rowDocument_.exists) {
+    // The document's supplied lines: a sum over none reads as 0.
+    newIeps_ = rowDocument_.iepsBase;
+    newIva_ = rowDocument_.ivaBase;
     ctx_.display.PumpMessages();
   }
-  p15045.Close();
-}
-
-Fixed4 AZT903114::LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni,
-                          int16_t alm, int32_t docOrd) {
-  Fixed4 sum;
-  Cursor cursor = DriverCursor(id, sql, CursorKind::Read);
-  cursor.SetInt16(1, reg).SetInt16(2, uni).SetInt16(3, alm).SetInt32(4, docOrd);
-  if (cursor.FetchFirst()) sum = cursor.Decimal(1);  // a sum over no lines reads as 0
-  cursor.Close();
-  return sum;
-}
-
-void AZT903114::ER15SR00(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve,
-                         int32_t E132DocOrd, Fixed4& X966DocBas) {
-  X966DocBas = LineSum("P15046", kIvaBaseSql, E52RegCve, E54UniCve, E56AlmCve, E132DocOrd);
-}
-
-void AZT903114::ER15S3420(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve,
-                          int32_t E132DocOrd, Fixed4& X4031DocBa) {
-  X4031DocBa = LineSum("P15047", kIepsBaseSql, E52RegCve, E54UniCve, E56AlmCve, E132DocOrd);
 }
 
 }  // namespace kalu

@@ -29,13 +29,9 @@ class AZT903114 {
   void U1215S1();
   // Tax base recalculation of the store's ENVIOCFDI rows of movements 51 and 52.
   void U1315S1();
-  // Looks the document up and sums the bases of its supplied lines.
+  // The new bases of the row held: the IEPS and IVA base sums of its document's supplied
+  // lines when the document exists, else 0.
   void U1415S3();
-  // IVA and IEPS base sums of a document's supplied lines (0 over no lines).
-  void ER15SR00(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve, int32_t E132DocOrd,
-                Fixed4& X966DocBas);
-  void ER15S3420(int16_t E52RegCve, int16_t E54UniCve, int16_t E56AlmCve, int32_t E132DocOrd,
-                 Fixed4& X4031DocBa);
   // The driver's error message.
   void U1115S1();
   // The driver's error routine, run after every database check of the driver.
@@ -55,9 +51,6 @@ class AZT903114 {
   // Lets window messages through when more than 10 ms passed since the last time.
   void PumpEvery10Ms();
   Cursor DriverCursor(std::string_view id, std::string_view sql, CursorKind kind);
-  // Sum of one column over a document's supplied lines.
-  Fixed4 LineSum(std::string_view id, std::string_view sql, int16_t reg, int16_t uni, int16_t alm,
-                 int32_t docOrd);
 
   Context& ctx_;
   std::string statementText_;
@@ -69,6 +62,12 @@ class AZT903114 {
   int16_t ZQActiveErrHndl_ = 0;
   int16_t errorCode_ = 0;
   int32_t docOrd_ = 0;
+  // The document of the invoice row held, as read with it.
+  struct RowDocument {
+    bool exists = false;
+    Fixed4 iepsBase;
+    Fixed4 ivaBase;
+  } rowDocument_;
   Fixed4 newIeps_;
   Fixed4 newIva_;
   int64_t lastTick_ = 0;
