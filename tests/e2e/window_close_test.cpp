@@ -381,9 +381,9 @@ TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd
   test::WorkFolder folder;
   test::TestDatabase db("kalu");
   test::SampleStore store;
-  // Large catalogues in place of the sample's, so that their load takes a while (a tenth of
-  // the country's postal codes).
-  std::string generate = generator.string() + " --postal-codes 10000 --colonies 10000 --pack " +
+  // Large catalogues in place of the sample's, so that their load takes a while (two thirds
+  // of the country's postal codes).
+  std::string generate = generator.string() + " --postal-codes 60000 --colonies 10000 --pack " +
                          (folder.Path() / "Importar").string() + " >/dev/null";
   ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
 
@@ -407,7 +407,7 @@ TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd
       },
       300s));
   ASSERT_FALSE(run.Wait(0s).has_value()) << ReadFile(log);
-  std::this_thread::sleep_for(3s);
+  std::this_thread::sleep_for(1s);
   EXPECT_EQ(ReadFile(log).find("PCARGACP_SAT: terminado"), std::string::npos)
       << "the load ended before the picture; the test needs a bigger catalogue";
   TakePicture(screen.Name(), "window-during-step.png");
