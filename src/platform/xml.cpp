@@ -96,8 +96,12 @@ struct XmlReader::Impl {
   std::string errDescription;
   // A reply that simply stops (the connection cut it short) ends the input: the caller
   // finds its elements unclosed, as when a reply ends early, rather than a parse error.
+  // Only errors that the parser raises at the cut count so: at or past the start of the
+  // unfinished markup or text that ends the reply (`cutFrom`, a byte offset). An error
+  // anywhere before it, on the last line as on any other, is the reader's error.
   bool reply = false;
   bool cutShort = false;
+  long cutFrom = 0;
 
   void Reset() {
     reader.reset();
@@ -122,8 +126,15 @@ struct XmlReader::Impl {
     errDescription = std::move(description);
   }
 
+  // Called by the parser for every error; a document may hold thousands, so each costs
+  // the same whatever the size of the document.
   static void OnError(void* self, xmlErrorPtr error) {
-    if (!error || error->level < XML_ERR_ERROR) return;
+    auto* impl = static_cast<Impl*>(self);
+    if (!error || error->level < XML_ERR_ERROR || impl->errCode > 0 || impl->cutShort) return;
+    if (impl->reply && xmlTextReaderByteConsumed(impl->reader.get()) >= impl->cutFrom) {
+      impl->cutShort = true;
+      return;
+    }
     std::string message = error->message ? error->message : "XML error";
     for (char& c : message) {
       if (c == '\n') c = ' ';
@@ -132,11 +143,6 @@ struct XmlReader::Impl {
       message.pop_back();
     }
     if (error->line > 0) message += " (line " + std::to_string(error->line) + ")";
-    auto* impl = static_cast<Impl*>(self);
-    if (impl->reply && impl->errCode == 0 && error->line >= impl->LastLine()) {
-      impl->cutShort = true;
-      return;
-    }
     impl->SetError(error->code, std::move(message));
   }
 
@@ -149,11 +155,14 @@ struct XmlReader::Impl {
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &Impl::OnError, this);
   }
 
-  // The number of the document's last line that holds something.
-  int LastLine() const {
-    size_t end = document.find_last_not_of(" \t\r\n");
-    if (end == std::string::npos) return 1;
-    return 1 + static_cast<int>(std::count(document.begin(), document.begin() + end, '\n'));
+  // Where a cut of the reply would fall: a reply that ends in ">" can only be cut right
+  // there; one that ends inside markup or text, at the last "<".
+  long CutPoint() const {
+    std::size_t end = document.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) return 0;
+    if (document[end] == '>') return static_cast<long>(end + 1);
+    std::size_t lastMarkup = document.rfind('<', end);
+    return lastMarkup == std::string::npos ? 0 : static_cast<long>(lastMarkup);
   }
 
   void OpenText(std::string_view xml, const char* url, bool isReply) {
@@ -163,6 +172,7 @@ struct XmlReader::Impl {
     reply = isReply;
     cutShort = false;
     document.assign(xml);
+    cutFrom = CutPoint();
     Start(xmlReaderForMemory(document.data(), static_cast<int>(document.size()), url, nullptr,
                              kReaderOptions));
   }

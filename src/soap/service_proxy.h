@@ -81,11 +81,22 @@ class SoapServiceProxy : public SoapObject {
   // One service call with the parameters in their order.
   ZQSCollection Call(const std::vector<SoapParameter>& parameters);
 
+ public:
+  // The outcome of a call whose HTTP exchange completed with `replyText` as its body: the
+  // reply is read, settled and raised or returned exactly as Call does.
+  ZQSCollection CallWithReply(std::string_view replyText);
+
+ protected:
   SOAPParm_mod& soap_;
   Display* display_;
 
  private:
+  ZQSCollection NewResult() const;
   void WriteEnvelope(const std::vector<SoapParameter>& parameters);
+  void ReadReply(std::string_view replyText, ZQSCollection& result);
+  // Settles the outcome from the status and the reader, then raises it or stores it as
+  // the last SOAP error and hands the collection on.
+  ZQSCollection Conclude(ZQSCollection result);
   void FindBody();
   void ReadFault();
   void ReadResult(ZQSCollection& result);

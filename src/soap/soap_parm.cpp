@@ -1,6 +1,8 @@
 #include "soap/soap_parm.h"
 
+#include "runtime/errors.h"
 #include "runtime/text.h"
+#include "soap/collection.h"
 #include "soap/xml_nodes.h"
 
 #ifndef KALU_SERVICES_HOST
@@ -51,6 +53,13 @@ std::shared_ptr<SOAPLocation> MakeLocation(std::string_view name, std::string_vi
 // walk "until its end tag" must not begin on it.
 bool IsLeaf(const XmlReader& reader) {
   return !reader.HasChildElements();
+}
+
+// A TCP port of the file: 1 to 65535, and a 16-bit number like every number of the file.
+int16_t PortNumber(const std::string& text) {
+  int16_t port = soap::TextToInt16(text);
+  if (port < 1) Raise(kErrInvalidCall, "Invalid port in location.xml: " + Trim(text));
+  return port;
 }
 
 }  // namespace
@@ -118,7 +127,7 @@ std::string SOAPParm_mod::ReadLocationSection(XmlReader& reader, SOAPLocation& l
     if (key == "host") {
       location.Host = reader.Value();
     } else if (key == "port") {
-      location.Port = soap::TextToInt16(reader.Value());
+      location.Port = PortNumber(reader.Value());
     } else if (key == "baseurl") {
       location.SetBaseURL(reader.Value());
     } else if (key == "secure") {
