@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <utility>
@@ -66,6 +68,24 @@ class FileDescriptor {
   int fd_ = -1;
 };
 
+// libxml2 reports a few failures (an encoding conversion that fails, a failed read) only
+// through its generic error handler, which writes to standard error. While a reader's
+// parser runs, this hands them to the reader instead, and puts the former handler back.
+class GenericErrorsTo {
+ public:
+  GenericErrorsTo(void* context, xmlGenericErrorFunc handler)
+      : formerContext_(xmlGenericErrorContext), former_(xmlGenericError) {
+    xmlSetGenericErrorFunc(context, handler);
+  }
+  ~GenericErrorsTo() { xmlSetGenericErrorFunc(formerContext_, former_); }
+  GenericErrorsTo(const GenericErrorsTo&) = delete;
+  GenericErrorsTo& operator=(const GenericErrorsTo&) = delete;
+
+ private:
+  void* formerContext_;
+  xmlGenericErrorFunc former_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -102,6 +122,8 @@ struct XmlReader::Impl {
   bool reply = false;
   bool cutShort = false;
   long cutFrom = 0;
+  // The first line the parser gave its generic error handler: what a failed read says.
+  std::string genericError;
 
   void Reset() {
     reader.reset();
@@ -146,6 +168,20 @@ struct XmlReader::Impl {
     impl->SetError(error->code, std::move(message));
   }
 
+  static void OnGenericError(void* self, const char* format, ...)
+      __attribute__((format(printf, 2, 3))) {
+    auto* impl = static_cast<Impl*>(self);
+    if (impl->genericError.find('\n') != std::string::npos) return;  // its first line is kept
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    impl->genericError += text;
+  }
+
+  GenericErrorsTo GenericErrorsToThis() { return GenericErrorsTo(this, &Impl::OnGenericError); }
+
   void Start(xmlTextReader* created) {
     if (!created) {
       OpenFailed("The XML reader could not be created");
@@ -171,8 +207,10 @@ struct XmlReader::Impl {
     errDescription.clear();
     reply = isReply;
     cutShort = false;
+    genericError.clear();
     document.assign(xml);
     cutFrom = CutPoint();
+    GenericErrorsTo guard = GenericErrorsToThis();
     Start(xmlReaderForMemory(document.data(), static_cast<int>(document.size()), url, nullptr,
                              kReaderOptions));
   }
@@ -212,8 +250,17 @@ struct XmlReader::Impl {
       holdParserNode = false;
       return 1;
     }
-    int rc = xmlTextReaderRead(reader.get());
-    if (rc < 0 && !cutShort) SetError(XML_ERR_INTERNAL_ERROR, "The XML document could not be read");
+    int rc = 0;
+    {
+      GenericErrorsTo guard = GenericErrorsToThis();
+      rc = xmlTextReaderRead(reader.get());
+    }
+    if (rc < 0 && !cutShort) {
+      std::string why = genericError.substr(0, genericError.find('\n'));
+      while (!why.empty() && why.back() == ' ') why.pop_back();
+      SetError(XML_ERR_INTERNAL_ERROR,
+               "The XML document could not be read" + (why.empty() ? "" : ": " + why));
+    }
     return rc;
   }
 
@@ -332,6 +379,8 @@ void XmlReader::Open(std::string_view path) {
     impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + std::strerror(errno));
     return;
   }
+  impl_->genericError.clear();
+  GenericErrorsTo guard = impl_->GenericErrorsToThis();
   xmlTextReader* created = xmlReaderForFd(fd.Get(), native.c_str(), nullptr, kReaderOptions);
   impl_->file = std::move(fd);
   impl_->Start(created);

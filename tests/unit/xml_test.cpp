@@ -188,6 +188,8 @@ TEST(XmlReader, FailuresAreCodesNotExceptions) {
        "<r>C\xf3"
        "digos</r>"},
       {"undeclared encoding", "<?xml version=\"1.0\" encoding=\"X-NONE\"?><r/>"},
+      {"bytes that the declared encoding does not have",
+       "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r><a>\x81</a></r>"},
   };
   for (const auto& c : cases) {
     XmlReader reader;
@@ -315,7 +317,8 @@ TEST(XmlReader, BillionLaughsIsRefusedOrLeftUnexpanded) {
 
 TEST(XmlReader, NothingIsWrittenToStandardError) {
   testing::internal::CaptureStderr();
-  for (const char* xml : {"<r><a>1</b></r>", "", "<r>C\xf3</r>", "<r xmlns:a='x'><b:c/></r>"}) {
+  for (const char* xml : {"<r><a>1</b></r>", "", "<r>C\xf3</r>", "<r xmlns:a='x'><b:c/></r>",
+                          "<?xml version='1.0' encoding='windows-1252'?><r>\x81</r>"}) {
     XmlReader reader;
     reader.OpenText(xml);
     while (reader.Read() >= 1) {
