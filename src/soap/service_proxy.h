@@ -75,18 +75,16 @@ class SoapServiceProxy : public SoapObject {
   // the last SOAP error 0 with an empty text.
   void initialize() override;
 
+  // The outcome of a call whose HTTP exchange completed with `replyText` as its body: the
+  // reply is read, settled and raised or returned exactly as Call does.
+  ZQSCollection CallWithReply(std::string_view replyText);
+
  protected:
   SoapServiceProxy(SOAPParm_mod& soap, Display* display, const SoapService& service);
 
   // One service call with the parameters in their order.
   ZQSCollection Call(const std::vector<SoapParameter>& parameters);
 
- public:
-  // The outcome of a call whose HTTP exchange completed with `replyText` as its body: the
-  // reply is read, settled and raised or returned exactly as Call does.
-  ZQSCollection CallWithReply(std::string_view replyText);
-
- protected:
   SOAPParm_mod& soap_;
   Display* display_;
 
