@@ -232,6 +232,7 @@ bool RegistryDocument::Parse(std::string_view content, std::string& error) {
     while (IsBinaryData(data) && data.back() == '\\') {
       data.pop_back();
       if (i + 1 < lines.size()) data += Trim(lines[++i]);
+      data = RTrim(data);  // as a line of its own would be
     }
     if (data == "-") {
       std::erase_if(current->values,
