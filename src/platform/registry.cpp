@@ -121,6 +121,11 @@ bool SplitKeyName(std::string_view name, RegistryRoot& root, std::string& path) 
   return false;
 }
 
+// "hex:01,02" or "hex(2):41,00": data the editor may spread over several lines.
+bool IsBinaryData(std::string_view data) {
+  return data.size() >= 3 && EqualsIgnoreCase(data.substr(0, 3), "hex");
+}
+
 bool ParseData(std::string_view data, RegistryValue& value) {
   if (!data.empty() && data.front() == '"') {
     std::string text;
@@ -176,12 +181,6 @@ bool RegistryDocument::Parse(std::string_view content, std::string& error) {
   for (++i; i < lines.size(); ++i) {
     std::string line = Trim(lines[i]);
     const std::size_t lineNumber = i + 1;
-    // Binary data goes on over lines that end in "\".
-    while (!line.empty() && line.back() == '\\' && line.front() != '[' && line.front() != ';' &&
-           i + 1 < lines.size() && line.find("=hex") != std::string::npos) {
-      line.pop_back();
-      line += Trim(lines[++i]);
-    }
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       if (line.back() != ']') {
@@ -228,6 +227,13 @@ bool RegistryDocument::Parse(std::string_view content, std::string& error) {
       return false;
     }
     std::string data = Trim(rest.substr(1));
+    // Binary data goes on over lines that end in "\". A "\" on the last line of a file
+    // cut short ends the data: it is never kept, so what is written back reads back alike.
+    while (IsBinaryData(data) && data.back() == '\\') {
+      data.pop_back();
+      if (i + 1 < lines.size()) data += Trim(lines[++i]);
+      data = RTrim(data);  // as a line of its own would be
+    }
     if (data == "-") {
       std::erase_if(current->values,
                     [&](const RegistryValue& v) { return EqualsIgnoreCase(v.name, value.name); });

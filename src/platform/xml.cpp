@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <utility>
@@ -86,6 +88,24 @@ class FileDescriptor {
   int fd_ = -1;
 };
 
+// libxml2 reports a few failures (an encoding conversion that fails, a failed read) only
+// through its generic error handler, which writes to standard error. While a reader's
+// parser runs, this hands them to the reader instead, and puts the former handler back.
+class GenericErrorsTo {
+ public:
+  GenericErrorsTo(void* context, xmlGenericErrorFunc handler)
+      : formerContext_(xmlGenericErrorContext), former_(xmlGenericError) {
+    xmlSetGenericErrorFunc(context, handler);
+  }
+  ~GenericErrorsTo() { xmlSetGenericErrorFunc(formerContext_, former_); }
+  GenericErrorsTo(const GenericErrorsTo&) = delete;
+  GenericErrorsTo& operator=(const GenericErrorsTo&) = delete;
+
+ private:
+  void* formerContext_;
+  xmlGenericErrorFunc former_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -116,8 +136,14 @@ struct XmlReader::Impl {
   std::string errDescription;
   // A reply that simply stops (the connection cut it short) ends the input: the caller
   // finds its elements unclosed, as when a reply ends early, rather than a parse error.
+  // Only errors that the parser raises at the cut count so: at or past the start of the
+  // unfinished markup or text that ends the reply (`cutFrom`, a byte offset). An error
+  // anywhere before it, on the last line as on any other, is the reader's error.
   bool reply = false;
   bool cutShort = false;
+  long cutFrom = 0;
+  // The first line the parser gave its generic error handler: what a failed read says.
+  std::string genericError;
 
   std::function<void()> progress;  // told every `progressEvery` nodes read
   int progressEvery = 1;
@@ -148,8 +174,15 @@ struct XmlReader::Impl {
     errDescription = std::move(description);
   }
 
+  // Called by the parser for every error; a document may hold thousands, so each costs
+  // the same whatever the size of the document.
   static void OnError(void* self, xmlErrorPtr error) {
-    if (!error || error->level < XML_ERR_ERROR) return;
+    auto* impl = static_cast<Impl*>(self);
+    if (!error || error->level < XML_ERR_ERROR || impl->errCode > 0 || impl->cutShort) return;
+    if (impl->reply && xmlTextReaderByteConsumed(impl->reader.get()) >= impl->cutFrom) {
+      impl->cutShort = true;
+      return;
+    }
     std::string message = error->message ? error->message : "XML error";
     for (char& c : message) {
       if (c == '\n') c = ' ';
@@ -158,13 +191,22 @@ struct XmlReader::Impl {
       message.pop_back();
     }
     if (error->line > 0) message += " (line " + std::to_string(error->line) + ")";
-    auto* impl = static_cast<Impl*>(self);
-    if (impl->reply && impl->errCode == 0 && error->line >= impl->LastLine()) {
-      impl->cutShort = true;
-      return;
-    }
     impl->SetError(error->code, std::move(message));
   }
+
+  static void OnGenericError(void* self, const char* format, ...)
+      __attribute__((format(printf, 2, 3))) {
+    auto* impl = static_cast<Impl*>(self);
+    if (impl->genericError.find('\n') != std::string::npos) return;  // its first line is kept
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    impl->genericError += text;
+  }
+
+  GenericErrorsTo GenericErrorsToThis() { return GenericErrorsTo(this, &Impl::OnGenericError); }
 
   void Start(xmlTextReader* created) {
     if (!created) {
@@ -175,11 +217,14 @@ struct XmlReader::Impl {
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &Impl::OnError, this);
   }
 
-  // The number of the document's last line that holds something.
-  int LastLine() const {
-    size_t end = document.find_last_not_of(" \t\r\n");
-    if (end == std::string::npos) return 1;
-    return 1 + static_cast<int>(std::count(document.begin(), document.begin() + end, '\n'));
+  // Where a cut of the reply would fall: a reply that ends in ">" can only be cut right
+  // there; one that ends inside markup or text, at the last "<".
+  long CutPoint() const {
+    std::size_t end = document.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) return 0;
+    if (document[end] == '>') return static_cast<long>(end + 1);
+    std::size_t lastMarkup = document.rfind('<', end);
+    return lastMarkup == std::string::npos ? 0 : static_cast<long>(lastMarkup);
   }
 
   void OpenText(std::string_view xml, const char* url, bool isReply) {
@@ -188,7 +233,10 @@ struct XmlReader::Impl {
     errDescription.clear();
     reply = isReply;
     cutShort = false;
+    genericError.clear();
     document.assign(xml);
+    cutFrom = CutPoint();
+    GenericErrorsTo guard = GenericErrorsToThis();
     Start(xmlReaderForMemory(document.data(), static_cast<int>(document.size()), url, nullptr,
                              kReaderOptions));
   }
@@ -228,8 +276,17 @@ struct XmlReader::Impl {
       holdParserNode = false;
       return 1;
     }
-    int rc = xmlTextReaderRead(reader.get());
-    if (rc < 0 && !cutShort) SetError(XML_ERR_INTERNAL_ERROR, "The XML document could not be read");
+    int rc = 0;
+    {
+      GenericErrorsTo guard = GenericErrorsToThis();
+      rc = xmlTextReaderRead(reader.get());
+    }
+    if (rc < 0 && !cutShort) {
+      std::string why = genericError.substr(0, genericError.find('\n'));
+      while (!why.empty() && why.back() == ' ') why.pop_back();
+      SetError(XML_ERR_INTERNAL_ERROR,
+               "The XML document could not be read" + (why.empty() ? "" : ": " + why));
+    }
     return rc;
   }
 
@@ -349,6 +406,8 @@ void XmlReader::Open(std::string_view path) {
     impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + std::strerror(errno));
     return;
   }
+  impl_->genericError.clear();
+  GenericErrorsTo guard = impl_->GenericErrorsToThis();
   xmlTextReader* created = xmlReaderForFd(fd.Get(), native.c_str(), nullptr, kReaderOptions);
   impl_->file = std::move(fd);
   impl_->Start(created);

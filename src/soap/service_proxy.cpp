@@ -76,10 +76,7 @@ void SoapServiceProxy::SetError(int16_t number, std::string text) {
 
 ZQSCollection SoapServiceProxy::Call(const std::vector<SoapParameter>& parameters) {
   initialize();
-  ZQSCollection result(display_);
-  result.ContainedType = service_.containedType;
-  result.ContainedFullType = service_.containedFullType;
-  result.ActualType = service_.actualType;
+  ZQSCollection result = NewResult();
   soap_.SetLastError(0, "No error.");
 
   // The call goes on when the location is not found: the client then fails by itself.
@@ -99,14 +96,38 @@ ZQSCollection SoapServiceProxy::Call(const std::vector<SoapParameter>& parameter
                                                Trim(NumberToText(client_->StatusCode(), 10, 0)) +
                                                " " + client_->ReasonLine() + ")");
   } else {
-    reader_->OpenReplyText(client_->ResponseText());
-    FindBody();
-    if (IsFault(*reader_) && status_ > 0) {
-      ReadFault();
-    } else {
-      ReadResult(result);
-    }
+    ReadReply(client_->ResponseText(), result);
   }
+  return Conclude(std::move(result));
+}
+
+ZQSCollection SoapServiceProxy::CallWithReply(std::string_view replyText) {
+  initialize();
+  ZQSCollection result = NewResult();
+  soap_.SetLastError(0, "No error.");
+  ReadReply(replyText, result);
+  return Conclude(std::move(result));
+}
+
+ZQSCollection SoapServiceProxy::NewResult() const {
+  ZQSCollection result(display_);
+  result.ContainedType = service_.containedType;
+  result.ContainedFullType = service_.containedFullType;
+  result.ActualType = service_.actualType;
+  return result;
+}
+
+void SoapServiceProxy::ReadReply(std::string_view replyText, ZQSCollection& result) {
+  reader_->OpenReplyText(replyText);
+  FindBody();
+  if (IsFault(*reader_) && status_ > 0) {
+    ReadFault();
+  } else {
+    ReadResult(result);
+  }
+}
+
+ZQSCollection SoapServiceProxy::Conclude(ZQSCollection result) {
   if (errorNumber_ == 0) SettleFromStatus();
 
   if (errorNumber_ != 0) {

@@ -77,6 +77,10 @@ class SoapServiceProxy : public SoapObject {
   // the last SOAP error 0 with an empty text.
   void initialize() override;
 
+  // The outcome of a call whose HTTP exchange completed with `replyText` as its body: the
+  // reply is read, settled and raised or returned exactly as Call does.
+  ZQSCollection CallWithReply(std::string_view replyText);
+
  protected:
   SoapServiceProxy(SOAPParm_mod& soap, Display* display, const SoapService& service);
 
@@ -87,7 +91,12 @@ class SoapServiceProxy : public SoapObject {
   Display* display_;
 
  private:
+  ZQSCollection NewResult() const;
   void WriteEnvelope(const std::vector<SoapParameter>& parameters);
+  void ReadReply(std::string_view replyText, ZQSCollection& result);
+  // Settles the outcome from the status and the reader, then raises it or stores it as
+  // the last SOAP error and hands the collection on.
+  ZQSCollection Conclude(ZQSCollection result);
   void FindBody();
   void ReadFault();
   void ReadResult(ZQSCollection& result);

@@ -170,6 +170,34 @@ TEST(RegistryTest, WritingKeepsWhatOthersWrote) {
   EXPECT_NE(ReadFile("registry.reg").find("\"Binario\"=hex:01,02,03,04\r\n"), std::string::npos);
 }
 
+TEST(RegistryTest, AFileCutShortAfterAContinuedLineLosesNothingSavedInIt) {
+  test::WorkFolder wf;
+  WriteFile("registry.reg",
+            "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER]\n\"\"=hex\\\n");
+  ZQRegAcc registry("registry.reg");
+  ASSERT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Usuario", "ana"), kRegOk);
+  EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Usuario"), "ana");
+  EXPECT_EQ(ReadFile("registry.reg"),
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER]\r\n@=hex\r\n\"Usuario\"=\"ana\"\r\n\r\n");
+}
+
+TEST(RegistryTest, EveryFileOfTheFuzzCorpusWritesBackByteForByte) {
+  const auto corpus =
+      std::filesystem::path(KALU_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "registry";
+  int read = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    RegistryDocument first;
+    std::string error;
+    if (!first.Parse(ReadFile(entry.path()), error)) continue;
+    ++read;
+    RegistryDocument second;
+    ASSERT_TRUE(second.Parse(first.Text(), error)) << entry.path() << ": " << error;
+    EXPECT_EQ(second.Text(), first.Text()) << entry.path();
+  }
+  EXPECT_GT(read, 0);
+}
+
 TEST(RegistryTest, CreatesKeys) {
   test::WorkFolder wf;
   ZQRegAcc registry("registry.reg");

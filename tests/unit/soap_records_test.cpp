@@ -304,6 +304,54 @@ TEST(SoapProxyObject, ReadsNothingAndWritesAnEmptyElement) {
   EXPECT_TRUE(std::dynamic_pointer_cast<st2cartapor>(proxy.Clone()));
 }
 
+// A vehicle reply whose header holds `header` and whose result holds one vehicle.
+std::string VehicleReply(const std::string& header) {
+  return "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+         "<SOAP-ENV:Header>" +
+         header +
+         "</SOAP-ENV:Header><SOAP-ENV:Body>"
+         "<AWS_VEHICULOS_CARTAPORTE_V3.ExecuteResponse xmlns=\"morvel25\"><Etd_vcpv3>" +
+         VehicleXml("<VehPlacas>23AF7K</VehPlacas>") +
+         "</Etd_vcpv3></AWS_VEHICULOS_CARTAPORTE_V3.ExecuteResponse></SOAP-ENV:Body>"
+         "</SOAP-ENV:Envelope>";
+}
+
+TEST(SoapReply, AReaderErrorFailsTheCallOnTheLastLineAsOnAnyOther) {
+  struct Case {
+    const char* what;
+    std::string reply;
+    int32_t number;  // 0: the call hands on its vehicle
+    const char* text;
+  };
+  const std::string prefixes = "<x:h/><x:h/><x:h/>";
+  const std::string whole = VehicleReply("");
+  const Case cases[] = {
+      {"a whole reply on one line", whole, 0, "No error."},
+      {"undefined prefixes on the only line", VehicleReply(prefixes), -201,
+       "Namespace prefix x on h is not defined (line 1)"},
+      {"undefined prefixes on the last of several lines", "\n\n" + VehicleReply(prefixes), -201,
+       "Namespace prefix x on h is not defined (line 3)"},
+      {"a mismatched end tag on the only line", VehicleReply("<a></b>"), -76,
+       "Opening and ending tag mismatch: a line 1 and b (line 1)"},
+      {"a reply cut short on its only line", whole.substr(0, whole.size() - 40), -20001,
+       "Malformed SOAP message."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SOAPParm_mod soap("no-location.xml");
+    st2cartapor vehicles(soap);
+    try {
+      ZQSCollection result = vehicles.CallWithReply(c.reply);
+      EXPECT_EQ(c.number, 0) << "not raised";
+      EXPECT_EQ(result.Count(), 1);
+      EXPECT_EQ(soap.LastErrorText(), c.text);
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number(), c.number);
+      EXPECT_EQ(e.Description(), c.text);
+    }
+  }
+}
+
 TEST(SoapLocation, BaseUrlLosesBlanksAndOneTrailingSlash) {
   const std::pair<const char*, const char*> cases[] = {{"/morvel25/servlet/", "/morvel25/servlet"},
                                                        {"  /a/b  ", "/a/b"},

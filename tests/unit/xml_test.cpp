@@ -191,6 +191,8 @@ TEST(XmlReader, FailuresAreCodesNotExceptions) {
        "<r>C\xf3"
        "digos</r>"},
       {"undeclared encoding", "<?xml version=\"1.0\" encoding=\"X-NONE\"?><r/>"},
+      {"bytes that the declared encoding does not have",
+       "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r><a>\x81</a></r>"},
   };
   for (const auto& c : cases) {
     XmlReader reader;
@@ -207,6 +209,35 @@ TEST(XmlReader, FailuresAreCodesNotExceptions) {
     EXPECT_TRUE(reader.Eof()) << c.what;
     reader.Close();
     EXPECT_GE(reader.ErrCode(), 1) << c.what << " (after Close)";
+  }
+}
+
+TEST(XmlReader, OnlyARealEndOfTheReplyCountsAsCutShort) {
+  struct Case {
+    const char* what;
+    std::string xml;
+    int16_t errCode;  // 0: the reply was cut short, the walk just ends
+  };
+  const std::vector<Case> cases = {
+      {"cut after an element", "<E><B><R><i>1</i>", 0},
+      {"cut inside a start tag", "<E><B><R a=\"1", 0},
+      {"cut inside an end tag", "<E><B><R><i>1</i", 0},
+      {"cut inside text", "<E><B><R>12", 0},
+      {"cut inside a comment", "<E><B><!-- c", 0},
+      {"cut in a line of its own", "<E>\n<B>\n<R>\n<i>1", 0},
+      {"undefined prefixes on the only line", "<E><B><x:h/><x:h/><R>1</R></B></E>", 201},
+      {"undefined prefix on the last of several lines", "<E>\n<B><x:h/><R>1</R></B></E>", 201},
+      {"mismatched end tag on the only line", "<E><B><R>1</x></B></E>", 76},
+      {"a second root on the only line", "<E><R>1</R></E><F/>", 5},
+  };
+  for (const auto& c : cases) {
+    XmlReader reader;
+    reader.OpenReplyText(c.xml);
+    int16_t rc = 1;
+    while (rc >= 1) rc = reader.Read();
+    EXPECT_EQ(reader.ErrCode(), c.errCode) << c.what << ": " << reader.ErrDescription();
+    EXPECT_EQ(rc < 0, c.errCode != 0) << c.what;
+    EXPECT_TRUE(reader.Eof()) << c.what;
   }
 }
 
@@ -289,7 +320,8 @@ TEST(XmlReader, BillionLaughsIsRefusedOrLeftUnexpanded) {
 
 TEST(XmlReader, NothingIsWrittenToStandardError) {
   testing::internal::CaptureStderr();
-  for (const char* xml : {"<r><a>1</b></r>", "", "<r>C\xf3</r>", "<r xmlns:a='x'><b:c/></r>"}) {
+  for (const char* xml : {"<r><a>1</b></r>", "", "<r>C\xf3</r>", "<r xmlns:a='x'><b:c/></r>",
+                          "<?xml version='1.0' encoding='windows-1252'?><r>\x81</r>"}) {
     XmlReader reader;
     reader.OpenText(xml);
     while (reader.Read() >= 1) {
