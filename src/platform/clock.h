@@ -10,8 +10,8 @@ namespace kalu {
 class Clock {
  public:
   virtual ~Clock() = default;
-  virtual DateValue Now() const = 0;         // local date and time, whole seconds
-  virtual int64_t TickCount() const = 0;     // milliseconds of a steady clock
+  virtual DateValue Now() const = 0;      // local date and time, whole seconds
+  virtual int64_t TickCount() const = 0;  // milliseconds of a steady clock
 };
 
 class SystemClock : public Clock {

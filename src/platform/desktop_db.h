@@ -15,7 +15,10 @@ class DesktopDatabase {
   // (and stays closed) when it cannot be opened; the caller ignores the failure.
   bool Open(std::string_view systemPath);
   bool IsOpen() const { return file_ != nullptr; }
-  void Idle(int option) { lastIdleOption_ = option; ++idles_; }
+  void Idle(int option) {
+    lastIdleOption_ = option;
+    ++idles_;
+  }
   void Close() { file_.reset(); }
   int Idles() const { return idles_; }
   int LastIdleOption() const { return lastIdleOption_; }

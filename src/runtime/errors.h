@@ -8,11 +8,11 @@
 
 namespace kalu {
 
-constexpr int32_t kErrOverflow = 6;            // "Overflow"
-constexpr int32_t kErrFileNotFound = 53;       // "File not found"
+constexpr int32_t kErrOverflow = 6;              // "Overflow"
+constexpr int32_t kErrFileNotFound = 53;         // "File not found"
 constexpr int32_t kErrBadFileNameOrNumber = 52;  // "Bad file name or number"
-constexpr int32_t kErrInitFailed = 1055;       // "Unable to initialize C/S DLL"
-constexpr int32_t kErrFatalDatabase = 1060;    // the fatal database error
+constexpr int32_t kErrInitFailed = 1055;         // "Unable to initialize C/S DLL"
+constexpr int32_t kErrFatalDatabase = 1060;      // the fatal database error
 
 class RuntimeError : public std::runtime_error {
  public:
@@ -32,6 +32,8 @@ class RuntimeError : public std::runtime_error {
 }
 
 // Raises error 6 "Overflow".
-[[noreturn]] inline void RaiseOverflow() { Raise(kErrOverflow, "Overflow"); }
+[[noreturn]] inline void RaiseOverflow() {
+  Raise(kErrOverflow, "Overflow");
+}
 
 }  // namespace kalu

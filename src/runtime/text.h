@@ -7,9 +7,9 @@
 
 namespace kalu {
 
-std::string Trim(std::string_view s);   // leading and trailing blanks removed
-std::string RTrim(std::string_view s);  // trailing blanks removed
-std::string LTrim(std::string_view s);  // leading blanks removed
+std::string Trim(std::string_view s);     // leading and trailing blanks removed
+std::string RTrim(std::string_view s);    // trailing blanks removed
+std::string LTrim(std::string_view s);    // leading blanks removed
 std::string ToLower(std::string_view s);  // ASCII letters only
 std::string ToUpper(std::string_view s);  // ASCII letters only
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);

@@ -16,7 +16,6 @@
 
 namespace kalu {
 
-
 // The error that ended the run: its number (none for a failure of the machine) and text.
 struct RunError {
   std::optional<int32_t> number;

@@ -26,7 +26,6 @@ struct CheckLine {
   std::optional<int64_t> rows;  // rows of a package
 };
 
-
 struct CheckResult {
   std::vector<CheckLine> lines;
   std::optional<StoreKey> store;

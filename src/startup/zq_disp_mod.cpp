@@ -35,7 +35,9 @@ int FindKey(void* user, const char* section, const char* name, const char* value
 }
 
 // The report viewer of the window runtime is never opened by this program.
-int ReportViewerAlive() { return 0; }
+int ReportViewerAlive() {
+  return 0;
+}
 
 }  // namespace
 
