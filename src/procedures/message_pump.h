@@ -1,8 +1,7 @@
 #pragma once
 // Lets window messages through from a long loop, at most once per 10 ms of the tick count,
 // so that the progress display repaints and the main window can be closed. A loop that
-// counts its rows tells the running step of them at the same pace; a walk over a known
-// number of rows tells it how far it is.
+// counts its rows tells the running step of them, and how far it is, at the same pace.
 
 #include <cstdint>
 
@@ -30,6 +29,11 @@ class MessagePump {
     done_ = done;
     total_ = total;
   }
+  // A walk over `total` rows begins: the running step hears of the amount at once.
+  void BeginWalk(int64_t total) {
+    CountRows(0, 0, total);
+    ReportRows();
+  }
   // Tells the running step of the rows counted since it last heard; a loop calls it once
   // more at its end.
   void ReportRows() {
@@ -44,39 +48,6 @@ class MessagePump {
   int64_t rows_ = 0;
   int64_t done_ = 0;
   int64_t total_ = 0;
-};
-
-// Tells the running step how far a walk over `total` rows is and counts the rows it has
-// handled: at its start, at most once per 10 ms of the tick count, and at its end.
-class WalkWork {
- public:
-  WalkWork(Context& ctx, int64_t total)
-      : ctx_(ctx), total_(total), lastTick_(ctx.clock.TickCount()) {
-    ctx_.steps.SetWork(0, total_);
-  }
-
-  void Row() {
-    ++done_;
-    int64_t now = ctx_.clock.TickCount();
-    if (now - lastTick_ > 10) {
-      lastTick_ = now;
-      Report();
-    }
-  }
-  void Finish() { Report(); }
-
- private:
-  void Report() {
-    ctx_.steps.SetWork(done_, total_);
-    ctx_.steps.AddRows(done_ - reported_);
-    reported_ = done_;
-  }
-
-  Context& ctx_;
-  int64_t total_;
-  int64_t done_ = 0;
-  int64_t reported_ = 0;
-  int64_t lastTick_;
 };
 
 }  // namespace kalu

@@ -83,17 +83,19 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
 
   writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, kApplyMarksSql, kRowsPerBatch);
   MessagePump pump(ctx_);
-  WalkWork work(ctx_, static_cast<int64_t>(invoices.size()));
+  const auto total = static_cast<int64_t>(invoices.size());
+  int64_t done = 0;
+  pump.BeginWalk(total);
   for (const Invoice& invoice : invoices) {
     invoice_ = invoice.key;
     saldo_ = invoice.saldo;
     U111692();
+    pump.CountRows(1, ++done, total);
     pump.EveryTenMs();
-    work.Row();
   }
   writer_->Flush();
   writer_.reset();
-  work.Finish();
+  pump.ReportRows();
 
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }

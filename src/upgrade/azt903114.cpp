@@ -147,7 +147,7 @@ std::string EdoCtaFoliosViewStatement() {
   return sql;
 }
 
-AZT903114::AZT903114(Context& ctx) : ctx_(ctx) {}
+AZT903114::AZT903114(Context& ctx) : ctx_(ctx), pump_(ctx) {}
 
 void AZT903114::zq_Init_all() {
   statementText_.clear();
@@ -292,14 +292,6 @@ void AZT903114::Call(std::string_view name, const std::function<void()>& procedu
   ctx_.log.Line(std::string(name) + text);
 }
 
-void AZT903114::PumpEvery10Ms() {
-  int64_t now = ctx_.clock.TickCount();
-  if (now - lastTick_ > 10) {
-    lastTick_ = now;
-    ctx_.display.PumpMessages();
-  }
-}
-
 Cursor AZT903114::DriverCursor(std::string_view id, std::string_view sql, CursorKind kind) {
   return Cursor(ctx_.session, kApp, id, sql, kind, [this](int16_t s) { return CheckOnly(s); });
 }
@@ -311,7 +303,7 @@ void AZT903114::U1215S1() {
     storeWarehouse_ = p15042.Int16(2);
     storeUnit_ = p15042.Int16(3);
     storeRegion_ = p15042.Int16(4);
-    PumpEvery10Ms();
+    pump_.EveryTenMs();
   }
   p15042.Close();
 }
@@ -319,8 +311,10 @@ void AZT903114::U1215S1() {
 void AZT903114::U1315S1() {
   Cursor count = DriverCursor("P15043N", kInvoiceRowCountSql, CursorKind::Read);
   count.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
-  WalkWork work(ctx_, count.FetchFirst() ? count.Int32(1) : 0);
+  const int64_t total = count.FetchFirst() ? count.Int32(1) : 0;
   count.Close();
+  int64_t done = 0;
+  pump_.BeginWalk(total);
 
   BatchWriter bases(ctx_.session, kApp, kBasesTable, kBasesColumns, kApplyBasesSql, kRowsPerBatch);
   // The rows are read a thousand at a time, each read going on after the last EnvioOrd of
@@ -349,13 +343,13 @@ void AZT903114::U1315S1() {
 
       bases.Int16(reg).Int16(uni).Int16(alm).Int32(envioOrd);
       bases.Decimal(newIeps_).Decimal(newIva_).EndRow();
-      PumpEvery10Ms();
-      work.Row();
+      pump_.CountRows(1, ++done, total);
+      pump_.EveryTenMs();
     }
     p15043.Close();
   }
   bases.Flush();
-  work.Finish();
+  pump_.ReportRows();
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "procedures/message_pump.h"
 #include "runtime/numbers.h"
 #include "startup/context.h"
 #include "startup/cursor.h"
@@ -48,8 +49,6 @@ class AZT903114 {
   int16_t CheckOnly(int16_t status);
   // Runs one procedure of another subsystem, with its start and elapsed time in the log.
   void Call(std::string_view name, const std::function<void()>& procedure);
-  // Lets window messages through when more than 10 ms passed since the last time.
-  void PumpEvery10Ms();
   Cursor DriverCursor(std::string_view id, std::string_view sql, CursorKind kind);
 
   Context& ctx_;
@@ -70,7 +69,7 @@ class AZT903114 {
   } rowDocument_;
   Fixed4 newIeps_;
   Fixed4 newIva_;
-  int64_t lastTick_ = 0;
+  MessagePump pump_;  // window messages and the step's rows, every 10 ms
 };
 
 // The view of the open invoices that the driver creates.
