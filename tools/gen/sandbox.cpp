@@ -38,13 +38,15 @@ std::string Sandbox::CreateFromTemplate(const std::string& database) const {
   return error;
 }
 
-// "DROP DATABASE … WITH (FORCE)" in a form that PostgreSQL before 13 runs too: the sessions
-// are ended first, and the drop waits for them to go.
+// "DROP DATABASE … WITH (FORCE)" in a form that PostgreSQL before 13 runs too: the store
+// role's sessions on it are ended first, and the drop waits for them to go. The drop itself
+// ends the autovacuum workers at work on the database, which PostgreSQL 18 no longer lets
+// the store role end.
 std::string Sandbox::Drop(const std::string& database) const {
   Connection c(ConnInfo("postgres"));
   std::string error =
       c.Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + database +
-             "' AND pid <> pg_backend_pid()");
+             "' AND backend_type = 'client backend' AND pid <> pg_backend_pid()");
   if (error.empty()) error = c.Exec("DROP DATABASE IF EXISTS " + database);
   return error;
 }
