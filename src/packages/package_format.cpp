@@ -1,7 +1,6 @@
 #include "packages/package_format.h"
 
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <memory>
 
 #include "platform/replacement_file.h"
+#include "platform/zlib_codec.h"
 #include "runtime/numbers.h"
 
 namespace kalu {
@@ -53,13 +53,13 @@ PackageInput SplitPackage(const std::vector<uint8_t>& fileBytes) {
 
 std::vector<uint8_t> PackDocument(std::string_view document) {
   if (document.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return {};
-  uLongf packed = compressBound(document.size());
+  std::size_t packed = DeflateBound(document.size());
   std::vector<uint8_t> out(kPackageSizeField + packed);
   const auto size = static_cast<uint32_t>(document.size());
   for (std::size_t i = 0; i < kPackageSizeField; ++i)
     out[i] = static_cast<uint8_t>(size >> (8 * i));
-  if (compress(out.data() + kPackageSizeField, &packed,
-               reinterpret_cast<const Bytef*>(document.data()), document.size()) != Z_OK) {
+  if (Deflate(out.data() + kPackageSizeField, packed,
+              reinterpret_cast<const uint8_t*>(document.data()), document.size()) != kZlibOk) {
     return {};
   }
   out.resize(kPackageSizeField + packed);

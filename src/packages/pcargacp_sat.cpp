@@ -1,9 +1,9 @@
 #include "packages/pcargacp_sat.h"
 
+#include "database/cursor.h"
 #include "runtime/convert.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 

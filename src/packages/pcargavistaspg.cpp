@@ -1,11 +1,11 @@
 #include "packages/pcargavistaspg.h"
 
+#include "database/cursor.h"
 #include "packages/catalog_package.h"
 #include "packages/view_package.h"
-#include "procedures/message_pump.h"
+#include "run/message_pump.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 

@@ -1,9 +1,9 @@
 #include "packages/pconsultaspg.h"
 
+#include "database/session.h"
 #include "packages/view_package.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
-#include "startup/session.h"
 
 namespace kalu {
 

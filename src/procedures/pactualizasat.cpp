@@ -1,9 +1,9 @@
 #include "procedures/pactualizasat.h"
 
+#include "database/cursor.h"
+#include "database/session.h"
 #include "procedures/poperadoraddp.h"
 #include "procedures/pvehiculosaddp.h"
-#include "startup/cursor.h"
-#include "startup/session.h"
 
 namespace kalu {
 

@@ -1,10 +1,10 @@
 #include "procedures/pcardatosfiscal.h"
 
-#include "platform/bulk.h"
-#include "procedures/message_pump.h"
+#include "database/bulk.h"
+#include "database/cursor.h"
+#include "database/session.h"
+#include "run/message_pump.h"
 #include "runtime/text.h"
-#include "startup/cursor.h"
-#include "startup/session.h"
 
 namespace kalu {
 

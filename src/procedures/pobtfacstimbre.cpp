@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <tuple>
 
-#include "procedures/message_pump.h"
+#include "database/cursor.h"
+#include "database/session.h"
 #include "procedures/pvalidauuid.h"
+#include "run/message_pump.h"
 #include "runtime/text.h"
-#include "startup/cursor.h"
-#include "startup/session.h"
 
 namespace kalu {
 

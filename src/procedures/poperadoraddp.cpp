@@ -1,11 +1,11 @@
 #include "procedures/poperadoraddp.h"
 
+#include "database/cursor.h"
 #include "procedures/control_store.h"
 #include "procedures/pvehiculosdel.h"
 #include "runtime/numbers.h"
 #include "soap/proxies.h"
 #include "soap/records.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 

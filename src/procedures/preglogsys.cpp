@@ -1,6 +1,6 @@
 #include "procedures/preglogsys.h"
 
-#include "startup/cursor.h"
+#include "database/cursor.h"
 
 namespace kalu {
 

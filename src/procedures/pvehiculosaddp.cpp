@@ -1,12 +1,12 @@
 #include "procedures/pvehiculosaddp.h"
 
+#include "database/cursor.h"
 #include "procedures/control_store.h"
 #include "procedures/pvehiculosdel.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "soap/proxies.h"
 #include "soap/records.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 

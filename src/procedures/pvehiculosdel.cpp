@@ -1,6 +1,6 @@
 #include "procedures/pvehiculosdel.h"
 
-#include "startup/cursor.h"
+#include "database/cursor.h"
 
 namespace kalu {
 

@@ -4,19 +4,19 @@
 #include <chrono>
 #include <climits>
 
+#include "database/bulk.h"
+#include "database/session.h"
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
 #include "packages/pcargadatosdelsistema.h"
 #include "packages/pcargavistaspg.h"
 #include "packages/pconsultaspg.h"
-#include "platform/bulk.h"
-#include "procedures/message_pump.h"
 #include "procedures/pactualizasat.h"
 #include "procedures/pcardatosfiscal.h"
 #include "procedures/pobtfacstimbre.h"
+#include "run/message_pump.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
-#include "startup/session.h"
 
 namespace kalu {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "procedures/message_pump.h"
+#include "database/cursor.h"
+#include "run/context.h"
+#include "run/message_pump.h"
 #include "runtime/numbers.h"
-#include "startup/context.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/bulk.h"
+#include "database/bulk.h"
+#include "database/cursor.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
-#include "startup/cursor.h"
 #include "support/test_support.h"
 
 namespace kalu {

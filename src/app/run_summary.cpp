@@ -1,10 +1,10 @@
-#include "startup/run_summary.h"
+#include "app/run_summary.h"
 
 #include <array>
 #include <cstdio>
 
+#include "database/cursor.h"
 #include "runtime/errors.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "database/session.h"
+#include "run/store_key.h"
 #include "soap/soap_parm.h"
-#include "startup/session.h"
-#include "startup/store_key.h"
 
 namespace kalu {
 

@@ -1,4 +1,4 @@
-#include "startup/run_log.h"
+#include "run/run_log.h"
 
 #include <ctime>
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "startup/run_summary.h"
-#include "startup/steps.h"
-#include "startup/store_key.h"
+#include "app/run_summary.h"
+#include "run/steps.h"
+#include "run/store_key.h"
 
 namespace kalu {
 

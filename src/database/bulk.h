@@ -21,9 +21,9 @@
 #include <string_view>
 #include <vector>
 
+#include "database/session.h"
 #include "runtime/convert.h"
 #include "runtime/numbers.h"
-#include "startup/session.h"
 
 namespace kalu {
 

@@ -1,4 +1,4 @@
-#include "startup/store_check.h"
+#include "app/store_check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include <regex>
 #include <string_view>
 
+#include "database/cursor.h"
 #include "packages/catalog_package.h"
 #include "packages/package_format.h"
 #include "packages/pfunciones_mod.h"
@@ -17,7 +18,6 @@
 #include "runtime/errors.h"
 #include "runtime/text.h"
 #include "soap/proxies.h"
-#include "startup/cursor.h"
 #include "upgrade/azt903114.h"
 
 namespace kalu {

@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
+#include "database/session.h"
 #include "runtime/convert.h"
 #include "runtime/numbers.h"
-#include "startup/session.h"
 
 namespace kalu {
 

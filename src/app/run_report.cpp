@@ -1,4 +1,4 @@
-#include "startup/run_report.h"
+#include "app/run_report.h"
 
 #include <cstdio>
 #include <ctime>

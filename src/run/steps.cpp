@@ -1,4 +1,4 @@
-#include "startup/steps.h"
+#include "run/steps.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "startup/cursor.h"
+#include "database/cursor.h"
 
 #include "runtime/text.h"
 

@@ -1,4 +1,4 @@
-#include "platform/bulk.h"
+#include "database/bulk.h"
 
 #include "runtime/errors.h"
 #include "runtime/text.h"

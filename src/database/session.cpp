@@ -1,4 +1,4 @@
-#include "startup/session.h"
+#include "database/session.h"
 
 #include "runtime/errors.h"
 #include "runtime/text.h"
