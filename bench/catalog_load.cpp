@@ -17,14 +17,14 @@
 #include <functional>
 #include <string>
 
+#include "database/session.h"
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/display.h"
-#include "startup/context.h"
-#include "startup/run_log.h"
-#include "startup/session.h"
+#include "run/context.h"
+#include "run/run_log.h"
 #include "support/test_support.h"
 
 namespace {

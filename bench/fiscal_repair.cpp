@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "database/session.h"
 #include "procedures/pcardatosfiscal.h"
-#include "startup/session.h"
 #include "support/test_support.h"
 
 using namespace kalu;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/xml.h"
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

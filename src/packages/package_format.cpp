@@ -1,14 +1,12 @@
 #include "packages/package_format.h"
 
-#include <sys/stat.h>
-#include <zlib.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <memory>
 
 #include "platform/replacement_file.h"
+#include "platform/zlib_codec.h"
 #include "runtime/numbers.h"
 
 namespace kalu {
@@ -53,46 +51,17 @@ PackageInput SplitPackage(const std::vector<uint8_t>& fileBytes) {
 
 std::vector<uint8_t> PackDocument(std::string_view document) {
   if (document.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return {};
-  uLongf packed = compressBound(document.size());
+  std::size_t packed = DeflateBound(document.size());
   std::vector<uint8_t> out(kPackageSizeField + packed);
   const auto size = static_cast<uint32_t>(document.size());
   for (std::size_t i = 0; i < kPackageSizeField; ++i)
     out[i] = static_cast<uint8_t>(size >> (8 * i));
-  if (compress(out.data() + kPackageSizeField, &packed,
-               reinterpret_cast<const Bytef*>(document.data()), document.size()) != Z_OK) {
+  if (Deflate(out.data() + kPackageSizeField, packed,
+              reinterpret_cast<const uint8_t*>(document.data()), document.size()) != kZlibOk) {
     return {};
   }
   out.resize(kPackageSizeField + packed);
   return out;
-}
-
-int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  bytes.clear();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return errno;
-  struct stat st {};
-  if (::fstat(::fileno(file.get()), &st) != 0) return errno;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t done = std::fread(bytes.data(), 1, bytes.size(), file.get());
-  if (std::ferror(file.get())) {
-    int error = errno != 0 ? errno : EIO;
-    bytes.clear();
-    return error;
-  }
-  bytes.resize(done);  // a file that got shorter while it was read
-  return 0;
-}
-
-bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
-                        std::string& error) {
-  ReplacementFile file(path);
-  if (file.Write(data, size) && file.Commit()) return true;
-  error = file.Error();
-  return false;
 }
 
 }  // namespace kalu

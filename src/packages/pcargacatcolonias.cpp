@@ -1,9 +1,9 @@
 #include "packages/pcargacatcolonias.h"
 
+#include "database/cursor.h"
 #include "runtime/convert.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
-#include "startup/cursor.h"
 
 namespace kalu {
 
@@ -13,7 +13,7 @@ constexpr const char* kColoniesSql = "SELECT CPCve, Colonia FROM COLONIAS";
 constexpr const char* kNewColoniesColumns = "cpcve integer, colonia smallint, nombre text";
 constexpr const char* kInsertColoniesSql =
     "INSERT INTO COLONIAS (CPCve, Colonia, ColoniaNombre) SELECT cpcve, colonia, nombre FROM "
-    "P14944";
+    "{batch}";
 
 constexpr int kColonyNameWidth = 80;
 

@@ -18,11 +18,11 @@
 #include <string>
 #include <unordered_set>
 
+#include "database/bulk.h"
 #include "packages/catalog_package.h"
-#include "platform/bulk.h"
 #include "platform/xml.h"
-#include "procedures/message_pump.h"
-#include "startup/context.h"
+#include "run/context.h"
+#include "run/message_pump.h"
 
 namespace kalu {
 

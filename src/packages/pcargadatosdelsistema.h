@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/xml.h"
+#include "run/context.h"
 #include "runtime/convert.h"
-#include "startup/context.h"
 
 namespace kalu {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/xml.h"
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

@@ -1,12 +1,11 @@
 #include "packages/pfunciones_mod.h"
 
-#include <zlib.h>
-
 #include <cerrno>
 #include <new>
 
 #include "packages/package_format.h"
 #include "platform/paths.h"
+#include "platform/zlib_codec.h"
 #include "runtime/errors.h"
 
 namespace kalu {
@@ -62,9 +61,9 @@ int32_t InflateBuffer(std::vector<uint8_t>& buffer, int32_t size) {
   } catch (const std::bad_alloc&) {
     return kInflateMemoryError;
   }
-  uLongf length = static_cast<uLongf>(capacity);
-  int result = uncompress(output.data(), &length, buffer.data(), buffer.size());
-  if (result == Z_OK) {
+  std::size_t length = static_cast<std::size_t>(capacity);
+  int result = Inflate(output.data(), length, buffer.data(), buffer.size());
+  if (result == kZlibOk) {
     output.resize(length);
     buffer.swap(output);
   }

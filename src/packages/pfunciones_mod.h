@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/ftp.h"
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

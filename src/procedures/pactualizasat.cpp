@@ -1,9 +1,9 @@
 #include "procedures/pactualizasat.h"
 
+#include "database/cursor.h"
+#include "database/session.h"
 #include "procedures/poperadoraddp.h"
 #include "procedures/pvehiculosaddp.h"
-#include "startup/cursor.h"
-#include "startup/session.h"
 
 namespace kalu {
 
@@ -50,7 +50,6 @@ void PACTUALIZASAT::ReadDates() {
     businessDate_ = p14722.Date(1);
     refreshDate_ = p14722.Date(2);
   }
-  p14722.Close();
 }
 
 void PACTUALIZASAT::RecordRefresh() {

@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "run/context.h"
 #include "runtime/convert.h"
-#include "startup/context.h"
 
 namespace kalu {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "run/context.h"
 #include "runtime/convert.h"
-#include "startup/context.h"
 
 namespace kalu {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/bulk.h"
+#include "database/bulk.h"
+#include "run/context.h"
 #include "runtime/convert.h"
 #include "runtime/numbers.h"
-#include "startup/context.h"
 
 namespace kalu {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "run/context.h"
 #include "runtime/convert.h"
-#include "startup/context.h"
 
 namespace kalu {
 

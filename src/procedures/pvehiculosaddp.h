@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "run/context.h"
 #include "soap/collection.h"
-#include "startup/context.h"
 
 namespace kalu {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

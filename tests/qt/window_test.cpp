@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/steps.h"
+#include "run/steps.h"
 #include "support/test_support.h"
 #include "ui/qt/main_form.h"
 #include "ui/qt/qt_display.h"

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "database/session.h"
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/recording_display.h"
-#include "startup/context.h"
-#include "startup/run_log.h"
-#include "startup/session.h"
+#include "run/context.h"
+#include "run/run_log.h"
 
 namespace kalu::test {
 

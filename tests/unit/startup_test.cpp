@@ -6,12 +6,12 @@
 #include <chrono>
 #include <regex>
 
-#include "platform/console_display.h"
+#include "app/run_report.h"
+#include "run/steps.h"
+#include "run/zq_disp_mod.h"
 #include "runtime/errors.h"
-#include "startup/run_report.h"
-#include "startup/steps.h"
-#include "startup/zq_disp_mod.h"
 #include "support/test_support.h"
+#include "ui/console/console_display.h"
 
 namespace kalu {
 namespace {
@@ -158,7 +158,7 @@ TEST(StepLine, TitleDotsOutcomeTimeAndRows) {
 }
 
 TEST(RunReport, TimesAreLocalWithTheirOffset) {
-  std::string text = RunReport::IsoTime(std::chrono::system_clock::now());
+  std::string text = IsoLocalTime(std::chrono::system_clock::now());
   EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
       << text;
 }

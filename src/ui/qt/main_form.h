@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/steps.h"
+#include "run/steps.h"
 #include "ui/qt/steps_view.h"
 
 namespace kalu {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/steps.h"
+#include "run/steps.h"
 
 namespace kalu {
 

@@ -3,7 +3,7 @@
 // texts at most a few a second.
 
 #include "platform/display.h"
-#include "startup/run_log.h"
+#include "run/run_log.h"
 
 namespace kalu {
 

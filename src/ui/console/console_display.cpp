@@ -1,4 +1,4 @@
-#include "platform/console_display.h"
+#include "ui/console/console_display.h"
 
 #include <poll.h>
 

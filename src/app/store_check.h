@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "database/session.h"
+#include "run/store_key.h"
 #include "soap/soap_parm.h"
-#include "startup/session.h"
-#include "startup/store_key.h"
 
 namespace kalu {
 
@@ -47,8 +47,5 @@ void PrintCheckTable(std::FILE* out, const CheckResult& result);
 // are ISO 8601 times.
 nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,
                            const std::string& started, const std::string& ended);
-
-// The current time in ISO 8601 with its offset, "2024-03-20T13:05:09-06:00".
-std::string IsoNow();
 
 }  // namespace kalu

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "startup/run_summary.h"
-#include "startup/steps.h"
-#include "startup/store_key.h"
+#include "app/run_summary.h"
+#include "run/steps.h"
+#include "run/store_key.h"
 
 namespace kalu {
 
@@ -21,6 +21,10 @@ struct RunError {
   std::optional<int32_t> number;
   std::string text;
 };
+
+// The store key as both reports hold it: region, unit and warehouse, or null when the run
+// or the check did not get to read it.
+nlohmann::json StoreKeyJson(const std::optional<StoreKey>& key);
 
 class RunReport {
  public:
@@ -32,9 +36,6 @@ class RunReport {
   nlohmann::json Document(const Steps& steps, const RunSummary& summary,
                           const std::optional<StoreKey>& key, int exitStatus,
                           const std::optional<RunError>& error) const;
-
-  // "2026-12-07T05:08:22-06:00": the local time with its offset from UTC.
-  static std::string IsoTime(std::chrono::system_clock::time_point t);
 
  private:
   std::chrono::system_clock::time_point start_;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

@@ -1,6 +1,6 @@
-#include "startup/context.h"
+#include "run/context.h"
 
-#include "startup/session.h"
+#include "database/session.h"
 
 namespace kalu {
 

@@ -1,13 +1,12 @@
-#include "startup/zq_disp_mod.h"
-
-#include <ini.h>
+#include "run/zq_disp_mod.h"
 
 #include <cstring>
 #include <filesystem>
 
+#include "database/session.h"
+#include "platform/settings_file.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
-#include "startup/session.h"
 
 namespace kalu {
 
@@ -16,22 +15,6 @@ namespace {
 std::string WithBackslash(std::string folder) {
   if (folder.empty() || folder.back() != '\\') folder += '\\';
   return folder;
-}
-
-struct KeyLookup {
-  std::string_view key;
-  std::string value;
-  bool found = false;
-};
-
-int FindKey(void* user, const char* section, const char* name, const char* value) {
-  auto* lookup = static_cast<KeyLookup*>(user);
-  if (!lookup->found && EqualsIgnoreCase(section, "ZQFiles") &&
-      EqualsIgnoreCase(name, lookup->key)) {
-    lookup->value = std::string(value).substr(0, 2047);
-    lookup->found = true;
-  }
-  return 1;
 }
 
 // The report viewer of the window runtime is never opened by this program.
@@ -51,9 +34,9 @@ std::string SettingsFilePath(const std::string& programPath) {
 std::string ReadSettingsPath(const std::string& settingsFile, std::string defaultFolder,
                              std::string_view key) {
   defaultFolder = WithBackslash(std::move(defaultFolder));
-  KeyLookup lookup{key, {}, false};
-  ini_parse(settingsFile.c_str(), FindKey, &lookup);
-  std::string result = lookup.found ? lookup.value : defaultFolder;
+  // The system reads each setting into a buffer of 2048 characters.
+  std::optional<std::string> value = ReadSettingsValue(settingsFile, "ZQFiles", key);
+  std::string result = value ? value->substr(0, 2047) : defaultFolder;
   result = result.substr(0, result.find('\0'));
   return WithBackslash(std::move(result));
 }

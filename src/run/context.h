@@ -11,9 +11,9 @@
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/display.h"
+#include "run/run_log.h"
+#include "run/steps.h"
 #include "soap/soap_parm.h"
-#include "startup/run_log.h"
-#include "startup/steps.h"
 
 namespace kalu {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "startup/context.h"
+#include "run/context.h"
 
 namespace kalu {
 

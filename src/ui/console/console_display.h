@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "startup/steps.h"
+#include "run/steps.h"
 
 namespace kalu {
 
