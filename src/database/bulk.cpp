@@ -129,6 +129,12 @@ void BatchWriter::Flush() {
     tableReady_ = true;
   }
   session_.CheckAndReact(lib.ZQ_DB_CopyIn(handle, "COPY " + table_ + " FROM STDIN", pending_));
+  if (!analyzed_) {
+    // The planner knows the batch table from its first batch on, so that the apply
+    // statement finds each row's target by its key whatever the store's statistics.
+    session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, "ANALYZE " + table_));
+    analyzed_ = true;
+  }
   pending_.clear();
   pendingRows_ = 0;
   session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, apply_ + "; TRUNCATE " + table_));

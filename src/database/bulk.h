@@ -74,6 +74,7 @@ class BatchWriter {
   int column_ = 0;        // values written in the current row
   std::vector<bool> cutNoted_;
   bool tableReady_ = false;
+  bool analyzed_ = false;
   int64_t rows_ = 0;
 };
 

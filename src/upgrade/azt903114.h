@@ -54,6 +54,7 @@ class AZT903114 {
   void LoadCatalogues();
   void RepairCustomersAndInvoices();
   void RecalculateTaxBases();
+  void AnalyzeChangedTables();
   void Finish();
 
   // Whether the driver's error routine shows a failure to the operator (its message U1115S1)
