@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -73,11 +74,58 @@ std::vector<Section> Sections() {
   };
 }
 
-std::string Dump(const TestDatabase& db) {
+// The views of a dump, by name: each entry of its section "vistas" is "name|definition",
+// its definition over as many lines as the server writes it.
+std::map<std::string, std::string> Views(const std::string& dump) {
+  std::map<std::string, std::string> views;
+  std::istringstream in(dump);
+  std::string line, name;
+  bool inViews = false;
+  const std::regex entry("([a-z0-9_]+)\\|(.*)");
+  std::smatch match;
+  while (std::getline(in, line)) {
+    if (line.rfind("## ", 0) == 0) {
+      inViews = line == "## vistas";
+    } else if (inViews && std::regex_match(line, match, entry)) {
+      name = match[1];
+      views[name] = match[2];
+    } else if (inViews && !name.empty()) {
+      views[name] += "\n" + line;
+    }
+  }
+  return views;
+}
+
+// Whether the server reads `definition` as the query of the view `name`: a view made of it
+// (in a transaction never committed) is written back alike.
+bool SameView(const TestDatabase& db, const std::string& name, const std::string& definition) {
+  const std::string query = definition.substr(0, definition.rfind(';'));
+  return db.Value("BEGIN; CREATE SCHEMA kalu_expected; CREATE VIEW kalu_expected.\"" + name +
+                  "\" AS " + query + "; SELECT pg_get_viewdef('kalu_expected.\"" + name +
+                  "\"'::regclass) = pg_get_viewdef('public.\"" + name + "\"'::regclass)") == "t";
+}
+
+// The dump of the upgraded store. A view's definition is written by the server, and each
+// version writes its own way (from PostgreSQL 16 on, the columns of a query over a single
+// relation go without its name): a view that reads otherwise than in `expected` but that
+// the server takes for the same query shows as there, so that one expected dump holds on
+// every version.
+std::string Dump(const TestDatabase& db, const std::string& expected = "") {
+  const auto expectedViews = Views(expected);
   std::string out;
   for (const auto& section : Sections()) {
     out += "## " + section.title + "\n";
-    for (const auto& row : db.Rows(section.sql)) out += row + "\n";
+    for (std::string row : db.Rows(section.sql)) {
+      if (section.title == "vistas") {
+        const std::string name = row.substr(0, row.find('|'));
+        const auto view = expectedViews.find(name);
+        if (view != expectedViews.end() && row != name + "|" + view->second &&
+            SameView(db, name, view->second)) {
+          row = name + "|" + view->second;
+        }
+      }
+      out += row + "\n";
+    }
   }
   return out;
 }
@@ -96,13 +144,14 @@ std::string Sections(const std::string& dump, const std::vector<std::string>& na
   return out;
 }
 
-// Compares a dump with the expected file, or writes the file anew when asked to.
-void ExpectDump(const std::string& dump, const std::filesystem::path& expectedPath) {
+// Compares the dump of `db` with the expected file, or writes the file anew when asked to.
+void ExpectDump(const TestDatabase& db, const std::filesystem::path& expectedPath) {
   if (const char* update = std::getenv("KALU_UPDATE_EXPECTED"); update && *update == '1') {
     std::filesystem::create_directories(expectedPath.parent_path());
-    std::ofstream(expectedPath) << dump;
+    std::ofstream(expectedPath) << Dump(db);
   }
-  EXPECT_EQ(dump, test::ReadText(expectedPath)) << expectedPath;
+  const std::string expected = test::ReadText(expectedPath);
+  EXPECT_EQ(Dump(db, expected), expected) << expectedPath;
 }
 
 std::string Program() {
@@ -118,7 +167,7 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
 
   auto first = test::RunProcess({program, "--unattended"});
   ASSERT_EQ(first.status, 0) << first.output;
-  ExpectDump(Dump(db), expectedPath);
+  ExpectDump(db, expectedPath);
 
   // The second run passes over what is in place. It empties the Carta Porte tables again
   // and fills them again from the services, though the business date is the same.
@@ -127,7 +176,7 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
   auto second = test::RunProcess({program, "--unattended"});
   ASSERT_EQ(second.status, 0) << second.output;
   EXPECT_TRUE(store.Services().Requested());
-  EXPECT_EQ(Dump(db), test::ReadText(expectedPath));
+  ExpectDump(db, expectedPath);
 
   std::string log = test::ReadText("kalu-upgrade.log");
   for (const char* text :
@@ -235,8 +284,8 @@ TEST(CompleteUpgrade, GeneratedStoresEndAsRecorded) {
     auto store = test::LayOutStore(std::string(shape) + "@0.001", db);
     auto run = test::RunProcess({Program(), "--unattended"});
     ASSERT_EQ(run.status, 0) << run.output;
-    ExpectDump(Dump(db), test::SourceDir() / "fixtures" / "expected" / "golden" /
-                             (std::string(shape) + ".txt"));
+    ExpectDump(
+        db, test::SourceDir() / "fixtures" / "expected" / "golden" / (std::string(shape) + ".txt"));
     // The store is left analysed: every table whose rows the run changed has statistics,
     // although the store was loaded and never analysed before the run.
     EXPECT_EQ(db.Rows("select relname from pg_stat_user_tables where n_tup_ins + n_tup_upd + "

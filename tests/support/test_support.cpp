@@ -27,6 +27,10 @@ std::filesystem::path SourceDir() {
 std::filesystem::path BinaryDir() {
   return KALU_BINARY_DIR;
 }
+std::filesystem::path SandboxDir() {
+  const char* folder = std::getenv("KALU_TEST_SANDBOX");
+  return folder && *folder ? std::filesystem::path(folder) : BinaryDir() / "pg";
+}
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -81,10 +85,10 @@ using Conn = std::unique_ptr<PGconn, ConnCloser>;
 using Result = std::unique_ptr<PGresult, ResultCloser>;
 
 Conn Connect(const std::string& database) {
-  const auto sandbox = gen::Sandbox::In(BinaryDir() / "pg");
+  const auto sandbox = gen::Sandbox::In(SandboxDir());
   if (!sandbox.Running()) {
     ADD_FAILURE() << "the throwaway PostgreSQL is not running (scripts/pg-sandbox start "
-                  << (BinaryDir() / "pg").string() << ")";
+                  << SandboxDir().string() << ")";
     return nullptr;
   }
   Conn c(PQconnectdb(sandbox.ConnInfo(database).c_str()));
@@ -113,22 +117,21 @@ TestDatabase::TestDatabase()
       }()) {}
 
 TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
-  const std::string error = gen::Sandbox::In(BinaryDir() / "pg").CreateFromTemplate(name_);
+  const std::string error = gen::Sandbox::In(SandboxDir()).CreateFromTemplate(name_);
   if (!error.empty()) ADD_FAILURE() << "cannot create " << name_ << ": " << error;
 }
 
 TestDatabase::~TestDatabase() {
-  if (auto c = Connect("postgres")) {
-    Result r(PQexec(c.get(), ("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)").c_str()));
-  }
+  const std::string error = gen::Sandbox::In(SandboxDir()).Drop(name_);
+  if (!error.empty()) ADD_FAILURE() << "cannot drop " << name_ << ": " << error;
 }
 
 std::string TestDatabase::DsnText() {
-  return gen::Sandbox::In(BinaryDir() / "pg").DsnText();
+  return gen::Sandbox::In(SandboxDir()).DsnText();
 }
 
 std::string TestDatabase::ConnInfo() const {
-  return gen::Sandbox::In(BinaryDir() / "pg").ConnInfo(name_);
+  return gen::Sandbox::In(SandboxDir()).ConnInfo(name_);
 }
 
 void TestDatabase::WriteDsn() {
@@ -169,7 +172,7 @@ std::string TestDatabase::Value(const std::string& sql) const {
 }
 
 std::string TestDatabase::Dump() const {
-  const auto sandbox = gen::Sandbox::In(BinaryDir() / "pg");
+  const auto sandbox = gen::Sandbox::In(SandboxDir());
   std::vector<std::filesystem::path> bins;
   for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql")) {
     bins.push_back(entry.path() / "bin" / "pg_dump");
