@@ -7,12 +7,6 @@ namespace kalu {
 
 namespace {
 
-// The steps' names for the chain's tools, in the order of StepId.
-constexpr const char* kStepNames[kStepCount] = {
-    "schema",   "view",        "carta_porte", "stored_views",   "postal_codes",
-    "colonies", "system_data", "fiscal",      "invoice_stamps", "tax_bases",
-};
-
 const char* StateName(StepState state) {
   switch (state) {
     case StepState::Waiting:
@@ -66,7 +60,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
 
   nlohmann::json list = nlohmann::json::array();
   for (const Step& s : steps.All()) {
-    nlohmann::json step = {{"id", kStepNames[static_cast<int>(s.id)]},
+    nlohmann::json step = {{"id", s.key},
                            {"title", s.title},
                            {"status", StateName(s.state)},
                            {"seconds", s.seconds},

@@ -1,6 +1,7 @@
 #include "database/bulk.h"
 
 #include "runtime/errors.h"
+#include "runtime/failure_point.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -103,10 +104,13 @@ void BatchWriter::Flush() {
                     table_ + " (" + columns_ + ") ON COMMIT PRESERVE ROWS; TRUNCATE " + table_));
     tableReady_ = true;
   }
+  ++batches_;
   session_.CheckAndReact(lib.ZQ_DB_CopyIn(handle, "COPY " + table_ + " FROM STDIN", pending_));
   pending_.clear();
   pendingRows_ = 0;
+  FailurePoint("batch-copied", table_, batches_);
   session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, apply_ + "; TRUNCATE " + table_));
+  FailurePoint("batch-applied", table_, batches_);
   session_.CommitAsync();
 }
 

@@ -71,6 +71,7 @@ class BatchWriter {
   std::vector<bool> cutNoted_;
   bool tableReady_ = false;
   int64_t rows_ = 0;
+  int64_t batches_ = 0;  // batches sent so far
 };
 
 // Runs `work`, which decides the rows of `writer` (made by `work` itself or before it).

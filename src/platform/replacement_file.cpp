@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/failure_point.h"
+
 namespace kalu {
 
 ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
@@ -62,6 +64,7 @@ bool ReplacementFile::Commit() {
   auto former = std::filesystem::status(target_, ec);
   auto mode = std::filesystem::exists(former) ? former.permissions() : std::filesystem::perms(0644);
   std::filesystem::permissions(temporary_, mode, ec);
+  FailurePoint("file-written", target_.filename().string());
   std::filesystem::rename(temporary_, target_, ec);
   if (ec) {
     failed_ = true;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "runtime/failure_point.h"
+
 namespace kalu {
 
 Steps::Steps() : created_(std::chrono::steady_clock::now()) {
@@ -11,10 +13,15 @@ Steps::Steps() : created_(std::chrono::steady_clock::now()) {
       "Datos del sistema",  "Datos fiscales de clientes", "Timbres de facturas",
       "Bases de impuestos",
   };
+  static constexpr const char* kKeys[kStepCount] = {
+      "schema",   "view",        "carta_porte", "stored_views",   "postal_codes",
+      "colonies", "system_data", "fiscal",      "invoice_stamps", "tax_bases",
+  };
   for (int i = 0; i < kStepCount; ++i) {
     Step step;
     step.id = static_cast<StepId>(i);
     step.title = kTitles[i];
+    step.key = kKeys[i];
     steps_.push_back(step);
   }
 }
@@ -28,6 +35,7 @@ double Steps::SinceBegin() const {
 }
 
 void Steps::Begin(StepId id) {
+  FailurePoint("step", steps_[static_cast<int>(id)].key);
   if (running_) End();
   current_ = static_cast<int>(id);
   running_ = true;

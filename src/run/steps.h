@@ -32,6 +32,7 @@ enum class StepState { Waiting, Running, Done, Failed };
 struct Step {
   StepId id = StepId::Schema;
   std::string title;  // Spanish, as the operator reads it: "Códigos postales"
+  std::string key;    // its name for the chain's tools (the run report): "postal_codes"
   StepState state = StepState::Waiting;
   double seconds = 0;  // elapsed time once done or failed, running time while running
   int64_t rows = 0;    // rows handled

@@ -16,6 +16,7 @@
 #include "procedures/pobtfacstimbre.h"
 #include "run/message_pump.h"
 #include "runtime/convert.h"
+#include "runtime/failure_point.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -175,6 +176,7 @@ void AZT903114::Run() {
   ctx_.session.EnsureConnected();
   CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp,
                                                  " DROP VIEW EdoCtaFolios_View CASCADE "));
+  FailurePoint("views-dropped", "EdoCtaFolios_View");
 
   Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
   ZQActiveErrHndl_ = 1;
@@ -207,6 +209,7 @@ void AZT903114::Run() {
       std::string AV12Archiv = "SQLPG.XMZ", AV13Opcion = option;
       PCONSULTASPG(ctx_).Run(AV12Archiv, AV13Opcion);
     });
+    if (*option == 'B') FailurePoint("views-dropped", "SQLPG.XMZ");
   }
   ctx_.steps.Begin(StepId::PostalCodes);
   Call("PCARGACP_SAT", [&] {
