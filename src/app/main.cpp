@@ -208,7 +208,8 @@ int main(int argc, char** argv) {
         key = StoreKey{driver->StoreRegion(), driver->StoreUnit(), driver->StoreWarehouse()};
       }
       std::string why;
-      if (WriteJsonFile(opts.report, report.Document(ctx.steps, summary, key, status, error),
+      if (WriteJsonFile(opts.report,
+                        report.Document(ctx.steps, summary, ctx.droppedViews, key, status, error),
                         why)) {
         log.Line("Informe de la corrida: " + opts.report);
       } else {

@@ -45,6 +45,7 @@ std::string RunReport::IsoTime(std::chrono::system_clock::time_point t) {
 }
 
 nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary,
+                                   const std::vector<StoreView>& droppedViews,
                                    const std::optional<StoreKey>& key, int exitStatus,
                                    const std::optional<RunError>& error) const {
   nlohmann::json doc;
@@ -80,6 +81,12 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
                          {"after", i < after.size() ? Count(after[i]) : nlohmann::json(nullptr)}};
   }
   doc["row_counts"] = counts;
+
+  nlohmann::json dropped = nlohmann::json::array();
+  for (const StoreView& view : droppedViews) {
+    dropped.push_back({{"name", view.name}, {"definition", CreateStatement(view)}});
+  }
+  doc["dropped_views"] = dropped;
 
   doc["error"] = error ? nlohmann::json{{"number", error->number ? nlohmann::json(*error->number)
                                                                  : nlohmann::json(nullptr)},

@@ -96,6 +96,11 @@ void Steps::Summarize(const std::vector<std::string>& lines) {
   if (observer_) observer_->RunSummarized(lines);
 }
 
+void Steps::Notice(std::string_view text) {
+  notices_.emplace_back(text);
+  if (observer_) observer_->Noticed(text);
+}
+
 void Steps::Changed() {
   if (observer_) observer_->StepsChanged(steps_, current_);
 }

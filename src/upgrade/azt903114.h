@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "database/cursor.h"
+#include "database/store_views.h"
 #include "run/context.h"
 #include "run/message_pump.h"
 #include "runtime/numbers.h"
@@ -43,6 +44,10 @@ class AZT903114 {
   int16_t StoreWarehouse() const { return storeWarehouse_; }
 
  private:
+  // The stored views: their definitions loaded into VISTAPG, then dropped and created again
+  // from the package in one transaction; the store's views the drops took and the package
+  // does not create again are told.
+  void StoredViews();
   // Sends one literal statement at once and commits it.
   void StatementStep(std::string_view sql);
   // Check only, keep the error code, run EH15S0.
@@ -69,6 +74,8 @@ class AZT903114 {
   } rowDocument_;
   Fixed4 newIeps_;
   Fixed4 newIva_;
+  // The views the drops of the run take with them, read before each drop.
+  std::vector<StoreView> takenViews_;
   MessagePump pump_;  // window messages and the step's rows, every 10 ms
 };
 
