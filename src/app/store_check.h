@@ -48,7 +48,4 @@ void PrintCheckTable(std::FILE* out, const CheckResult& result);
 nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,
                            const std::string& started, const std::string& ended);
 
-// The current time in ISO 8601 with its offset, "2024-03-20T13:05:09-06:00".
-std::string IsoNow();
-
 }  // namespace kalu

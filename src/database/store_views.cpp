@@ -36,7 +36,6 @@ std::vector<StoreView> ViewsDroppedWith(Session& session, std::string_view name)
   for (bool row = taken.FetchFirst(); row; row = taken.FetchNext()) {
     views.push_back({taken.Text(1), taken.Text(2), taken.Int16(3) == 1});
   }
-  taken.Close();
   return views;
 }
 
@@ -48,7 +47,6 @@ std::vector<StoreView> MissingViews(Session& session, const std::vector<StoreVie
     Cursor exists(session, kApp, "PVISEXISTE", kExistsSql, CursorKind::Read);
     exists.SetText(1, view.name, 0);
     if (!exists.FetchFirst() || exists.Int32(1) == 0) missing.push_back(view);
-    exists.Close();
   }
   return missing;
 }

@@ -7,21 +7,10 @@
 namespace kalu {
 
 Steps::Steps() : created_(std::chrono::steady_clock::now()) {
-  static constexpr const char* kTitles[kStepCount] = {
-      "Cambios de esquema", "Consulta EdoCtaFolios_View", "Vehículos y operadores (Carta Porte)",
-      "Vistas almacenadas", "Códigos postales",           "Colonias",
-      "Datos del sistema",  "Datos fiscales de clientes", "Timbres de facturas",
-      "Bases de impuestos",
-  };
-  static constexpr const char* kKeys[kStepCount] = {
-      "schema",   "view",        "carta_porte", "stored_views",   "postal_codes",
-      "colonies", "system_data", "fiscal",      "invoice_stamps", "tax_bases",
-  };
-  for (int i = 0; i < kStepCount; ++i) {
+  for (const StepInfo& info : kStepTable) {
     Step step;
-    step.id = static_cast<StepId>(i);
-    step.title = kTitles[i];
-    step.key = kKeys[i];
+    step.id = info.id;
+    step.title = info.title;
     steps_.push_back(step);
   }
 }
@@ -35,7 +24,7 @@ double Steps::SinceBegin() const {
 }
 
 void Steps::Begin(StepId id) {
-  FailurePoint("step", steps_[static_cast<int>(id)].key);
+  FailurePoint("step", kStepTable[static_cast<int>(id)].reportKey);
   if (running_) End();
   current_ = static_cast<int>(id);
   running_ = true;

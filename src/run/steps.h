@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,14 +26,42 @@ enum class StepId : int {
   InvoiceStamps,  // invoice stamp records
   TaxBases,       // tax base recalculation
 };
-constexpr int kStepCount = 10;
+
+// Each step once: its title as the operator reads it (Spanish) and its key in the run
+// report for the chain's tools, in the order the driver runs them.
+struct StepInfo {
+  StepId id;
+  const char* title;
+  const char* reportKey;
+};
+inline constexpr StepInfo kStepTable[] = {
+    {StepId::Schema, "Cambios de esquema", "schema"},
+    {StepId::View, "Consulta EdoCtaFolios_View", "view"},
+    {StepId::CartaPorte, "Vehículos y operadores (Carta Porte)", "carta_porte"},
+    {StepId::StoredViews, "Vistas almacenadas", "stored_views"},
+    {StepId::PostalCodes, "Códigos postales", "postal_codes"},
+    {StepId::Colonies, "Colonias", "colonies"},
+    {StepId::SystemData, "Datos del sistema", "system_data"},
+    {StepId::Fiscal, "Datos fiscales de clientes", "fiscal"},
+    {StepId::InvoiceStamps, "Timbres de facturas", "invoice_stamps"},
+    {StepId::TaxBases, "Bases de impuestos", "tax_bases"},
+};
+constexpr int kStepCount = static_cast<int>(std::size(kStepTable));
+
+// The table holds every step once, at the place of its id.
+constexpr bool StepTableInOrder() {
+  for (int i = 0; i < kStepCount; ++i) {
+    if (static_cast<int>(kStepTable[i].id) != i) return false;
+  }
+  return kStepCount == static_cast<int>(StepId::TaxBases) + 1;
+}
+static_assert(StepTableInOrder(), "kStepTable lists each StepId once, in order");
 
 enum class StepState { Waiting, Running, Done, Failed };
 
 struct Step {
   StepId id = StepId::Schema;
   std::string title;  // Spanish, as the operator reads it: "Códigos postales"
-  std::string key;    // its name for the chain's tools (the run report): "postal_codes"
   StepState state = StepState::Waiting;
   double seconds = 0;  // elapsed time once done or failed, running time while running
   int64_t rows = 0;    // rows handled
