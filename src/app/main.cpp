@@ -265,8 +265,9 @@ class UpgradeRun {
       key = StoreKey{driver_->StoreRegion(), driver_->StoreUnit(), driver_->StoreWarehouse()};
     }
     std::string why;
-    if (WriteJsonFile(opts_.report, report_.Document(ctx_->steps, summary_, key, status, error),
-                      why)) {
+    if (WriteJsonFile(
+            opts_.report,
+            report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, status, error), why)) {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
       log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);

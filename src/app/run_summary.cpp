@@ -44,6 +44,7 @@ void RunSummary::Write(Context& ctx) const {
 
 std::vector<std::string> RunSummary::Lines(const Context& ctx) const {
   std::vector<std::string> lines = {"Resumen de la corrida:"};
+  for (const std::string& notice : ctx.steps.Notices()) lines.push_back("  " + notice);
   for (const auto& t : ctx.timings) {
     double perSecond = t.seconds > 0 ? static_cast<double>(t.rows) / t.seconds : 0;
     char line[160];

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "runtime/errors.h"
+#include "runtime/failure_point.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -128,6 +129,7 @@ void BatchWriter::Flush() {
                     table_ + " (" + columns_ + ") ON COMMIT PRESERVE ROWS; TRUNCATE " + table_));
     tableReady_ = true;
   }
+  ++batches_;
   session_.CheckAndReact(lib.ZQ_DB_CopyIn(handle, "COPY " + table_ + " FROM STDIN", pending_));
   if (!analyzed_) {
     // The planner knows the batch table from its first batch on, so that the apply
@@ -137,7 +139,9 @@ void BatchWriter::Flush() {
   }
   pending_.clear();
   pendingRows_ = 0;
+  FailurePoint("batch-copied", table_, batches_);
   session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, apply_ + "; TRUNCATE " + table_));
+  FailurePoint("batch-applied", table_, batches_);
   session_.CommitAsync();
 }
 

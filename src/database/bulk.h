@@ -76,6 +76,7 @@ class BatchWriter {
   bool tableReady_ = false;
   bool analyzed_ = false;
   int64_t rows_ = 0;
+  int64_t batches_ = 0;  // batches sent so far
 };
 
 // Runs `work`, which decides the rows of `writer` (made by `work` itself or before it).

@@ -7,6 +7,7 @@
 
 #include "database/bulk.h"
 #include "database/session.h"
+#include "database/store_views.h"
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
 #include "packages/pcargadatosdelsistema.h"
@@ -17,6 +18,7 @@
 #include "procedures/pobtfacstimbre.h"
 #include "run/message_pump.h"
 #include "runtime/convert.h"
+#include "runtime/failure_point.h"
 #include "runtime/text.h"
 #include "upgrade/schema_changes.h"
 
@@ -140,7 +142,11 @@ void AZT903114::ApplySchemaChanges() {
 void AZT903114::RecreateFoliosView() {
   ctx_.steps.Begin(StepId::View);
   Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
+  takenViews_ = ViewsDroppedWith(ctx_.session, "EdoCtaFolios_View");
   CheckOnly(ctx_.session.ExecImmediate(kApp, " DROP VIEW EdoCtaFolios_View CASCADE "));
+  // No commit until the view is created again: the next commit is the Carta Porte
+  // refresh's, so a run that ends before it leaves the view as it was.
+  FailurePoint("views-dropped", "EdoCtaFolios_View");
 
   Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
   executionText_ = EdoCtaFoliosViewStatement();
@@ -170,11 +176,31 @@ void AZT903114::ReloadStoredViews() {
     int16_t AV17Local = 1;
     PCARGAVISTASPG(ctx_).Run(AV17Local);
   });
-  for (const char* option : {"B", "C"}) {
+  // The drop pass and the create pass are one transaction, committed once the last view
+  // is created again: a run that ends between them (a failure, a kill, a power cut) leaves
+  // every view as it was, and the next run finds the views it builds on.
+  auto apply = [&](const char* option) {
     Call(std::string("PCONSULTASPG ") + option, [&] {
       std::string AV12Archiv = "SQLPG.XMZ", AV13Opcion = option;
-      PCONSULTASPG(ctx_).Run(AV12Archiv, AV13Opcion);
+      PCONSULTASPG views(ctx_);
+      views.Run(AV12Archiv, AV13Opcion);
+      takenViews_.insert(takenViews_.end(), views.Taken().begin(), views.Taken().end());
     });
+  };
+  apply("B");
+  FailurePoint("views-dropped", "SQLPG.XMZ");
+  apply("C");
+  std::vector<StoreView> lost = MissingViews(ctx_.session, takenViews_);
+  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+
+  // The store's own views that depended on the package's views (or on the open-invoices
+  // view, dropped at the start) are gone with them: each is named to the operator and
+  // written to the run log as it was, so that the store can create it again.
+  for (StoreView& view : lost) {
+    std::string notice = "Vista de la tienda eliminada por la reorganización: " + view.name;
+    ctx_.log.Line(notice + "\n" + CreateStatement(view));
+    ctx_.steps.Notice(notice);
+    ctx_.droppedViews.push_back(std::move(view));
   }
 }
 

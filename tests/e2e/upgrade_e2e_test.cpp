@@ -3,11 +3,12 @@
 // fixtures/expected/store_after.txt (dates of the day, load times and the workstation's
 // name masked). Generated stores of varied shape are compared in the same way with
 // fixtures/expected/golden/<shape>.txt. Set KALU_UPDATE_EXPECTED=1 to write these files
-// anew from a run. A run killed at any moment and run again ends where one uninterrupted
-// run ends.
+// anew from a run. A run killed at any moment, or stopped at any failure point of a test
+// build, and run again ends where one uninterrupted run ends.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "runtime/failure_point.h"
 #include "support/generated_store.h"
 #include "support/process.h"
 #include "support/sample_store.h"
@@ -190,6 +192,20 @@ TEST(CompleteUpgrade, SampleStoreEndsAsExpectedAndASecondRunKeepsIt) {
         "Resumen de la corrida:", "Fin: actualización terminada (estado 0)"}) {
     EXPECT_NE(log.find(text), std::string::npos) << text;
   }
+  // The store's own report on the statement view went with the drop of the view, and the
+  // package does not create it again: the first run names it with the statement that
+  // creates it again, and in its summary (which the window shows); the second finds none.
+  const std::string notice = "Vista de la tienda eliminada por la reorganización: rpt_cargos_view";
+  EXPECT_NE(log.find(notice + "\nCREATE VIEW rpt_cargos_view AS\n SELECT "), std::string::npos)
+      << log;
+  EXPECT_TRUE(std::regex_search(log, std::regex("Resumen de la corrida:\n[-0-9: ]+  " + notice)))
+      << log;
+  size_t times = 0;
+  for (size_t at = log.find(notice); at != std::string::npos; at = log.find(notice, at + 1)) {
+    ++times;
+  }
+  EXPECT_EQ(times, 2u) << log;
+
   // The summary gives each phase its time, rows, rows per second and round trips.
   for (const char* phase : {"PCARGACP_SAT", "PCARGACATCOLONIAS", "PCARDATOSFISCAL"}) {
     const std::regex line(std::string(" {2}") + phase +
@@ -222,12 +238,53 @@ bool WaitForLogLine(test::BackgroundProcess& run, const std::string& text) {
 // orphaned no longer, so it may stand as after one load or as after two.
 const std::vector<std::string> kSystemData = {"datos", "datos1", "logsystem"};
 
-// On the store named `store`, the upgrade killed (SIGKILL) when the run log shows each of
-// `killPoints` (and `after` more) and then run again to its end gives the database of one
-// uninterrupted run.
-void ExpectKilledRunsEndAsOneRun(const std::string& name,
-                                 const std::vector<std::string>& killPoints,
-                                 std::chrono::milliseconds after = {}) {
+// How a run is stopped before its end: killed (SIGKILL) once the run log shows `logLine`
+// and `after` more have passed, or, in a test build, ended at the failure point `point`
+// (runtime/failure_point.h), which reaches its moment every time.
+struct Stop {
+  std::string logLine;
+  std::chrono::milliseconds after{};
+  std::string point;
+};
+Stop AtLogLine(const std::string& line, std::chrono::milliseconds after = {}) {
+  return {line, after, ""};
+}
+Stop AtPoint(const std::string& point) {
+  return {"", {}, point};
+}
+
+// The packages of a store's folder Importar/, which is all it holds after a run.
+const std::vector<std::string> kPackages = {"CATCOLONIAS.XMZ", "CP_SAT_CFDI33.XMZ", "DATOS.XMZ",
+                                            "SQLPG.XMZ"};
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Stops the run of the working folder as `stop` says.
+void StopRun(const Stop& stop) {
+  if (stop.point.empty()) {
+    test::BackgroundProcess run({Program(), "--unattended"});
+    EXPECT_TRUE(WaitForLogLine(run, stop.logLine)) << "the run ended before";
+    std::this_thread::sleep_for(stop.after);
+    EXPECT_EQ(run.Kill(), 128 + SIGKILL);
+    return;
+  }
+  setenv(kFailurePointVariable, stop.point.c_str(), 1);
+  auto run = test::RunProcess({Program(), "--unattended"});
+  unsetenv(kFailurePointVariable);
+  EXPECT_EQ(run.status, kFailurePointExitStatus) << "the point was not reached\n" << run.output;
+}
+
+// On the store named `name`, the upgrade stopped at each of `stops` and then run again to
+// its end gives the database of one uninterrupted run, views included, and leaves nothing
+// but the packages in Importar/.
+void ExpectStoppedRunsEndAsOneRun(const std::string& name, const std::vector<Stop>& stops) {
   std::string once, twice;
   {
     FreshStore store(name);
@@ -238,38 +295,100 @@ void ExpectKilledRunsEndAsOneRun(const std::string& name,
     ASSERT_EQ(second.status, 0) << second.output;
     twice = Dump(store.db);
   }
-  for (const std::string& point : killPoints) {
-    SCOPED_TRACE("killed at " + point);
+  for (const Stop& stop : stops) {
+    SCOPED_TRACE("stopped at " + (stop.point.empty() ? stop.logLine : stop.point));
     FreshStore store(name);
-    {
-      test::BackgroundProcess run({Program(), "--unattended"});
-      EXPECT_TRUE(WaitForLogLine(run, point)) << "the run ended before";
-      std::this_thread::sleep_for(after);
-      EXPECT_EQ(run.Kill(), 128 + SIGKILL);
-    }
+    StopRun(stop);
     auto again = test::RunProcess({Program(), "--unattended"});
-    ASSERT_EQ(again.status, 0) << again.output;
+    EXPECT_EQ(again.status, 0) << again.output;
+    if (again.status != 0) continue;
     std::string after = Dump(store.db);
     EXPECT_EQ(Sections(after, kSystemData, false), Sections(once, kSystemData, false));
     std::string system = Sections(after, kSystemData, true);
     EXPECT_TRUE(system == Sections(once, kSystemData, true) ||
                 system == Sections(twice, kSystemData, true))
         << system;
+    EXPECT_EQ(FilesIn(store.folder.Path() / "Importar"), kPackages);
   }
 }
 
 TEST(CompleteUpgrade, RunKilledAtAnyMomentAndRunAgainEndsAsOneRun) {
-  ExpectKilledRunsEndAsOneRun(
-      "sample", {"Mensaje: Presione ACEPTAR", "PACTUALIZASAT: inicio", "PCARGAVISTASPG: inicio",
-                 "PCARGACP_SAT: inicio", "PCARGADATOSDELSISTEMA: inicio", "U1315S1: inicio"});
+  std::vector<Stop> stops;
+  for (const char* line :
+       {"Mensaje: Presione ACEPTAR", "PACTUALIZASAT: inicio", "PCARGAVISTASPG: inicio",
+        "PCARGACP_SAT: inicio", "PCARGADATOSDELSISTEMA: inicio", "U1315S1: inicio"}) {
+    stops.push_back(AtLogLine(line));
+  }
+  ExpectStoppedRunsEndAsOneRun("sample", stops);
 }
 
 // The same on a generated store of a tenth of a large store's size, killed while its
 // batches are being written.
 TEST(CompleteUpgrade, RunKilledInTheMiddleOfLargePhasesEndsAsOneRun) {
-  ExpectKilledRunsEndAsOneRun(
-      "plain@0.1", {"PCARGACATCOLONIAS: inicio", "POBTFACSTIMBRE: inicio", "U1315S1: inicio"},
-      std::chrono::milliseconds(150));
+  std::vector<Stop> stops;
+  for (const char* line :
+       {"PCARGACATCOLONIAS: inicio", "POBTFACSTIMBRE: inicio", "U1315S1: inicio"}) {
+    stops.push_back(AtLogLine(line, std::chrono::milliseconds(150)));
+  }
+  ExpectStoppedRunsEndAsOneRun("plain@0.1", stops);
+}
+
+// The moments at which a run can be stopped on the way: the start of every step ...
+std::vector<Stop> StepStarts() {
+  std::vector<Stop> stops;
+  for (const char* step : {"schema", "view", "carta_porte", "stored_views", "postal_codes",
+                           "colonies", "system_data", "fiscal", "invoice_stamps", "tax_bases"}) {
+    stops.push_back(AtPoint(std::string("step:") + step));
+  }
+  return stops;
+}
+
+// ... and the windows between two changes that belong together: views dropped and not yet
+// created again, a package written whole and not yet renamed over the former one, a batch
+// copied and not yet applied, applied and not yet committed. `batches` names the batch of
+// each writer to stop at ("P13465:2": its second batch).
+std::vector<Stop> Windows(const std::vector<std::string>& batches) {
+  std::vector<Stop> stops;
+  for (const char* views : {"EdoCtaFolios_View", "SQLPG.XMZ"}) {
+    stops.push_back(AtPoint(std::string("views-dropped:") + views));
+  }
+  for (const std::string& package : kPackages) stops.push_back(AtPoint("file-written:" + package));
+  for (const char* moment : {"batch-copied:", "batch-applied:"}) {
+    for (const std::string& batch : batches) stops.push_back(AtPoint(moment + batch));
+  }
+  return stops;
+}
+
+TEST(CompleteUpgrade, RunStoppedAtEveryFailurePointAndRunAgainEndsAsOneRun) {
+#ifndef KALU_FAILURE_POINTS
+  GTEST_SKIP() << "the failure points need a build with -DKALU_FAILURE_POINTS=ON";
+#endif
+  std::vector<Stop> stops = StepStarts();
+  for (Stop& stop :
+       Windows({"P13465:1", "P14944:1", "P15096:1", "kalu_facstimbre:1", "kalu_basesenvio:1"})) {
+    stops.push_back(std::move(stop));
+  }
+  ExpectStoppedRunsEndAsOneRun("sample", stops);
+}
+
+// The same on a generated store, in two tests for their time: each writer is stopped at a
+// batch after others were committed, where it has more than one.
+const char* const kGeneratedStore = "plain@0.05";
+
+TEST(CompleteUpgrade, GeneratedStoreStoppedAtEveryStepStartEndsAsOneRun) {
+#ifndef KALU_FAILURE_POINTS
+  GTEST_SKIP() << "the failure points need a build with -DKALU_FAILURE_POINTS=ON";
+#endif
+  ExpectStoppedRunsEndAsOneRun(kGeneratedStore, StepStarts());
+}
+
+TEST(CompleteUpgrade, GeneratedStoreStoppedInEveryWindowEndsAsOneRun) {
+#ifndef KALU_FAILURE_POINTS
+  GTEST_SKIP() << "the failure points need a build with -DKALU_FAILURE_POINTS=ON";
+#endif
+  ExpectStoppedRunsEndAsOneRun(
+      kGeneratedStore,
+      Windows({"P13465:1", "P14944:2", "P15096:1", "kalu_facstimbre:2", "kalu_basesenvio:2"}));
 }
 
 // Small generated stores, each of a few hundred rows: packages with repeated postal codes
