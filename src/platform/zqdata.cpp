@@ -110,8 +110,15 @@ int DsnHandler(void* user, const char* section, const char* name, const char* va
   return 1;
 }
 
-// "key=value;key=value" pairs of the connection data.
-std::optional<std::string> ConnDataValue(std::string_view data, std::string_view key) {
+std::string ShortestText(double value) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+}  // namespace
+
+std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key) {
   size_t pos = 0;
   while (pos <= data.size()) {
     size_t end = data.find(';', pos);
@@ -125,14 +132,6 @@ std::optional<std::string> ConnDataValue(std::string_view data, std::string_view
   }
   return std::nullopt;
 }
-
-std::string ShortestText(double value) {
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, res.ptr);
-}
-
-}  // namespace
 
 struct ZQData::Impl {
   bool initialized = false;
@@ -319,7 +318,7 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
   if (ini_parse(dsnPath.c_str(), DsnHandler, &dsn) < 0) {
     return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
   }
-  if (auto db = ConnDataValue(decl.connData, "Database")) dsn.database = *db;
+  if (auto db = ConnectionDataValue(decl.connData, "Database")) dsn.database = *db;
 
   std::vector<const char*> keys, values;
   auto add = [&](const char* k, const std::string& v) {
@@ -328,7 +327,7 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
       values.push_back(v.c_str());
     }
   };
-  std::string encoding = "UTF8", options = "-c DateStyle=ISO,YMD", appName = "kalu-upgrade",
+  std::string encoding = "UTF8", options = "-c DateStyle=ISO,YMD", appName = kApplicationName,
               timeout = "15";
   add("host", dsn.host);
   add("port", dsn.port);
@@ -436,6 +435,17 @@ int16_t ZQData::ZQ_DB_ConnCommitNoWait(int16_t handle) {
 int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
   return impl_->Command(std::string(sql).c_str()) ? kDbOk : kDbError;
+}
+
+int16_t ZQData::ZQ_DB_ExecAlone(int16_t handle, std::string_view sql) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  if (!impl_->Command("COMMIT")) return kDbError;
+  bool ok = impl_->Command(std::string(sql).c_str());
+  int32_t native = impl_->native;
+  std::string t1 = impl_->text1, t2 = impl_->text2;
+  if (!impl_->Command("BEGIN")) return kDbError;
+  if (ok) return kDbOk;
+  return impl_->Fail(native, t1, t2);
 }
 
 int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {

@@ -103,6 +103,16 @@ Result Run(PGconn* c, const std::string& sql) {
   return r;
 }
 
+// Drops the copies and the failed databases the program kept of `database`.
+void DropKept(PGconn* c, const std::string& database) {
+  Result kept =
+      Run(c, "SELECT quote_ident(datname) FROM pg_database WHERE strpos(datname, '" + database +
+                 "_antes_') = 1 OR strpos(datname, '" + database + "_fallida_') = 1");
+  for (int i = 0; i < PQntuples(kept.get()); ++i) {
+    Run(c, std::string("DROP DATABASE ") + PQgetvalue(kept.get(), i, 0) + " WITH (FORCE)");
+  }
+}
+
 }  // namespace
 
 TestDatabase::TestDatabase()
@@ -112,6 +122,7 @@ TestDatabase::TestDatabase()
       }()) {}
 
 TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
+  if (auto c = Connect("postgres")) DropKept(c.get(), name_);
   const std::string error = gen::Sandbox::In(BinaryDir() / "pg").CreateFromTemplate(name_);
   if (!error.empty()) ADD_FAILURE() << "cannot create " << name_ << ": " << error;
 }
@@ -119,6 +130,7 @@ TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
 TestDatabase::~TestDatabase() {
   if (auto c = Connect("postgres")) {
     Result r(PQexec(c.get(), ("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)").c_str()));
+    DropKept(c.get(), name_);
   }
 }
 

@@ -51,7 +51,8 @@ class WorkFolder {
 };
 
 // A database of the throwaway PostgreSQL, created from the store template (the store
-// database before release 24.03.20 with its sample data) and dropped afterwards.
+// database before release 24.03.20 with its sample data) and dropped afterwards, with the
+// copies and failed databases the program kept of it.
 class TestDatabase {
  public:
   TestDatabase();
