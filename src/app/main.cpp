@@ -16,6 +16,7 @@
 #include "app/run_report.h"
 #include "app/run_summary.h"
 #include "app/store_check.h"
+#include "app/way_back.h"
 #include "database/session.h"
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
@@ -39,21 +40,34 @@ constexpr int kExitUsage = 2;
 constexpr int kExitClosed = 3;
 
 constexpr const char* kHelp =
-    "Uso: kalu-upgrade [--console] [--unattended] [--report ARCHIVO]\n"
-    "     kalu-upgrade --check [--report ARCHIVO]\n"
+    "Uso: kalu-upgrade [--console] [--unattended] [--no-backup] [--report ARCHIVO]\n"
+    "     kalu-upgrade --check [--no-backup] [--report ARCHIVO]\n"
+    "     kalu-upgrade --rollback [--report ARCHIVO]\n"
+    "     kalu-upgrade --list-backups\n"
+    "     kalu-upgrade --drop-backup NOMBRE\n"
     "\n"
     "Actualiza la base de datos de la tienda a la versión 24.03.20 del sistema Kalu.\n"
     "Se ejecuta en la carpeta de trabajo de la tienda (la que tiene Kalu.dsn e Importar\\).\n"
     "\n"
     "  --console     muestra el avance en la terminal aunque haya pantalla gráfica\n"
     "  --unattended  sin operador: cada mensaje se acepta solo y queda en la bitácora\n"
+    "  --no-backup   no hace la copia de la base antes de la corrida (para cadenas que\n"
+    "                respaldan la base por otros medios)\n"
     "  --check       revisa la tienda sin cambiar nada (conexión, versión de la base,\n"
     "                tienda en CONTROL, paquetes, SQLPG.XMZ, registro, location.xml,\n"
-    "                servicios, espacio en disco) y muestra una tabla; estado 0 si todo\n"
-    "                está bien, 1 si hay algún problema\n"
+    "                servicios, espacio en disco, copia de respaldo, sesiones conectadas)\n"
+    "                y muestra una tabla; estado 0 si todo está bien, 1 si hay algún\n"
+    "                problema\n"
+    "  --rollback    regresa la base a como estaba antes de la última corrida: la copia\n"
+    "                hecha antes de ella toma el lugar de la base, que queda aparte como\n"
+    "                kalu_fallida_<momento>\n"
+    "  --list-backups\n"
+    "                muestra las copias de la base y las bases apartadas, con su tamaño\n"
+    "  --drop-backup NOMBRE\n"
+    "                borra una copia o una base apartada (las copias nunca se borran solas)\n"
     "  --report ARCHIVO\n"
-    "                al terminar escribe el informe de la corrida (o de la revisión) en\n"
-    "                ARCHIVO (JSON)\n"
+    "                al terminar escribe el informe de la corrida (o de la revisión, o del\n"
+    "                regreso) en ARCHIVO (JSON)\n"
     "  --help        muestra esta ayuda\n"
     "  --version     muestra la versión\n"
     "\n"
@@ -63,7 +77,8 @@ constexpr const char* kHelp =
     "\n"
     "Estado de salida:\n"
     "  0  actualización terminada\n"
-    "  1  terminada por un error (se muestra y queda en la bitácora)\n"
+    "  1  terminada por un error (se muestra y queda en la bitácora), o sin poder hacer\n"
+    "     la copia de la base antes de cambiar nada\n"
     "  2  argumentos incorrectos\n"
     "  3  el operador cerró la ventana\n";
 
@@ -71,7 +86,13 @@ struct Options {
   bool console = false;
   bool unattended = false;
   bool check = false;
-  std::string report;  // the JSON report's file, empty for none
+  bool noBackup = false;
+  bool rollback = false;
+  bool listBackups = false;
+  std::string dropBackup;  // the copy or failed database to drop, empty for none
+  std::string report;      // the JSON report's file, empty for none
+  // The commands that are not a run; at most one is given.
+  int Commands() const { return check + rollback + listBackups + !dropBackup.empty(); }
 };
 
 bool DisplayAvailable() {
@@ -93,7 +114,7 @@ int RunStoreCheck(const Options& opts) {
   const std::string started = IsoNow();
   Session session;
   SOAPParm_mod soap;
-  CheckResult result = CheckStore(session, soap);
+  CheckResult result = CheckStore(session, soap, opts.noBackup);
   session.End();
   PrintCheckTable(stdout, result);
   for (const CheckLine& line : result.lines) {
@@ -113,6 +134,23 @@ int RunStoreCheck(const Options& opts) {
   return status;
 }
 
+// kalu-upgrade --rollback, --list-backups, --drop-backup: the store's copies, from the
+// maintenance database; what they do goes to standard output and the run log.
+int RunWayBack(const Options& opts) {
+  using namespace kalu;
+  std::error_code ec;
+  RunLog log("kalu-upgrade.log");
+  const std::string store = Session().Database();
+  if (opts.rollback) {
+    log.Line("Regreso de la base " + store + " (kalu-upgrade " KALU_VERSION " --rollback) en " +
+             std::filesystem::current_path(ec).string());
+    return RollBack(store, opts.report, stdout, log);
+  }
+  if (opts.listBackups) return ListKept(store, stdout, log);
+  log.Line("Borrar " + opts.dropBackup + " (kalu-upgrade " KALU_VERSION " --drop-backup)");
+  return DropKept(store, opts.dropBackup, stdout, log);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +164,20 @@ int main(int argc, char** argv) {
       opts.unattended = true;
     } else if (arg == "--check") {
       opts.check = true;
+    } else if (arg == "--no-backup") {
+      opts.noBackup = true;
+    } else if (arg == "--rollback") {
+      opts.rollback = true;
+    } else if (arg == "--list-backups") {
+      opts.listBackups = true;
+    } else if (arg == "--drop-backup") {
+      if (i + 1 == argc || !*argv[i + 1]) {
+        std::fputs(
+            "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea --list-backups)\n",
+            stderr);
+        return kExitUsage;
+      }
+      opts.dropBackup = argv[++i];
     } else if (arg == "--report") {
       if (i + 1 == argc || !*argv[i + 1]) {
         std::fputs("kalu-upgrade: --report necesita el nombre del archivo del informe\n", stderr);
@@ -145,7 +197,15 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (opts.Commands() > 1) {
+    std::fputs(
+        "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
+        "(vea kalu-upgrade --help)\n",
+        stderr);
+    return kExitUsage;
+  }
   if (opts.check) return RunStoreCheck(opts);
+  if (opts.Commands() == 1) return RunWayBack(opts);
 
   std::error_code ec;
   std::string programPath = std::filesystem::read_symlink("/proc/self/exe", ec).string();
@@ -201,6 +261,7 @@ int main(int argc, char** argv) {
 
   RunSummary summary;
   std::optional<AZT903114> driver;
+  std::optional<RunCopy> storeCopy;  // what keeps the store as it was, once the step has run
   if (!opts.report.empty()) {
     writeReport = [&](int status, const std::optional<RunError>& error) {
       std::optional<StoreKey> key;
@@ -208,8 +269,9 @@ int main(int argc, char** argv) {
         key = StoreKey{driver->StoreRegion(), driver->StoreUnit(), driver->StoreWarehouse()};
       }
       std::string why;
-      if (WriteJsonFile(opts.report, report.Document(ctx.steps, summary, key, status, error),
-                        why)) {
+      const nlohmann::json backup = storeCopy ? storeCopy->Json() : nlohmann::json(nullptr);
+      if (WriteJsonFile(opts.report,
+                        report.Document(ctx.steps, summary, key, backup, status, error), why)) {
         log.Line("Informe de la corrida: " + opts.report);
       } else {
         log.Line("No se pudo escribir el informe " + opts.report + ": " + why);
@@ -237,7 +299,15 @@ int main(int argc, char** argv) {
     const char* logname = std::getenv("LOGNAME");
     StartUp(ctx, programPath, logname ? logname : "");
     AdjustRunCounter(ctx, 1);
-    ctx.onUpgradeStart = [&] { summary.CountBefore(ctx); };
+    // The copy of the store comes before anything changes it, and before the run's own
+    // session connects to the store (a database in use cannot be copied).
+    ctx.onUpgradeStart = [&] {
+      ctx.steps.Begin(StepId::Backup);
+      storeCopy = KeepStoreAsItWas(session, opts.noBackup, log, [&] { display.PumpMessages(); });
+      ctx.steps.SetDetail(storeCopy->Text());
+      ctx.steps.End();
+      summary.CountBefore(ctx);
+    };
     // The summary is shown before the closing message, so the operator reads it there.
     ctx.onUpgradeEnd = [&] {
       summary.CountAfter(ctx);
@@ -250,11 +320,14 @@ int main(int argc, char** argv) {
   } catch (const RuntimeError& e) {
     return EndWithError(
         {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
+  } catch (const WayBackRefused& e) {
+    return EndWithError({std::nullopt, e.what()});
   } catch (const std::exception& e) {
     // Nothing of the system raises these; a failure of the machine (memory) ends the run
     // as an error all the same.
     return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
   }
+  if (storeCopy) MarkRunFinished(session.Database(), *storeCopy, log);
   writeReport(kExitFinished, std::nullopt);
   log.Line("Fin: actualización terminada (estado 0)");
   return kExitFinished;

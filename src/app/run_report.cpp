@@ -9,8 +9,8 @@ namespace {
 
 // The steps' names for the chain's tools, in the order of StepId.
 constexpr const char* kStepNames[kStepCount] = {
-    "schema",   "view",        "carta_porte", "stored_views",   "postal_codes",
-    "colonies", "system_data", "fiscal",      "invoice_stamps", "tax_bases",
+    "backup",   "schema",      "view",   "carta_porte",    "stored_views", "postal_codes",
+    "colonies", "system_data", "fiscal", "invoice_stamps", "tax_bases",
 };
 
 const char* StateName(StepState state) {
@@ -51,8 +51,8 @@ std::string RunReport::IsoTime(std::chrono::system_clock::time_point t) {
 }
 
 nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary,
-                                   const std::optional<StoreKey>& key, int exitStatus,
-                                   const std::optional<RunError>& error) const {
+                                   const std::optional<StoreKey>& key, const nlohmann::json& backup,
+                                   int exitStatus, const std::optional<RunError>& error) const {
   nlohmann::json doc;
   doc["program"] = "kalu-upgrade";
   doc["version"] = KALU_VERSION;
@@ -63,6 +63,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
   doc["start"] = IsoTime(start_);
   doc["end"] = IsoTime(std::chrono::system_clock::now());
   doc["exit_status"] = exitStatus;
+  doc["backup"] = backup;
 
   nlohmann::json list = nlohmann::json::array();
   for (const Step& s : steps.All()) {
@@ -72,6 +73,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
                            {"seconds", s.seconds},
                            {"rows", s.rows}};
     if (s.state == StepState::Failed) step["error"] = s.error;
+    if (!s.detail.empty()) step["detail"] = s.detail;
     list.push_back(step);
   }
   doc["steps"] = list;

@@ -225,9 +225,9 @@ void StoreCopies::Exec(std::string_view sql) {
   session_.CheckAndReact(session_.Library().ZQ_DB_ExecImm(session_.Handle(), kApp, sql));
 }
 
-void StoreCopies::ExecAlone(std::string_view sql) {
+void StoreCopies::ExecAlone(std::string_view sql, const std::function<void()>& waiting) {
   session_.EnsureConnected();
-  session_.CheckAndReact(session_.Library().ZQ_DB_ExecAlone(session_.Handle(), sql));
+  session_.CheckAndReact(session_.Library().ZQ_DB_ExecAlone(session_.Handle(), sql, waiting));
 }
 
 uint32_t StoreCopies::StoreOid() {
@@ -350,7 +350,8 @@ std::string StoreCopies::FreeName(const std::string& base) {
   }
 }
 
-KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now) {
+KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
+                                   const std::function<void()>& waiting) {
   session_.EnsureConnected();
   KeptDatabase copy;
   copy.name = FreeName(CopyName(store_, release, now));
@@ -358,7 +359,8 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now) {
   copy.moment = now;
   copy.release = std::string(release);
   copy.sourceOid = StoreOid();
-  ExecAlone("CREATE DATABASE " + QuotedName(copy.name) + " TEMPLATE " + QuotedName(store_));
+  ExecAlone("CREATE DATABASE " + QuotedName(copy.name) + " TEMPLATE " + QuotedName(store_),
+            waiting);
   try {
     std::vector<std::string> grants;
     {

@@ -32,6 +32,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -132,8 +133,10 @@ class StoreCopies {
   std::optional<KeptDatabase> NewestCopyOfStore();
 
   // Copies the store as "<store>_antes_<release>_<moment>" with its comment (run
-  // pending). A copy that fails half-way is dropped again; the store is never touched.
-  KeptDatabase MakeCopy(std::string_view release, Moment now);
+  // pending), calling `waiting` while the server copies. A copy that fails half-way is
+  // dropped again; the store is never touched.
+  KeptDatabase MakeCopy(std::string_view release, Moment now,
+                        const std::function<void()>& waiting = {});
   // Writes in the copy's comment that its run has finished.
   void MarkRunFinished(const KeptDatabase& copy);
   // Sets the store aside as "<store>_fallida_<moment>" and gives the copy the store's
@@ -147,7 +150,7 @@ class StoreCopies {
   // The first name free of `base`, `base`_2, `base`_3, ...
   std::string FreeName(const std::string& base);
   void Exec(std::string_view sql);
-  void ExecAlone(std::string_view sql);
+  void ExecAlone(std::string_view sql, const std::function<void()>& waiting = {});
 
   Session session_;
   std::string store_;

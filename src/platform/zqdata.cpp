@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "platform/paths.h"
 #include "runtime/numbers.h"
@@ -190,13 +192,15 @@ struct ZQData::Impl {
   }
 
   // Runs an internal command text (simple protocol), returning whether every part of it
-  // succeeded; the failure is recorded.
-  bool Command(const char* text) {
+  // succeeded; the failure is recorded. `waiting`, when given, is called while the server
+  // works.
+  bool Command(const char* text, const std::function<void()>& waiting = {}) {
     ++roundTrips;
     if (!PQsendQuery(conn.get(), text)) {
       Fail(-1, PQerrorMessage(conn.get()));
       return false;
     }
+    if (waiting && !AwaitResult(waiting)) return false;
     bool ok = true;
     while (PGresult* raw = PQgetResult(conn.get())) {
       ResultPtr res(raw);
@@ -213,6 +217,21 @@ struct ZQData::Impl {
       }
     }
     return ok;
+  }
+
+  // Waits for the result of a statement sent, calling `waiting` every few hundredths of a
+  // second; false (the failure recorded) when the connection is lost.
+  bool AwaitResult(const std::function<void()>& waiting) {
+    constexpr std::chrono::milliseconds kWait{30};
+    for (;;) {
+      if (!PQconsumeInput(conn.get())) {
+        Fail(-1, PQerrorMessage(conn.get()));
+        return false;
+      }
+      if (!PQisBusy(conn.get())) return true;
+      waiting();
+      std::this_thread::sleep_for(kWait);
+    }
   }
 
   int16_t Run(Statement& s) {
@@ -437,10 +456,11 @@ int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {
   return impl_->Command(std::string(sql).c_str()) ? kDbOk : kDbError;
 }
 
-int16_t ZQData::ZQ_DB_ExecAlone(int16_t handle, std::string_view sql) {
+int16_t ZQData::ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
+                                const std::function<void()>& waiting) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
   if (!impl_->Command("COMMIT")) return kDbError;
-  bool ok = impl_->Command(std::string(sql).c_str());
+  bool ok = impl_->Command(std::string(sql).c_str(), waiting);
   int32_t native = impl_->native;
   std::string t1 = impl_->text1, t2 = impl_->text2;
   if (!impl_->Command("BEGIN")) return kDbError;

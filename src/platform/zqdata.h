@@ -87,8 +87,10 @@ class ZQData {
   int16_t ZQ_DB_ExecBatch(int16_t handle, std::string_view sql);
   // Runs one statement outside any transaction block, as CREATE DATABASE and DROP DATABASE
   // must run: the open transaction is committed first, and the next one begins after the
-  // statement whatever its outcome.
-  int16_t ZQ_DB_ExecAlone(int16_t handle, std::string_view sql);
+  // statement whatever its outcome. While the server works, `waiting` (when given) is
+  // called every few hundredths of a second (the window's message pump).
+  int16_t ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
+                          const std::function<void()>& waiting = {});
   // Sends `data` (COPY text format: one line per row, values separated by tabs, \N for
   // NULL) to a `COPY ... FROM STDIN` statement.
   int16_t ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data);

@@ -6,9 +6,16 @@ namespace kalu {
 
 Steps::Steps() : created_(std::chrono::steady_clock::now()) {
   static constexpr const char* kTitles[kStepCount] = {
-      "Cambios de esquema", "Consulta EdoCtaFolios_View", "Vehículos y operadores (Carta Porte)",
-      "Vistas almacenadas", "Códigos postales",           "Colonias",
-      "Datos del sistema",  "Datos fiscales de clientes", "Timbres de facturas",
+      "Respaldo",
+      "Cambios de esquema",
+      "Consulta EdoCtaFolios_View",
+      "Vehículos y operadores (Carta Porte)",
+      "Vistas almacenadas",
+      "Códigos postales",
+      "Colonias",
+      "Datos del sistema",
+      "Datos fiscales de clientes",
+      "Timbres de facturas",
       "Bases de impuestos",
   };
   for (int i = 0; i < kStepCount; ++i) {
@@ -61,6 +68,12 @@ void Steps::AddRows(int64_t n) {
   Step& s = steps_[current_];
   s.rows += n;
   s.seconds = SinceBegin();
+  Changed();
+}
+
+void Steps::SetDetail(std::string_view detail) {
+  if (!running_) return;
+  steps_[current_].detail = std::string(detail);
   Changed();
 }
 

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "gen/sandbox.h"
 #include "packages/package_format.h"
@@ -211,6 +213,19 @@ double PeakMegabytes() {
     if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
   }
   return 0;
+}
+
+bool TestDatabase::WaitForSession(const std::string& database, const std::string& application) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  auto c = Connect("postgres");
+  while (c && std::chrono::steady_clock::now() < until) {
+    Result r = Run(c.get(), "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database +
+                                "' AND application_name = '" + application + "'");
+    if (std::atoi(PQgetvalue(r.get(), 0, 0)) > 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ADD_FAILURE() << "no session " << application << " on " << database;
+  return false;
 }
 
 std::string TestDatabase::Digest(const std::string& table, const std::string& order) const {
