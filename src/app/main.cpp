@@ -170,20 +170,17 @@ int main(int argc, char** argv) {
       opts.rollback = true;
     } else if (arg == "--list-backups") {
       opts.listBackups = true;
-    } else if (arg == "--drop-backup") {
+    } else if (arg == "--drop-backup" || arg == "--report") {
+      // Each takes the next argument, which must not be empty.
       if (i + 1 == argc || !*argv[i + 1]) {
-        std::fputs(
-            "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea --list-backups)\n",
-            stderr);
+        std::fputs(arg == "--report"
+                       ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
+                       : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
+                         "--list-backups)\n",
+                   stderr);
         return kExitUsage;
       }
-      opts.dropBackup = argv[++i];
-    } else if (arg == "--report") {
-      if (i + 1 == argc || !*argv[i + 1]) {
-        std::fputs("kalu-upgrade: --report necesita el nombre del archivo del informe\n", stderr);
-        return kExitUsage;
-      }
-      opts.report = argv[++i];
+      (arg == "--report" ? opts.report : opts.dropBackup) = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return kExitFinished;

@@ -433,7 +433,7 @@ class StoreChecker {
         connected_ = false;  // the session ended with the error; the lines below say why
       }
     }
-    for (CheckLine& line : WayBackCheckLines(session_.Database(), ownPid, noBackup_)) {
+    for (CheckLine& line : WayBackCheckLines(session_, ownPid, noBackup_)) {
       Add(std::move(line));
     }
   }

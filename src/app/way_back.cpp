@@ -485,7 +485,8 @@ int DropKept(const std::string& store, const std::string& name, std::FILE* out, 
   });
 }
 
-std::vector<CheckLine> WayBackCheckLines(const std::string& store, int32_t checkPid, bool skip) {
+std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPid, bool skip) {
+  const std::string store = session.Database();
   const char* rightsTitle = "Copia de respaldo: permiso";
   const char* roomTitle = "Copia de respaldo: espacio";
   const char* sessionsTitle = "Sesiones conectadas";
@@ -493,7 +494,7 @@ std::vector<CheckLine> WayBackCheckLines(const std::string& store, int32_t check
     return CheckLine{id, title, ok, std::move(detail), std::nullopt};
   };
   std::vector<CheckLine> lines;
-  StoreCopies copies(store);
+  StoreCopies copies(store, session.FileDsn());
   try {
     copies.Connect();
     StoreRights rights = copies.Rights();

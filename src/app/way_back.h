@@ -71,10 +71,10 @@ int ListKept(const std::string& store, std::FILE* out, RunLog& log);
 // kalu-upgrade --drop-backup NAME.
 int DropKept(const std::string& store, const std::string& name, std::FILE* out, RunLog& log);
 
-// The lines of --check about the way back: whether the store's role may copy and rename
-// the store, whether the server's disk has room for a copy, and the sessions connected to
-// the store other than `checkPid` (the check's own). With `skip` (--no-backup) no copy is
-// needed, and neither is a problem.
-std::vector<CheckLine> WayBackCheckLines(const std::string& store, int32_t checkPid, bool skip);
+// The lines of --check about the way back for the store of `session`: whether the store's
+// role may copy and rename the store, whether the server's disk has room for a copy, and
+// the sessions connected to the store other than `checkPid` (the check's own). With `skip`
+// (--no-backup) no copy is needed, and neither is a problem.
+std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPid, bool skip);
 
 }  // namespace kalu

@@ -230,20 +230,25 @@ void StoreCopies::ExecAlone(std::string_view sql, const std::function<void()>& w
   session_.CheckAndReact(session_.Library().ZQ_DB_ExecAlone(session_.Handle(), sql, waiting));
 }
 
+StoreCopies::DatabaseFacts StoreCopies::Facts(const std::string& database) {
+  Cursor facts(session_, kApp, "KCOP01", kStoreSql, CursorKind::Read);
+  facts.SetText(1, database, kNameWidth);
+  DatabaseFacts f;
+  if (facts.FetchFirst()) {
+    f.oid = static_cast<uint32_t>(Number(facts.Text(1)));
+    f.bytes = Number(facts.Text(2));
+    f.comment = facts.Text(3);
+  }
+  facts.Close();
+  return f;
+}
+
 uint32_t StoreCopies::StoreOid() {
-  Cursor store(session_, kApp, "KCOP01", kStoreSql, CursorKind::Read);
-  store.SetText(1, store_, kNameWidth);
-  uint32_t oid = store.FetchFirst() ? static_cast<uint32_t>(Number(store.Text(1))) : 0;
-  store.Close();
-  return oid;
+  return Facts(store_).oid;
 }
 
 int64_t StoreCopies::StoreBytes() {
-  Cursor store(session_, kApp, "KCOP01", kStoreSql, CursorKind::Read);
-  store.SetText(1, store_, kNameWidth);
-  int64_t bytes = store.FetchFirst() ? Number(store.Text(2)) : -1;
-  store.Close();
-  return bytes;
+  return Facts(store_).bytes;
 }
 
 StoreRights StoreCopies::Rights() {
@@ -385,13 +390,7 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
     }
     throw;
   }
-  copy.bytes = [&] {
-    Cursor size(session_, kApp, "KCOP01", kStoreSql, CursorKind::Read);
-    size.SetText(1, copy.name, kNameWidth);
-    int64_t bytes = size.FetchFirst() ? Number(size.Text(2)) : -1;
-    size.Close();
-    return bytes;
-  }();
+  copy.bytes = Facts(copy.name).bytes;
   session_.Commit();
   return copy;
 }
@@ -404,13 +403,7 @@ void StoreCopies::MarkRunFinished(const KeptDatabase& copy) {
 
 std::string StoreCopies::Restore(const KeptDatabase& copy, Moment now) {
   session_.EnsureConnected();
-  std::string storeComment;
-  {
-    Cursor store(session_, kApp, "KCOP01", kStoreSql, CursorKind::Read);
-    store.SetText(1, store_, kNameWidth);
-    if (store.FetchFirst()) storeComment = store.Text(3);
-    store.Close();
-  }
+  const std::string storeComment = Facts(store_).comment;
   const std::string failed = FreeName(FailedName(store_, now));
   // Both renames and both comments in one transaction: all of it or nothing.
   const std::string sql = "ALTER DATABASE " + QuotedName(store_) + " RENAME TO " +

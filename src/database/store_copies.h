@@ -147,6 +147,14 @@ class StoreCopies {
   void Drop(const KeptDatabase& kept);
 
  private:
+  // A database's oid (0 when there is none), size (-1 when it cannot be measured) and
+  // comment.
+  struct DatabaseFacts {
+    uint32_t oid = 0;
+    int64_t bytes = -1;
+    std::string comment;
+  };
+  DatabaseFacts Facts(const std::string& database);
   // The first name free of `base`, `base`_2, `base`_3, ...
   std::string FreeName(const std::string& base);
   void Exec(std::string_view sql);
