@@ -2,8 +2,6 @@
 // folder, shown in the main window when a display is available and in the console
 // otherwise.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/json_file.h"
+#include "platform/process.h"
 #include "run/context.h"
 #include "run/logged_display.h"
 #include "run/run_log.h"
@@ -82,6 +81,14 @@ constexpr const char* kHelp =
     "  2  argumentos incorrectos\n"
     "  3  el operador cerró la ventana\n";
 
+bool DisplayAvailable() {
+  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* v = std::getenv(var);
+    if (v && *v) return true;
+  }
+  return false;
+}
+
 struct Options {
   bool console = false;
   bool unattended = false;
@@ -95,67 +102,9 @@ struct Options {
   int Commands() const { return check + rollback + listBackups + !dropBackup.empty(); }
 };
 
-bool DisplayAvailable() {
-  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* v = std::getenv(var);
-    if (v && *v) return true;
-  }
-  return false;
-}
-
-// kalu-upgrade --check: the table on standard output, the problems in the run log, the
-// JSON report when asked for. The database is only read.
-int RunStoreCheck(const Options& opts) {
-  using namespace kalu;
-  std::error_code ec;
-  const std::string folder = std::filesystem::current_path(ec).string();
-  RunLog log("kalu-upgrade.log");
-  log.Line("Revisión de la tienda (kalu-upgrade " KALU_VERSION " --check) en " + folder);
-  const std::string started = IsoNow();
-  Session session;
-  SOAPParm_mod soap;
-  CheckResult result = CheckStore(session, soap, opts.noBackup);
-  session.End();
-  PrintCheckTable(stdout, result);
-  for (const CheckLine& line : result.lines) {
-    if (!line.ok) log.Line("Revisión: problema en " + line.title + ": " + line.detail);
-  }
-  int status = result.AllOk() ? kExitFinished : kExitError;
-  if (!opts.report.empty()) {
-    std::string error;
-    if (!WriteJsonFile(opts.report, CheckReport(result, folder, started, IsoNow()), error)) {
-      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el reporte %s: %s\n",
-                   opts.report.c_str(), error.c_str());
-      log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + error);
-      status = kExitError;
-    }
-  }
-  log.Line("Fin de la revisión (estado " + std::to_string(status) + ")");
-  return status;
-}
-
-// kalu-upgrade --rollback, --list-backups, --drop-backup: the store's copies, from the
-// maintenance database; what they do goes to standard output and the run log.
-int RunWayBack(const Options& opts) {
-  using namespace kalu;
-  std::error_code ec;
-  RunLog log("kalu-upgrade.log");
-  const std::string store = Session().Database();
-  if (opts.rollback) {
-    log.Line("Regreso de la base " + store + " (kalu-upgrade " KALU_VERSION " --rollback) en " +
-             std::filesystem::current_path(ec).string());
-    return RollBack(store, opts.report, stdout, log);
-  }
-  if (opts.listBackups) return ListKept(store, stdout, log);
-  log.Line("Borrar " + opts.dropBackup + " (kalu-upgrade " KALU_VERSION " --drop-backup)");
-  return DropKept(store, opts.dropBackup, stdout, log);
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  using namespace kalu;
-  Options opts;
+// Reads the command line into `opts`; an exit status when the program ends here (help,
+// version, or a usage error already told on standard error).
+std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--console") {
@@ -193,7 +142,6 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
-
   if (opts.Commands() > 1) {
     std::fputs(
         "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
@@ -201,131 +149,227 @@ int main(int argc, char** argv) {
         stderr);
     return kExitUsage;
   }
-  if (opts.check) return RunStoreCheck(opts);
-  if (opts.Commands() == 1) return RunWayBack(opts);
+  return std::nullopt;
+}
 
+std::string WorkingFolder() {
   std::error_code ec;
-  std::string programPath = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-  if (programPath.empty()) programPath = argv[0];
+  return std::filesystem::current_path(ec).string();
+}
 
-  RunReport report;
-  // Writes the run's report, when one was asked for, as the run ends with `status`.
-  std::function<void(int status, const std::optional<RunError>& error)> writeReport =
-      [](int, const std::optional<RunError>&) {};
+std::string Now() {
+  return kalu::IsoLocalTime(std::chrono::system_clock::now());
+}
+
+// kalu-upgrade --check: the table on standard output, the problems in the run log, the
+// JSON report when asked for. The database is only read.
+int RunStoreCheck(const Options& opts) {
+  using namespace kalu;
+  const std::string folder = WorkingFolder();
   RunLog log("kalu-upgrade.log");
-  log.Line("Inicio de kalu-upgrade " KALU_VERSION " en " +
-           std::filesystem::current_path(ec).string());
-
+  log.Line("Revisión de la tienda (kalu-upgrade " KALU_VERSION " --check) en " + folder);
+  const std::string started = Now();
   Session session;
-  SystemClock clock;
-  DesktopDatabase desktopDb;
-  std::unique_ptr<Display> screen;
-  Context* running = nullptr;
-
-#ifdef KALU_WITH_QT
-  if (!opts.console && !opts.unattended && DisplayAvailable()) {
-    screen = CreateQtDisplay(argc, argv, [&] {
-      if (running) {
-        running->steps.Fail("El operador cerró la ventana");
-        writeReport(kExitClosed, std::nullopt);
-        CloseMainWindow(*running);
-      }
-      log.Line("Fin: el operador cerró la ventana (estado 3)");
-      std::_Exit(kExitClosed);
-    });
+  SOAPParm_mod soap;
+  CheckResult result = CheckStore(session, soap, opts.noBackup);
+  session.End();
+  PrintCheckTable(stdout, result);
+  for (const CheckLine& line : result.lines) {
+    if (!line.ok) log.Line("Revisión: problema en " + line.title + ": " + line.detail);
   }
-#else
-  (void)DisplayAvailable;
-  (void)running;
-#endif
-  ConsoleDisplay* console = nullptr;
-  if (!screen) {
-    bool attended = !opts.unattended && isatty(STDIN_FILENO);
-    auto c =
-        std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr, isatty(STDOUT_FILENO));
-    console = c.get();
-    screen = std::move(c);
-    log.Line(attended ? "Pantalla: terminal" : "Pantalla: terminal, desatendida");
-  } else {
-    log.Line("Pantalla: ventana");
-  }
-
-  LoggedDisplay display(*screen, log);
-  Context ctx{display, session, clock, log, desktopDb};
-  running = &ctx;
-  if (auto* view = dynamic_cast<StepObserver*>(screen.get())) ctx.steps.SetObserver(view);
-  session.Library().SetNoteSink([&](std::string_view note) { log.Line(note); });
-
-  RunSummary summary;
-  std::optional<AZT903114> driver;
-  std::optional<RunCopy> storeCopy;  // what keeps the store as it was, once the step has run
+  int status = result.AllOk() ? kExitFinished : kExitError;
   if (!opts.report.empty()) {
-    writeReport = [&](int status, const std::optional<RunError>& error) {
-      std::optional<StoreKey> key;
-      if (driver && (driver->StoreRegion() || driver->StoreUnit() || driver->StoreWarehouse())) {
-        key = StoreKey{driver->StoreRegion(), driver->StoreUnit(), driver->StoreWarehouse()};
-      }
-      std::string why;
-      const nlohmann::json backup = storeCopy ? storeCopy->Json() : nlohmann::json(nullptr);
-      if (WriteJsonFile(opts.report,
-                        report.Document(ctx.steps, summary, key, backup, status, error), why)) {
-        log.Line("Informe de la corrida: " + opts.report);
-      } else {
-        log.Line("No se pudo escribir el informe " + opts.report + ": " + why);
-        std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n",
-                     opts.report.c_str(), why.c_str());
-      }
-    };
-  }
-  // Shows and logs the error that ended the run, without the shutdown steps.
-  auto EndWithError = [&](const RunError& error) {
-    const std::string& text = error.text;
-    log.Line("Error fatal: " + text);
-    ctx.steps.Fail(text);
-    summary.Write(ctx);
-    writeReport(kExitError, error);
-    if (console) {
-      console->ShowError(text);
-    } else {
-      display.ShowMessage(text);
+    std::string error;
+    if (!WriteJsonFile(opts.report, CheckReport(result, folder, started, Now()), error)) {
+      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el reporte %s: %s\n",
+                   opts.report.c_str(), error.c_str());
+      log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + error);
+      status = kExitError;
     }
-    log.Line("Fin: terminada por un error (estado 1)");
-    return kExitError;
-  };
-  try {
-    const char* logname = std::getenv("LOGNAME");
-    StartUp(ctx, programPath, logname ? logname : "");
+  }
+  log.Line("Fin de la revisión (estado " + std::to_string(status) + ")");
+  return status;
+}
+
+// kalu-upgrade --rollback, --list-backups, --drop-backup: the store's copies, from the
+// maintenance database; what they do goes to standard output and the run log.
+int RunWayBack(const Options& opts) {
+  using namespace kalu;
+  RunLog log("kalu-upgrade.log");
+  const std::string store = Session().Database();
+  if (opts.rollback) {
+    log.Line("Regreso de la base " + store + " (kalu-upgrade " KALU_VERSION " --rollback) en " +
+             WorkingFolder());
+    return RollBack(store, opts.report, stdout, log);
+  }
+  if (opts.listBackups) return ListKept(store, stdout, log);
+  log.Line("Borrar " + opts.dropBackup + " (kalu-upgrade " KALU_VERSION " --drop-backup)");
+  return DropKept(store, opts.dropBackup, stdout, log);
+}
+
+// One upgrade run: the display, the session and the process context, the driver, the
+// summary and the report, from the first message to the exit status.
+class UpgradeRun {
+ public:
+  UpgradeRun(const Options& opts, const char* argv0)
+      : opts_(opts), programPath_(kalu::ProgramPath(argv0)), log_("kalu-upgrade.log") {
+    log_.Line("Inicio de kalu-upgrade " KALU_VERSION " en " + WorkingFolder());
+  }
+
+  // The run with the display chosen for it; returns the exit status.
+  int Execute(int& argc, char** argv) {
+    ChooseDisplay(argc, argv);
+    kalu::LoggedDisplay display(*screen_, log_);
+    kalu::Context ctx{display, session_, clock_, log_, desktopDb_};
+    ctx_ = &ctx;
+    if (auto* view = dynamic_cast<kalu::StepObserver*>(screen_.get())) ctx.steps.SetObserver(view);
+    session_.Library().SetNoteSink([this](std::string_view note) { log_.Line(note); });
+    try {
+      Upgrade();
+    } catch (const kalu::RuntimeError& e) {
+      return EndWithError(
+          {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
+    } catch (const kalu::WayBackRefused& e) {
+      return EndWithError({std::nullopt, e.what()});
+    } catch (const std::exception& e) {
+      // Nothing of the system raises these; a failure of the machine (memory) ends the run
+      // as an error all the same.
+      return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
+    }
+    if (storeCopy_) MarkRunFinished(session_.Database(), *storeCopy_, log_);
+    WriteReport(kExitFinished, std::nullopt);
+    log_.Line("Fin: actualización terminada (estado 0)");
+    return kExitFinished;
+  }
+
+ private:
+  // The window when a display is available and the operator did not ask for the
+  // terminal; the terminal otherwise, unattended when nobody can answer it.
+  void ChooseDisplay(int& argc, char** argv) {
+    using namespace kalu;
+#ifdef KALU_WITH_QT
+    if (!opts_.console && !opts_.unattended && DisplayAvailable()) {
+      screen_ = CreateQtDisplay(argc, argv, [this] { WindowClosed(); });
+    }
+#else
+    (void)argc;
+    (void)argv;
+    (void)DisplayAvailable;
+#endif
+    if (screen_) {
+      log_.Line("Pantalla: ventana");
+      return;
+    }
+    bool attended = !opts_.unattended && IsTerminal(stdin);
+    auto console =
+        std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr, IsTerminal(stdout));
+    console_ = console.get();
+    screen_ = std::move(console);
+    log_.Line(attended ? "Pantalla: terminal" : "Pantalla: terminal, desatendida");
+  }
+
+  // The driver's run between the start-up and the shutdown of the process context, with the
+  // row counts before and after it.
+  void Upgrade() {
+    using namespace kalu;
+    Context& ctx = *ctx_;
+    StartUp(ctx, programPath_, LoginName());
     AdjustRunCounter(ctx, 1);
-    // The copy of the store comes before anything changes it, and before the run's own
-    // session connects to the store (a database in use cannot be copied).
     ctx.onUpgradeStart = [&] {
-      ctx.steps.Begin(StepId::Backup);
-      storeCopy = KeepStoreAsItWas(session, opts.noBackup, log, [&] { display.PumpMessages(); });
-      ctx.steps.SetDetail(storeCopy->Text());
-      ctx.steps.End();
-      summary.CountBefore(ctx);
+      KeepStoreAsItWas();
+      summary_.CountBefore(ctx);
     };
     // The summary is shown before the closing message, so the operator reads it there.
     ctx.onUpgradeEnd = [&] {
-      summary.CountAfter(ctx);
-      summary.Write(ctx);
-      ctx.steps.Summarize(summary.Lines(ctx));
+      summary_.CountAfter(ctx);
+      summary_.Write(ctx);
+      ctx.steps.Summarize(summary_.Lines(ctx));
     };
-    driver.emplace(ctx);
-    driver->Run();
+    driver_.emplace(ctx);
+    driver_->Run();
     if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
-  } catch (const RuntimeError& e) {
-    return EndWithError(
-        {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
-  } catch (const WayBackRefused& e) {
-    return EndWithError({std::nullopt, e.what()});
-  } catch (const std::exception& e) {
-    // Nothing of the system raises these; a failure of the machine (memory) ends the run
-    // as an error all the same.
-    return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
   }
-  if (storeCopy) MarkRunFinished(session.Database(), *storeCopy, log);
-  writeReport(kExitFinished, std::nullopt);
-  log.Line("Fin: actualización terminada (estado 0)");
-  return kExitFinished;
+
+  // The copy of the store comes before anything changes it, and before the run's own
+  // session connects to the store (a database in use cannot be copied).
+  void KeepStoreAsItWas() {
+    using namespace kalu;
+    Context& ctx = *ctx_;
+    ctx.steps.Begin(StepId::Backup);
+    storeCopy_ =
+        kalu::KeepStoreAsItWas(session_, opts_.noBackup, log_, [&] { ctx.display.PumpMessages(); });
+    ctx.steps.SetDetail(storeCopy_->Text());
+    ctx.steps.End();
+  }
+
+  // The operator closed the window: the run ends at once.
+  [[noreturn]] void WindowClosed() {
+    if (ctx_) {
+      ctx_->steps.Fail("El operador cerró la ventana");
+      WriteReport(kExitClosed, std::nullopt);
+      kalu::CloseMainWindow(*ctx_);
+    }
+    log_.Line("Fin: el operador cerró la ventana (estado 3)");
+    std::_Exit(kExitClosed);
+  }
+
+  // Shows and logs the error that ended the run, without the shutdown steps.
+  int EndWithError(const kalu::RunError& error) {
+    const std::string& text = error.text;
+    log_.Line("Error fatal: " + text);
+    ctx_->steps.Fail(text);
+    summary_.Write(*ctx_);
+    WriteReport(kExitError, error);
+    if (console_) {
+      console_->ShowError(text);
+    } else {
+      ctx_->display.ShowMessage(text);
+    }
+    log_.Line("Fin: terminada por un error (estado 1)");
+    return kExitError;
+  }
+
+  // Writes the run's report, when one was asked for, as the run ends with `status`.
+  void WriteReport(int status, const std::optional<kalu::RunError>& error) {
+    using namespace kalu;
+    if (opts_.report.empty()) return;
+    std::optional<StoreKey> key;
+    if (driver_ && (driver_->StoreRegion() || driver_->StoreUnit() || driver_->StoreWarehouse())) {
+      key = StoreKey{driver_->StoreRegion(), driver_->StoreUnit(), driver_->StoreWarehouse()};
+    }
+    const nlohmann::json backup = storeCopy_ ? storeCopy_->Json() : nlohmann::json(nullptr);
+    std::string why;
+    if (WriteJsonFile(opts_.report,
+                      report_.Document(ctx_->steps, summary_, key, backup, status, error), why)) {
+      log_.Line("Informe de la corrida: " + opts_.report);
+    } else {
+      log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);
+      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n",
+                   opts_.report.c_str(), why.c_str());
+    }
+  }
+
+  const Options& opts_;
+  const std::string programPath_;
+  kalu::RunReport report_;
+  kalu::RunLog log_;
+  kalu::Session session_;
+  kalu::SystemClock clock_;
+  kalu::DesktopDatabase desktopDb_;
+  std::unique_ptr<kalu::Display> screen_;
+  kalu::ConsoleDisplay* console_ = nullptr;
+  kalu::Context* ctx_ = nullptr;  // while Execute runs
+  kalu::RunSummary summary_;
+  std::optional<kalu::AZT903114> driver_;
+  std::optional<kalu::RunCopy> storeCopy_;  // what keeps the store as it was, once made
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opts;
+  if (std::optional<int> status = ParseOptions(argc, argv, opts)) return *status;
+  if (opts.check) return RunStoreCheck(opts);
+  if (opts.Commands() == 1) return RunWayBack(opts);
+  return UpgradeRun(opts, argv[0]).Execute(argc, argv);
 }

@@ -1,17 +1,10 @@
 #include "app/run_report.h"
 
-#include <cstdio>
-#include <ctime>
+#include "platform/clock.h"
 
 namespace kalu {
 
 namespace {
-
-// The steps' names for the chain's tools, in the order of StepId.
-constexpr const char* kStepNames[kStepCount] = {
-    "backup",   "schema",      "view",   "carta_porte",    "stored_views", "postal_codes",
-    "colonies", "system_data", "fiscal", "invoice_stamps", "tax_bases",
-};
 
 const char* StateName(StepState state) {
   switch (state) {
@@ -34,21 +27,12 @@ nlohmann::json Count(int64_t n) {
 
 }  // namespace
 
-RunReport::RunReport() : start_(std::chrono::system_clock::now()) {}
-
-std::string RunReport::IsoTime(std::chrono::system_clock::time_point t) {
-  std::time_t seconds = std::chrono::system_clock::to_time_t(t);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-  int offset = static_cast<int>(local.tm_gmtoff / 60);  // minutes east of UTC
-  int minutes = offset < 0 ? -offset : offset;
-  char zone[32];
-  std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60,
-                minutes % 60);
-  return std::string(text) + zone;
+nlohmann::json StoreKeyJson(const std::optional<StoreKey>& key) {
+  if (!key) return nullptr;
+  return {{"region", key->region}, {"unit", key->unit}, {"warehouse", key->warehouse}};
 }
+
+RunReport::RunReport() : start_(std::chrono::system_clock::now()) {}
 
 nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary,
                                    const std::optional<StoreKey>& key, const nlohmann::json& backup,
@@ -56,18 +40,15 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
   nlohmann::json doc;
   doc["program"] = "kalu-upgrade";
   doc["version"] = KALU_VERSION;
-  doc["store"] = key ? nlohmann::json{{"region", key->region},
-                                      {"unit", key->unit},
-                                      {"warehouse", key->warehouse}}
-                     : nlohmann::json(nullptr);
-  doc["start"] = IsoTime(start_);
-  doc["end"] = IsoTime(std::chrono::system_clock::now());
+  doc["store"] = StoreKeyJson(key);
+  doc["start"] = IsoLocalTime(start_);
+  doc["end"] = IsoLocalTime(std::chrono::system_clock::now());
   doc["exit_status"] = exitStatus;
   doc["backup"] = backup;
 
   nlohmann::json list = nlohmann::json::array();
   for (const Step& s : steps.All()) {
-    nlohmann::json step = {{"id", kStepNames[static_cast<int>(s.id)]},
+    nlohmann::json step = {{"id", kStepTable[static_cast<int>(s.id)].reportKey},
                            {"title", s.title},
                            {"status", StateName(s.state)},
                            {"seconds", s.seconds},

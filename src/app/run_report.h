@@ -22,6 +22,10 @@ struct RunError {
   std::string text;
 };
 
+// The store key as both reports hold it: region, unit and warehouse, or null when the run
+// or the check did not get to read it.
+nlohmann::json StoreKeyJson(const std::optional<StoreKey>& key);
+
 class RunReport {
  public:
   // Notes the start of the run.
@@ -33,9 +37,6 @@ class RunReport {
   nlohmann::json Document(const Steps& steps, const RunSummary& summary,
                           const std::optional<StoreKey>& key, const nlohmann::json& backup,
                           int exitStatus, const std::optional<RunError>& error) const;
-
-  // "2026-12-07T05:08:22-06:00": the local time with its offset from UTC.
-  static std::string IsoTime(std::chrono::system_clock::time_point t);
 
  private:
   std::chrono::system_clock::time_point start_;

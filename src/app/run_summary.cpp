@@ -32,7 +32,6 @@ std::vector<int64_t> RunSummary::Count(Context& ctx) {
     Cursor count(ctx.session, "ZQRESUMEN", std::string("PZQRES_") + table,
                  std::string("SELECT count(*) FROM ") + table, CursorKind::Read);
     counts.push_back(count.FetchFirst() ? count.Int32(1) : 0);
-    count.Close();
   }
   ctx.session.Commit();
   return counts;

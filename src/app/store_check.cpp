@@ -4,9 +4,9 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <regex>
 #include <string_view>
 
+#include "app/run_report.h"
 #include "app/way_back.h"
 #include "database/cursor.h"
 #include "packages/catalog_package.h"
@@ -21,6 +21,7 @@
 #include "runtime/text.h"
 #include "soap/proxies.h"
 #include "upgrade/azt903114.h"
+#include "upgrade/schema_changes.h"
 
 namespace kalu {
 
@@ -56,63 +57,6 @@ CheckLine Ok(std::string id, std::string title, std::string detail) {
 }
 CheckLine Problem(std::string id, std::string title, std::string detail) {
   return {std::move(id), std::move(title), false, std::move(detail), std::nullopt};
-}
-
-// --- the release's schema changes, as facts of the catalogue --------------------------
-
-// One schema change in place when every column named exists in the table (with the type,
-// when one is named).
-struct SchemaFact {
-  std::string table;
-  std::vector<std::string> columns;
-  std::string type;
-};
-
-// The column names of a CREATE TABLE's list: the first word of each entry at the top
-// level, constraints left out.
-std::vector<std::string> ColumnNames(std::string_view list) {
-  std::vector<std::string> names;
-  int depth = 0;
-  std::string entry;
-  auto take = [&] {
-    std::string first = Trim(entry).substr(0, Trim(entry).find(' '));
-    if (!first.empty() && !EqualsIgnoreCase(first, "CONSTRAINT")) names.push_back(ToLower(first));
-    entry.clear();
-  };
-  for (char c : list) {
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
-    if (c == ',' && depth == 0) {
-      take();
-    } else {
-      entry += c;
-    }
-  }
-  take();
-  return names;
-}
-
-// The facts of the statements that add tables and columns or change a column's type; the
-// statements that drop or change data leave none.
-std::vector<SchemaFact> SchemaFacts() {
-  static const std::regex addColumn(R"(^\s*ALTER TABLE\s+(\w+)\s+ADD COLUMN\s+(\w+))",
-                                    std::regex::icase);
-  static const std::regex alterType(
-      R"(^\s*ALTER TABLE\s+(\w+)\s+ALTER COLUMN\s+(\w+)\s+TYPE\s+([^;]+?)\s*;)", std::regex::icase);
-  static const std::regex createTable(R"(^\s*CREATE TABLE\s+(\w+)\s*\((.*)\)\s*WITH)",
-                                      std::regex::icase);
-  std::vector<SchemaFact> facts;
-  for (const char* sql : SchemaStatements()) {
-    std::cmatch m;
-    if (std::regex_search(sql, m, addColumn)) {
-      facts.push_back({ToLower(m.str(1)), {ToLower(m.str(2))}, ""});
-    } else if (std::regex_search(sql, m, alterType)) {
-      facts.push_back({ToLower(m.str(1)), {ToLower(m.str(2))}, ToLower(m.str(3))});
-    } else if (std::regex_search(sql, m, createTable)) {
-      facts.push_back({ToLower(m.str(1)), ColumnNames(m.str(2)), ""});
-    }
-  }
-  return facts;
 }
 
 // --- the packages -----------------------------------------------------------------------
@@ -240,7 +184,7 @@ class StoreChecker {
       session_.EnsureConnected();
       for (const char* sql :
            {"SET TRANSACTION READ ONLY", "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"}) {
-        session_.CheckAndReact(session_.Library().ZQ_DB_ExecImm(session_.Handle(), kApp, sql));
+        session_.CheckAndReact(session_.ExecImmediate(kApp, sql));
       }
       connected_ = true;
       Add(Ok("database", title, "conectada con el usuario del sistema (solo lectura)"));
@@ -264,24 +208,25 @@ class StoreChecker {
     WithDatabase("schema", "Versión de la base", [&] {
       Cursor table(session_, kApp, "KCHK01", kTableSql, CursorKind::Read);
       Cursor column(session_, kApp, "KCHK02", kColumnTypeSql, CursorKind::Read);
-      const auto facts = SchemaFacts();
+      std::vector<SchemaChange> facts;
+      std::ranges::copy_if(SchemaChanges(), std::back_inserter(facts), &SchemaChange::LeavesFact);
       std::size_t inPlace = 0;
-      for (const SchemaFact& fact : facts) {
+      for (const SchemaChange& fact : facts) {
         table.SetText(1, fact.table, kNameWidth);
         bool exists = table.FetchFirst();
         table.Close();
-        bool created = std::any_of(facts.begin(), facts.end(), [&](const SchemaFact& f) {
-          return f.table == fact.table && f.columns.size() > 1;
+        bool created = std::ranges::any_of(facts, [&](const SchemaChange& f) {
+          return std::string_view(f.table) == fact.table && f.CreatesTable();
         });
         if (!exists && !created) {
           return Problem("schema", "Versión de la base",
-                         "no es una base de tienda: falta la tabla " + fact.table);
+                         std::string("no es una base de tienda: falta la tabla ") + fact.table);
         }
         bool all = exists;
-        for (const std::string& name : fact.columns) {
+        for (std::string_view name : fact.Columns()) {
           if (!all) break;
-          column.SetText(1, fact.table, kNameWidth).SetText(2, name, kNameWidth);
-          all = column.FetchFirst() && (fact.type.empty() || Trim(column.Text(1)) == fact.type);
+          column.SetText(1, fact.table, kNameWidth).SetText(2, std::string(name), kNameWidth);
+          all = column.FetchFirst() && (*fact.type == '\0' || Trim(column.Text(1)) == fact.type);
           column.Close();
         }
         if (all) ++inPlace;
@@ -428,7 +373,6 @@ class StoreChecker {
       try {
         Cursor pid(session_, kApp, "KCHK04", "SELECT pg_backend_pid()", CursorKind::Read);
         if (pid.FetchFirst()) ownPid = pid.Int32(1);
-        pid.Close();
       } catch (const RuntimeError&) {
         connected_ = false;  // the session ended with the error; the lines below say why
       }
@@ -490,32 +434,20 @@ nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,
     if (line.rows) item["rows"] = *line.rows;
     checks.push_back(std::move(item));
   }
-  nlohmann::json store = nullptr;
-  if (result.store) {
-    store = {{"region", result.store->region},
-             {"unit", result.store->unit},
-             {"warehouse", result.store->warehouse}};
-  }
-  return {{"report", "check"},       {"program", "kalu-upgrade"},
-          {"version", KALU_VERSION}, {"folder", folder},
-          {"started", started},      {"ended", ended},
-          {"ok", result.AllOk()},    {"exit_status", result.AllOk() ? 0 : 1},
-          {"store", store},          {"checks", std::move(checks)}};
+  return {{"report", "check"},
+          {"program", "kalu-upgrade"},
+          {"version", KALU_VERSION},
+          {"folder", folder},
+          {"started", started},
+          {"ended", ended},
+          {"ok", result.AllOk()},
+          {"exit_status", result.AllOk() ? 0 : 1},
+          {"store", StoreKeyJson(result.store)},
+          {"checks", std::move(checks)}};
 }
 
 std::string MegabytesText(uint64_t bytes) {
   return GroupedNumber(static_cast<int64_t>((bytes + (1u << 20) - 1) >> 20)) + " MB";
-}
-
-std::string IsoNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-  std::string iso = text;  // "+hhmm" becomes "+hh:mm"
-  iso.insert(iso.size() - 2, ":");
-  return iso;
 }
 
 }  // namespace kalu

@@ -55,7 +55,4 @@ std::string OneLine(std::string text);
 // "1.234 MB": a size in megabytes, rounded up, thousands grouped.
 std::string MegabytesText(uint64_t bytes);
 
-// The current time in ISO 8601 with its offset, "2024-03-20T13:05:09-06:00".
-std::string IsoNow();
-
 }  // namespace kalu

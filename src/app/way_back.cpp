@@ -139,8 +139,8 @@ std::vector<DatabaseSession> OthersConnected(StoreCopies& copies, const std::str
 nlohmann::json KeptJson(const KeptDatabase& kept) {
   return {{"name", kept.name},
           {"size_bytes", kept.bytes < 0 ? nlohmann::json(nullptr) : nlohmann::json(kept.bytes)},
-          {"made_at", kept.moment ? nlohmann::json(RunReport::IsoTime(*kept.moment))
-                                  : nlohmann::json(nullptr)}};
+          {"made_at",
+           kept.moment ? nlohmann::json(IsoLocalTime(*kept.moment)) : nlohmann::json(nullptr)}};
 }
 
 }  // namespace
@@ -362,8 +362,8 @@ int RollBack(const std::string& store, const std::string& report, std::FILE* out
         {"program", "kalu-upgrade"},
         {"version", KALU_VERSION},
         {"store", store},
-        {"started", RunReport::IsoTime(started)},
-        {"ended", RunReport::IsoTime(std::chrono::system_clock::now())},
+        {"started", IsoLocalTime(started)},
+        {"ended", IsoLocalTime(std::chrono::system_clock::now())},
         {"exit_status", status},
         {"restored", error ? nlohmann::json(nullptr) : KeptJson(rollback.Copy())},
         {"failed_database", error ? nlohmann::json(nullptr) : nlohmann::json(rollback.Failed())},

@@ -1,9 +1,30 @@
 #include "database/bulk.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
 #include "runtime/errors.h"
 #include "runtime/text.h"
 
 namespace kalu {
+
+namespace {
+
+// The apply statement with the batch's table in place of each "{batch}".
+std::string WithTable(std::string_view apply, std::string_view table) {
+  constexpr std::string_view kMarker = "{batch}";
+  std::string sql;
+  for (std::size_t at = 0;;) {
+    std::size_t found = apply.find(kMarker, at);
+    sql += apply.substr(at, found - at);
+    if (found == std::string_view::npos) return sql;
+    sql += table;
+    at = found + kMarker.size();
+  }
+}
+
+}  // namespace
 
 BatchWriter::BatchWriter(Session& session, std::string_view app, std::string_view table,
                          std::string_view columns, std::string_view apply, size_t rowsPerBatch)
@@ -11,12 +32,17 @@ BatchWriter::BatchWriter(Session& session, std::string_view app, std::string_vie
       app_(app),
       table_(table),
       columns_(columns),
-      apply_(apply),
+      apply_(WithTable(apply, table)),
       rowsPerBatch_(rowsPerBatch == 0 ? 1 : rowsPerBatch) {
   session_.EnsureConnected();
 }
 
-BatchWriter::~BatchWriter() = default;
+BatchWriter::~BatchWriter() {
+  if (pendingRows_ == 0 || std::uncaught_exceptions() > 0) return;
+  std::fprintf(stderr, "BatchWriter %s: %zu filas sin enviar al terminar\n", table_.c_str(),
+               pendingRows_);
+  std::abort();
+}
 
 BatchWriter& BatchWriter::Value(std::string_view text) {
   if (rowOpen_) pending_ += '\t';
@@ -75,8 +101,7 @@ BatchWriter& BatchWriter::Text(std::string_view v, int width) {
   size_t index = static_cast<size_t>(column_);
   if (cutNoted_.size() <= index) cutNoted_.resize(index + 1, false);
   if (!cutNoted_[index]) {
-    session_.Library().Note("Texto recortado a " + std::to_string(width) + " caracteres: " + app_ +
-                            ", cursor " + table_ + ", parametro " + std::to_string(column_ + 1));
+    session_.Library().Note(CutNote(app_, table_, column_ + 1, width));
     cutNoted_[index] = true;
   }
   return Value(CutToChars(v, width));

@@ -4,7 +4,7 @@
 //
 //   BatchWriter cp(ctx.session, "PCARGACP_SAT", "P13465",
 //                  "cpcve integer, edocve smallint, muncve smallint",
-//                  "INSERT INTO codigopostal (cpcve, edocve, muncve) SELECT * FROM P13465");
+//                  "INSERT INTO codigopostal (cpcve, edocve, muncve) SELECT * FROM {batch}");
 //   for (...) cp.Int32(code).Int16(state).Int16(municipality).EndRow();
 //   cp.Flush();
 //   ctx.session.Commit();
@@ -36,10 +36,13 @@ class BatchWriter {
   // `table`: name of the temporary table (created ON COMMIT PRESERVE ROWS if missing,
   // emptied after each batch); `columns`: its column definitions ("regcve smallint,
   // cpcve numeric(5,0), nombre varchar(80)"); `apply`: the statement(s) that move the
-  // batch from `table` into the store's tables (INSERT ... SELECT / UPDATE ... FROM).
+  // batch into the store's tables (INSERT ... SELECT / UPDATE ... FROM), naming the
+  // temporary table `{batch}`.
   BatchWriter(Session& session, std::string_view app, std::string_view table,
               std::string_view columns, std::string_view apply, size_t rowsPerBatch = 5000);
-  ~BatchWriter();  // does NOT flush: a procedure calls Flush() at its end explicitly
+  // Does not flush: a procedure calls Flush() at its end. A writer that goes away with
+  // rows not sent, other than by an error, is a fault of the procedure: the program stops.
+  ~BatchWriter();
   BatchWriter(const BatchWriter&) = delete;
   BatchWriter& operator=(const BatchWriter&) = delete;
 
@@ -50,8 +53,9 @@ class BatchWriter {
   BatchWriter& Date(DateValue v);
   BatchWriter& DateTime(DateValue v);
   BatchWriter& Null();
-  void EndRow();         // flushes when the batch is full
-  void Flush();          // sends what is pending (nothing when empty); commits asynchronously
+  void EndRow();  // flushes when the batch is full
+  void Flush();   // sends what is pending (nothing when empty); commits asynchronously
+  size_t PendingRows() const { return pendingRows_; }
   int64_t Rows() const;  // rows written so far
 
  private:

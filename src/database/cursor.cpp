@@ -1,55 +1,77 @@
 #include "database/cursor.h"
 
+#include <utility>
+
+#include "runtime/errors.h"
 #include "runtime/text.h"
 
 namespace kalu {
 
 Cursor::Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
                CursorKind kind, CheckRoutine check)
-    : session_(session), check_(std::move(check)) {
+    : session_(session), id_(id), check_(std::move(check)) {
   session_.EnsureConnected();
   ZQData& lib = session_.Library();
   if (!lib.ZQ_DB_StmtIsDef(session_.Handle(), id, stmt_)) {
     Checked(lib.ZQ_DB_Declare_StmtEx(session_.Handle(), app, id, "", static_cast<int16_t>(kind),
                                      stmt_));
-    lib.ZQ_DB_Set_StmtCmdText(stmt_, sql);
+    Checked(lib.ZQ_DB_Set_StmtCmdText(stmt_, sql));
   }
 }
+
+Cursor::~Cursor() {
+  if (stmt_ >= 0) session_.Library().ZQ_DB_SetClosable(stmt_);
+}
+
+Cursor::Cursor(Cursor&& other) noexcept
+    : session_(other.session_),
+      id_(std::move(other.id_)),
+      stmt_(std::exchange(other.stmt_, -1)),
+      check_(std::move(other.check_)),
+      lastCode_(other.lastCode_) {}
 
 int16_t Cursor::Checked(int16_t status) {
   lastCode_ = check_ ? check_(status) : session_.CheckAndReact(status);
   return lastCode_;
 }
 
+void Cursor::Require(int16_t status, const char* what, int n) {
+  if (status == kDbOk) return;
+  Raise(kErrFatalDatabase,
+        std::string("El cursor ") + id_ + " no tiene " + what + " " + std::to_string(n));
+}
+
 Cursor& Cursor::SetInt16(int n, int16_t value) {
-  session_.Library().ZQ_DB_SetInt(stmt_, n, value);
+  Require(session_.Library().ZQ_DB_SetInt(stmt_, n, value), "el parámetro", n);
   return *this;
 }
 Cursor& Cursor::SetInt32(int n, int32_t value) {
-  session_.Library().ZQ_DB_SetLong(stmt_, n, value);
+  Require(session_.Library().ZQ_DB_SetLong(stmt_, n, value), "el parámetro", n);
+  return *this;
+}
+Cursor& Cursor::SetInt64(int n, int64_t value) {
+  Require(session_.Library().ZQ_DB_SetInt64(stmt_, n, value), "el parámetro", n);
   return *this;
 }
 Cursor& Cursor::SetDouble(int n, double value) {
-  session_.Library().ZQ_DB_SetDouble(stmt_, n, value);
+  Require(session_.Library().ZQ_DB_SetDouble(stmt_, n, value), "el parámetro", n);
   return *this;
 }
 Cursor& Cursor::SetDecimal(int n, Fixed4 value) {
-  session_.Library().ZQ_DB_SetDecimalText(stmt_, n, value.ToText());
+  Require(session_.Library().ZQ_DB_SetDecimalText(stmt_, n, value.ToText()), "el parámetro", n);
   return *this;
 }
 Cursor& Cursor::SetText(int n, std::string_view value, int width) {
-  session_.Library().ZQ_DB_SetStr(stmt_, n, value, width);
+  Require(session_.Library().ZQ_DB_SetStr(stmt_, n, value, width), "el parámetro", n);
   return *this;
 }
 
 Cursor& Cursor::SetDate(int n, DateValue value) {
-  session_.Library().ZQ_DB_SetStr(stmt_, n, SqlDateText(value), 10);
-  return *this;
+  return SetText(n, SqlDateText(value), 10);
 }
 
 Cursor& Cursor::SetDateTime(int n, DateValue value) {
-  session_.Library().ZQ_DB_SetStr(stmt_, n, SqlDateTimeText(value), 19);
-  return *this;
+  return SetText(n, SqlDateTimeText(value), 19);
 }
 
 bool Cursor::FetchFirst() {
@@ -67,31 +89,31 @@ void Cursor::Close() {
 
 int16_t Cursor::Int16(int column) {
   int16_t value = 0, ind = 0;
-  session_.Library().ZQ_DB_GetColInt(stmt_, column, value, ind);
+  Require(session_.Library().ZQ_DB_GetColInt(stmt_, column, value, ind), "la columna", column);
   return value;
 }
 int32_t Cursor::Int32(int column) {
   int32_t value = 0;
   int16_t ind = 0;
-  session_.Library().ZQ_DB_GetColLong(stmt_, column, value, ind);
+  Require(session_.Library().ZQ_DB_GetColLong(stmt_, column, value, ind), "la columna", column);
   return value;
 }
 double Cursor::Double(int column) {
   double value = 0;
   int16_t ind = 0;
-  session_.Library().ZQ_DB_GetColDouble(stmt_, column, value, ind);
+  Require(session_.Library().ZQ_DB_GetColDouble(stmt_, column, value, ind), "la columna", column);
   return value;
 }
 Fixed4 Cursor::Decimal(int column) {
   std::string text;
   int16_t ind = 0;
-  session_.Library().ZQ_DB_GetColStr(stmt_, column, text, ind);
+  Require(session_.Library().ZQ_DB_GetColStr(stmt_, column, text, ind), "la columna", column);
   return ind < 0 ? Fixed4() : Fixed4::FromText(text);
 }
 std::string Cursor::Text(int column) {
   std::string text;
   int16_t ind = 0;
-  session_.Library().ZQ_DB_GetColStr(stmt_, column, text, ind);
+  Require(session_.Library().ZQ_DB_GetColStr(stmt_, column, text, ind), "la columna", column);
   return RTrim(text);
 }
 DateValue Cursor::Date(int column) {

@@ -7,7 +7,10 @@
 //                 "SELECT VehPlacas FROM VEHICULOS WHERE VehPlacas = ?", CursorKind::Read);
 //   p15153.SetText(1, plates, 7);
 //   if (!p15153.FetchFirst()) { ... not found ... }
-//   p15153.Close();
+//
+// The object releases its result when it goes away (the statement stays declared on the
+// connection for the next object with its id); Close() releases it earlier, through the
+// check, where the procedure closes a cursor it reads again.
 //
 // Each call of the library is followed by the check: by default the session's check and
 // reaction (a failure raises the fatal database error), or the procedure's own check
@@ -36,10 +39,18 @@ class Cursor {
   // connection has it declared already.
   Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
          CursorKind kind, CheckRoutine check = {});
+  // Releases the result, without a check: nothing is left to report once the cursor is
+  // done with.
+  ~Cursor();
+  Cursor(Cursor&& other) noexcept;
+  Cursor(const Cursor&) = delete;
+  Cursor& operator=(const Cursor&) = delete;
+  Cursor& operator=(Cursor&&) = delete;
 
   // Parameters, numbered from 1, set before each use.
   Cursor& SetInt16(int n, int16_t value);
   Cursor& SetInt32(int n, int32_t value);
+  Cursor& SetInt64(int n, int64_t value);
   Cursor& SetDouble(int n, double value);
   Cursor& SetDecimal(int n, Fixed4 value);
   Cursor& SetText(int n, std::string_view value, int width);
@@ -53,7 +64,8 @@ class Cursor {
   void Close();
 
   // Columns of the current row, numbered from 1. A NULL gives 0, a blank text or the
-  // empty date.
+  // empty date; so does a read with no current row. A column number beyond the result is a
+  // fault of the procedure: it raises the fatal database error.
   int16_t Int16(int column);
   int32_t Int32(int column);
   double Double(int column);
@@ -70,8 +82,12 @@ class Cursor {
 
  private:
   int16_t Checked(int16_t status);
+  // A parameter set or a column read that the library refused is a fault of the procedure:
+  // the fatal database error names the cursor and what was asked.
+  void Require(int16_t status, const char* what, int n);
 
   Session& session_;
+  std::string id_;
   int16_t stmt_ = -1;
   CheckRoutine check_;
   int16_t lastCode_ = 0;

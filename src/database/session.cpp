@@ -46,7 +46,7 @@ void Session::End() {
 }
 
 void Session::ClearError() {
-  checkAction_ = kActionNone;
+  checkAction_ = CheckAction::None;
   errorText_.clear();
   nativeCode_ = 0;
 }
@@ -54,7 +54,7 @@ void Session::ClearError() {
 int16_t Session::Check(int16_t status) {
   errorCode_ = kCodeOk;
   nativeCode_ = 0;
-  checkAction_ = kActionNone;
+  checkAction_ = CheckAction::None;
   errorText_.clear();
 
   int32_t code = status;
@@ -68,7 +68,7 @@ int16_t Session::Check(int16_t status) {
   }
   if (status == 1 && code == 0) {
     errorCode_ = kCodeFailure;
-    checkAction_ = kActionHandle;
+    checkAction_ = CheckAction::Handle;
     return errorCode_;
   }
   switch (code) {
@@ -80,17 +80,17 @@ int16_t Session::Check(int16_t status) {
       break;
     case 100:
       errorCode_ = kCodeNotFound;
-      checkAction_ = kActionHandle;
+      checkAction_ = CheckAction::Handle;
       break;
     case -1:
     case 110:
       errorCode_ = kCodeFailure;
-      checkAction_ = kActionHandle;
+      checkAction_ = CheckAction::Handle;
       errorText_ = ToLower(errorText_);
       break;
     default:
       errorCode_ = kCodeFailure;
-      checkAction_ = kActionHandle;
+      checkAction_ = CheckAction::Handle;
       nativeCode_ = code;
       break;
   }
@@ -104,12 +104,12 @@ std::string Session::FatalText(int32_t nativeCode, const std::string& errorText)
 }
 
 void Session::React() {
-  if (checkAction_ != kActionHandle) return;
-  checkAction_ = kActionNone;
+  if (checkAction_ != CheckAction::Handle) return;
+  checkAction_ = CheckAction::None;
   if (errorCode_ == 1 || errorCode_ == kCodeNotFound) return;
   std::string text = FatalText(nativeCode_, errorText_);
   End();
-  checkAction_ = 2;
+  checkAction_ = CheckAction::Ended;
   Raise(kErrFatalDatabase, text);
 }
 
@@ -123,6 +123,11 @@ void Session::ConfigCheck(int16_t status) {
   if (status == 0) return;
   End();
   Raise(kErrFatalDatabase, "CS / Error # " + std::to_string(status) + " Module ");
+}
+
+int16_t Session::ExecImmediate(std::string_view app, std::string_view sql) {
+  EnsureConnected();
+  return lib_.ZQ_DB_ExecImm(handle_, app, sql);
 }
 
 int16_t Session::CommitStatus() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/zqdata.h"
 
@@ -16,8 +17,10 @@ constexpr int16_t kCodeOk = 0;
 constexpr int16_t kCodeNotFound = 101;
 constexpr int16_t kCodeFailure = 999;
 
-constexpr int16_t kActionNone = 0;
-constexpr int16_t kActionHandle = 3;
+// What the reaction does after a check: nothing; handle a failure (the fatal database
+// error, unless the failure was "not found"); or nothing more, the session having ended on
+// a fatal error.
+enum class CheckAction : int16_t { None = 0, Ended = 2, Handle = 3 };
 
 class Session {
  public:
@@ -52,6 +55,10 @@ class Session {
   // "CS / Error # <status> Module " when the status is not 0.
   void ConfigCheck(int16_t status);
 
+  // Sends one statement at once (connecting first when needed) and returns the library's
+  // status, for the caller's check.
+  int16_t ExecImmediate(std::string_view app, std::string_view sql);
+
   // The commit pattern: skipped when never connected; otherwise commit, check and react.
   void Commit();
   // The commit pattern with a commit that does not wait for the disk, for commits inside
@@ -69,8 +76,8 @@ class Session {
   int16_t ErrorCode() const { return errorCode_; }
   int32_t NativeCode() const { return nativeCode_; }
   const std::string& ErrorText() const { return errorText_; }
-  int16_t CheckAction() const { return checkAction_; }
-  void SetCheckAction(int16_t action) { checkAction_ = action; }
+  CheckAction Action() const { return checkAction_; }
+  void SetCheckAction(CheckAction action) { checkAction_ = action; }
   // Clears check action, error text and native code.
   void ClearError();
 
@@ -87,7 +94,7 @@ class Session {
   int16_t errorCode_ = 0;
   int32_t nativeCode_ = 0;
   std::string errorText_;
-  int16_t checkAction_ = 0;
+  CheckAction checkAction_ = CheckAction::None;
 };
 
 }  // namespace kalu

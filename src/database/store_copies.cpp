@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "database/cursor.h"
+#include "platform/clock.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
 
@@ -75,9 +76,7 @@ int64_t Number(const std::string& text) {
 }
 
 std::string Stamp(Moment moment, const char* format) {
-  std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  std::tm local = LocalTime(std::chrono::system_clock::to_time_t(moment));
   char text[40];
   std::strftime(text, sizeof text, format, &local);
   return text;
@@ -222,7 +221,7 @@ void StoreCopies::Connect() {
 
 void StoreCopies::Exec(std::string_view sql) {
   session_.EnsureConnected();
-  session_.CheckAndReact(session_.Library().ZQ_DB_ExecImm(session_.Handle(), kApp, sql));
+  session_.CheckAndReact(session_.ExecImmediate(kApp, sql));
 }
 
 void StoreCopies::ExecAlone(std::string_view sql, const std::function<void()>& waiting) {
@@ -239,7 +238,6 @@ StoreCopies::DatabaseFacts StoreCopies::Facts(const std::string& database) {
     f.bytes = Number(facts.Text(2));
     f.comment = facts.Text(3);
   }
-  facts.Close();
   return f;
 }
 
@@ -263,7 +261,6 @@ StoreRights StoreCopies::Rights() {
     r.ownerRights = Flag(rights.Text(5));
     r.isTemplate = Flag(rights.Text(6));
   }
-  rights.Close();
   return r;
 }
 
@@ -276,7 +273,6 @@ StoreFiles StoreCopies::Files() {
     f.serverLocal = address.empty() || address.rfind("127.", 0) == 0 || address == "::1";
     f.directory = files.Text(2);
   }
-  files.Close();
   return f;
 }
 
@@ -288,7 +284,6 @@ std::vector<DatabaseSession> StoreCopies::Sessions(const std::string& database) 
     for (bool row = list.FetchFirst(); row; row = list.FetchNext()) {
       sessions.push_back({list.Int32(1), list.Text(2), list.Text(3), list.Text(4), list.Text(5)});
     }
-    list.Close();
   }
   // The server keeps what a transaction saw of the sessions until it ends.
   session_.Commit();
@@ -304,7 +299,6 @@ bool StoreCopies::WaitForOwnSessions(std::chrono::milliseconds patience, int32_t
         .SetText(3, kMaintenanceDatabase, kNameWidth)
         .SetInt32(4, besides);
     int32_t count = own.FetchFirst() ? own.Int32(1) : 0;
-    own.Close();
     session_.Commit();
     if (count == 0) return true;
     if (std::chrono::steady_clock::now() >= until) return false;
@@ -324,7 +318,6 @@ std::vector<KeptDatabase> StoreCopies::Kept() {
     one.bytes = Number(list.Text(3));
     kept.push_back(std::move(one));
   }
-  list.Close();
   // In the order they were made; those of unknown moment first, by name.
   std::stable_sort(kept.begin(), kept.end(), [](const KeptDatabase& a, const KeptDatabase& b) {
     if (a.moment.has_value() != b.moment.has_value()) return !a.moment.has_value();
@@ -372,7 +365,6 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
       Cursor acl(session_, kApp, "KCOP08", kGrantsSql, CursorKind::Read);
       acl.SetText(1, copy.name, kNameWidth).SetText(2, store_, kNameWidth);
       for (bool row = acl.FetchFirst(); row; row = acl.FetchNext()) grants.push_back(acl.Text(1));
-      acl.Close();
     }
     // A store with grants of its own gives PUBLIC only what they say.
     if (!grants.empty()) Exec("REVOKE ALL ON DATABASE " + QuotedName(copy.name) + " FROM PUBLIC");

@@ -1,7 +1,5 @@
 #include "packages/package_format.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -64,35 +62,6 @@ std::vector<uint8_t> PackDocument(std::string_view document) {
   }
   out.resize(kPackageSizeField + packed);
   return out;
-}
-
-int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  bytes.clear();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return errno;
-  struct stat st {};
-  if (::fstat(::fileno(file.get()), &st) != 0) return errno;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t done = std::fread(bytes.data(), 1, bytes.size(), file.get());
-  if (std::ferror(file.get())) {
-    int error = errno != 0 ? errno : EIO;
-    bytes.clear();
-    return error;
-  }
-  bytes.resize(done);  // a file that got shorter while it was read
-  return 0;
-}
-
-bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
-                        std::string& error) {
-  ReplacementFile file(path);
-  if (file.Write(data, size) && file.Commit()) return true;
-  error = file.Error();
-  return false;
 }
 
 }  // namespace kalu

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/replacement_file.h"
+
 namespace kalu {
 
 constexpr std::size_t kPackageSizeField = 4;
@@ -39,13 +41,5 @@ PackageInput SplitPackage(const std::vector<uint8_t>& fileBytes);
 // The package of a document: the size field and zlib's compress of the document.
 // Documents of 2 GB or more cannot be packed (the size field is 32-bit): empty result.
 std::vector<uint8_t> PackDocument(std::string_view document);
-
-// Reads the whole content of a file: 0, or the system's error number when it cannot.
-int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
-
-// Replaces `path` with `data` through a temporary file in the same folder and a rename:
-// the file holds either its former or its new content at every moment.
-bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
-                        std::string& error);
 
 }  // namespace kalu

@@ -13,7 +13,7 @@ constexpr const char* kColoniesSql = "SELECT CPCve, Colonia FROM COLONIAS";
 constexpr const char* kNewColoniesColumns = "cpcve integer, colonia smallint, nombre text";
 constexpr const char* kInsertColoniesSql =
     "INSERT INTO COLONIAS (CPCve, Colonia, ColoniaNombre) SELECT cpcve, colonia, nombre FROM "
-    "P14944";
+    "{batch}";
 
 constexpr int kColonyNameWidth = 80;
 

@@ -17,7 +17,7 @@ constexpr const char* kNewCodesColumns =
     "cpcve integer, edocve smallint, muncve smallint, loccve smallint";
 constexpr const char* kInsertPostalCodesSql =
     "INSERT INTO CODIGOPOSTAL (CPCve, EdoCve, MunCve, LocCve) SELECT cpcve, edocve, muncve, "
-    "loccve FROM P13465";
+    "loccve FROM {batch}";
 constexpr const char* kStatesOfAliasSql =
     "SELECT EdoAlias, EdoCve FROM ESTADOS WHERE EdoAlias = ? ORDER BY EdoCve";
 
@@ -67,7 +67,6 @@ void PCARGACP_SAT::U1111E1([[maybe_unused]] int16_t& AV26Local) {
     Cursor p13463(ctx_.session, kApp, "P13463", kSetAliasSql, CursorKind::Update);
     p13463.SetText(1, alias_, kAliasWidth).SetInt16(2, p13462.Int16(2));
     p13463.Execute();
-    p13463.Close();
   }
   p13462.Close();
   ctx_.session.CommitAsync();

@@ -67,7 +67,6 @@ void PCARGADATOSDELSISTEMA::Purge() {
     p02674.Close();
     pump.EveryTenMs();
   }
-  p02672.Close();
 }
 
 void PCARGADATOSDELSISTEMA::LoadCatalogues() {
@@ -101,7 +100,6 @@ void PCARGADATOSDELSISTEMA::SaveCatalogue() {
     p02678.SetText(1, datNoCa_, 10).SetText(2, datDesCa_, 30).SetText(3, user_, 10);
     p02678.SetDate(4, date_).SetDateTime(5, time_);
     p02678.Execute();
-    p02678.Close();
   } else {
     Cursor p02676(ctx_.session, kApp, "P02676",
                   "SELECT DatNoCa, DatDesCa, DatUser, DatDate, DatTime FROM DATOS WHERE DatNoCa "
@@ -117,11 +115,8 @@ void PCARGADATOSDELSISTEMA::SaveCatalogue() {
       p02677.SetText(1, datDesCa_, 30).SetText(2, user_, 10).SetDate(3, date_);
       p02677.SetDateTime(4, time_).SetText(5, key, 10);
       p02677.Execute();
-      p02677.Close();
     }
-    p02676.Close();
   }
-  p02675.Close();
 }
 
 void PCARGADATOSDELSISTEMA::LoadEntries() {
@@ -157,7 +152,6 @@ void PCARGADATOSDELSISTEMA::SaveEntry() {
                    CursorKind::Update);
     p026712.SetText(1, datNoCa_, 10).SetInt16(2, datCve_).SetText(3, datDes_, 40);
     p026712.Execute();
-    p026712.Close();
   } else {
     Cursor p026710(ctx_.session, kApp, "P026710",
                    "SELECT DatNoCa, DatCve, DatDes, DatDTime, DatDDate, DatDUser FROM DATOS1 "
@@ -173,11 +167,8 @@ void PCARGADATOSDELSISTEMA::SaveEntry() {
                      CursorKind::Update);
       p026711.SetText(1, datDes_, 40).SetText(2, key, 10).SetInt16(3, code);
       p026711.Execute();
-      p026711.Close();
     }
-    p026710.Close();
   }
-  p02679.Close();
 }
 
 void PCARGADATOSDELSISTEMA::SaveSession() {

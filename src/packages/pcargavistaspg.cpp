@@ -54,7 +54,6 @@ void PCARGAVISTASPG::StoreView(int16_t id) {
                   CursorKind::Update);
     p12515.SetInt16(1, id).SetText(2, name_, 40).SetText(3, body, 10240).SetDate(4, today);
     p12515.Execute();
-    p12515.Close();
   } else {
     Cursor p12513(ctx_.session, kApp, "P12513",
                   "SELECT VistaId, VistaName, VistaBody, VistaDate FROM VISTAPG WHERE VistaId = "
@@ -67,11 +66,8 @@ void PCARGAVISTASPG::StoreView(int16_t id) {
                     CursorKind::Update);
       p12514.SetText(1, name_, 40).SetText(2, body, 10240).SetDate(3, today).SetInt16(4, id);
       p12514.Execute();
-      p12514.Close();
     }
-    p12513.Close();
   }
-  p12512.Close();
 }
 
 }  // namespace kalu

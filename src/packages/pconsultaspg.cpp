@@ -75,9 +75,7 @@ void PCONSULTASPG::ShowReaderError() {
 
 void PCONSULTASPG::Execute(const std::string& sql, std::string& AV12Archiv,
                            std::string& AV13Opcion) {
-  ctx_.session.EnsureConnected();
-  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, sql), AV12Archiv,
-            AV13Opcion);
+  CheckOnly(ctx_.session.ExecImmediate(kApp, sql), AV12Archiv, AV13Opcion);
 }
 
 void PCONSULTASPG::CheckOnly(int16_t status, std::string& AV12Archiv, std::string& AV13Opcion) {
@@ -100,7 +98,7 @@ void PCONSULTASPG::U11FY1([[maybe_unused]] std::string& AV12Archiv,
     ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
                              ctx_.session.ErrorText());
   }
-  ctx_.session.SetCheckAction(kActionHandle);
+  ctx_.session.SetCheckAction(CheckAction::Handle);
 }
 
 }  // namespace kalu

@@ -1,7 +1,10 @@
 #pragma once
 // The clock of the run: the local date and time as a date value, and the tick count.
 
+#include <chrono>
 #include <cstdint>
+#include <ctime>
+#include <string>
 
 #include "runtime/convert.h"
 
@@ -32,5 +35,10 @@ class FixedClock : public Clock {
   DateValue now_;
   mutable int64_t ticks_ = 0;
 };
+
+// The local calendar time of a moment.
+std::tm LocalTime(std::time_t moment);
+// "2026-12-07T22:10:05-06:00": a moment in local time with its offset from UTC.
+std::string IsoLocalTime(std::chrono::system_clock::time_point moment);
 
 }  // namespace kalu

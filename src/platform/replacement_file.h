@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kalu {
 
@@ -38,5 +39,13 @@ class ReplacementFile {
   bool committed_ = false;
   std::string error_;
 };
+
+// Reads the whole content of a file: 0, or the system's error number when it cannot.
+int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
+
+// Replaces `path` with `data` through a temporary file in the same folder and a rename:
+// the file holds either its former or its new content at every moment.
+bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
+                        std::string& error);
 
 }  // namespace kalu

@@ -259,6 +259,14 @@ struct ZQData::Impl {
     return kDbOk;
   }
 
+  // Whether `column` is a column of the statement's result (any number when there is no
+  // result yet, which reads as no row).
+  bool HasColumn(int16_t stmt, int16_t column) {
+    Statement* s = Stmt(stmt);
+    if (!s) return false;
+    return !s->result || (column >= 1 && column <= PQnfields(s->result.get()));
+  }
+
   // The text of a column of the current row, or nullptr for NULL (or no row).
   const char* Value(int16_t stmt, int16_t column) {
     Statement* s = Stmt(stmt);
@@ -279,6 +287,11 @@ struct ZQData::Impl {
 
 ZQData::ZQData() : impl_(std::make_unique<Impl>()) {}
 ZQData::~ZQData() = default;
+
+std::string CutNote(std::string_view app, std::string_view cursor, int parameter, int width) {
+  return "Texto recortado a " + std::to_string(width) + " caracteres: " + std::string(app) +
+         ", cursor " + std::string(cursor) + ", parametro " + std::to_string(parameter);
+}
 
 int16_t ZQData::ZQ_DB_Init(int16_t& value) {
   (void)value;
@@ -547,6 +560,13 @@ int16_t ZQData::ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value) {
   return kDbOk;
 }
 
+int16_t ZQData::ZQ_DB_SetInt64(int16_t stmt, int16_t number, int64_t value) {
+  Param* p = impl_->ParamOf(stmt, number);
+  if (!p) return kDbFailure;
+  p->value = std::to_string(value);
+  return kDbOk;
+}
+
 int16_t ZQData::ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value) {
   Param* p = impl_->ParamOf(stmt, number);
   if (!p) return kDbFailure;
@@ -577,8 +597,7 @@ int16_t ZQData::ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text
   if (width > 0 && CharLength(text) > static_cast<size_t>(width)) {
     if (!p->cutNoted && impl_->noteSink) {
       Statement* s = impl_->Stmt(stmt);
-      impl_->noteSink("Texto recortado a " + std::to_string(width) + " caracteres: " + s->app +
-                      ", cursor " + s->cursor + ", parametro " + std::to_string(number));
+      impl_->noteSink(CutNote(s->app, s->cursor, number, width));
     }
     p->cutNoted = true;
     p->value = CutToChars(text, width);
@@ -630,6 +649,7 @@ int64_t ZQData::ZQ_DB_StmtRowCount(int16_t stmt) const {
 }
 
 int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator) {
+  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;
   value = v ? ToInt16(LeadingNumericValue(v)) : 0;
@@ -637,6 +657,7 @@ int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, in
 }
 
 int16_t ZQData::ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, int16_t& indicator) {
+  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;
   value = v ? ToInt32(LeadingNumericValue(v)) : 0;
@@ -645,6 +666,7 @@ int16_t ZQData::ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, i
 
 int16_t ZQData::ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value,
                                    int16_t& indicator) {
+  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;
   value = v ? LeadingNumericValue(v) : 0.0;
@@ -653,6 +675,7 @@ int16_t ZQData::ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value,
 
 int16_t ZQData::ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value,
                                 int16_t& indicator) {
+  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;
   value = v ? v : "";

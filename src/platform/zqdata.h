@@ -49,6 +49,11 @@ enum class DbType : int16_t { Short = 1, Long = 2, Double = 3, Char = 4, Date = 
 // case), if it is there.
 std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key);
 
+// The run log's note for a text cut to the width of its parameter, written once per
+// parameter of a cursor (or column of a batch): "Texto recortado a 80 caracteres:
+// PCARGACATCOLONIAS, cursor P14944, parametro 3".
+std::string CutNote(std::string_view app, std::string_view cursor, int parameter, int width);
+
 class ZQData {
  public:
   ZQData();
@@ -107,6 +112,7 @@ class ZQData {
 
   int16_t ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value);
   int16_t ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value);
+  int16_t ZQ_DB_SetInt64(int16_t stmt, int16_t number, int64_t value);
   int16_t ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value);
   // A text value cut to `width` characters (0: the bound width, or no cut).
   int16_t ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width);

@@ -13,7 +13,6 @@ void ReadLastControlRegionAndUnit(Context& ctx, std::string_view app, std::strin
     region = control.Int16(1);
     unit = control.Int16(2);
   }
-  control.Close();
 }
 
 }  // namespace kalu

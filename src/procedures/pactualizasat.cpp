@@ -50,7 +50,6 @@ void PACTUALIZASAT::ReadDates() {
     businessDate_ = p14722.Date(1);
     refreshDate_ = p14722.Date(2);
   }
-  p14722.Close();
 }
 
 void PACTUALIZASAT::RecordRefresh() {

@@ -28,10 +28,10 @@ constexpr const char* kRepairColumns =
     "regcve smallint, unicve smallint, almcve smallint, cancve smallint, ctecve integer, "
     "ctehist smallint, colonia smallint, regimen smallint";
 constexpr const char* kApplyRepairSql =
-    "UPDATE HISTCLI h SET CteColonia = b.colonia FROM P15096 b WHERE h.RegCve = b.regcve AND "
+    "UPDATE HISTCLI h SET CteColonia = b.colonia FROM {batch} b WHERE h.RegCve = b.regcve AND "
     "h.UniCve = b.unicve AND h.AlmCve = b.almcve AND h.CanCve = b.cancve AND h.CteCve = "
     "b.ctecve AND h.CteHist = b.ctehist; "
-    "UPDATE CLIENTES c SET CteRegFisDat = 'RegiFiscal', CteRegFisCve = b.regimen FROM P15096 b "
+    "UPDATE CLIENTES c SET CteRegFisDat = 'RegiFiscal', CteRegFisCve = b.regimen FROM {batch} b "
     "WHERE c.RegCve = b.regcve AND c.UniCve = b.unicve AND c.AlmCve = b.almcve AND c.CanCve = "
     "b.cancve AND c.CteCve = b.ctecve";
 
@@ -113,7 +113,6 @@ void PCARDATOSFISCAL::U1115X3() {
   Cursor p15097(ctx_.session, kApp, "P15097", kColoniesSql, CursorKind::Read);
   p15097.SetInt32(1, cteCP_);
   colonia_ = p15097.FetchFirst() ? p15097.Int16(1) : 0;
-  p15097.Close();
 }
 
 }  // namespace kalu

@@ -41,19 +41,29 @@ constexpr const char* kMarksColumns =
     "regcve smallint, unicve smallint, almcve smallint, docord integer, dockey varchar(50), "
     "paper smallint, movcve smallint, serie varchar(15), folio integer, fecha date, subtotal "
     "numeric, ieps numeric, iva numeric";
-constexpr const char* kApplyMarksSql =
-    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
-    "UPDATE DOCUMENTOS d SET DocKey = t.dockey FROM kalu_facstimbre t WHERE d.RegCve = "
-    "t.regcve AND d.UniCve = t.unicve AND d.AlmCve = t.almcve AND d.DocOrd = t.docord AND "
-    "d.DocKey IS DISTINCT FROM t.dockey; "
-    "INSERT INTO ENVIOCFDI (RegCve, UniCve, AlmCve, EnvioOrd, EnvioMovCve, EnvioSerie, "
-    "EnvioFolio, EnvioFecha, EnvioFecIni, EnvioFecFin, EnvioTimbre, EnvioError, EnvioOK, "
-    "EnvioXML, EnvioSubTotal, EnvioDesc, EnvioIEPS, EnvioIVA, EnvioPoliza, EnvioFecPol, "
-    "EnvioBasIEPS, EnvioBasIVA) SELECT regcve, unicve, almcve, docord, movcve, serie, folio, "
-    "fecha, '0001-01-01 00:00:00', '0001-01-01 00:00:00', "
-    "'00000000-0000-0000-0000-000000000000', '', 1, "
-    "'<SIN TIMBRE FISCAL POR FACTURA EN PAPEL>', subtotal, 0, ieps, iva, 0, fecha, 0, 0 FROM "
-    "kalu_facstimbre WHERE paper = 1";
+// A text as an SQL literal.
+std::string Quoted(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
+// The paper invoices get the submission of the paper uuid and text.
+std::string ApplyMarksSql() {
+  return std::string(
+             "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
+             "UPDATE DOCUMENTOS d SET DocKey = t.dockey FROM {batch} t WHERE d.RegCve = "
+             "t.regcve AND d.UniCve = t.unicve AND d.AlmCve = t.almcve AND d.DocOrd = t.docord AND "
+             "d.DocKey IS DISTINCT FROM t.dockey; "
+             "INSERT INTO ENVIOCFDI (RegCve, UniCve, AlmCve, EnvioOrd, EnvioMovCve, EnvioSerie, "
+             "EnvioFolio, EnvioFecha, EnvioFecIni, EnvioFecFin, EnvioTimbre, EnvioError, EnvioOK, "
+             "EnvioXML, EnvioSubTotal, EnvioDesc, EnvioIEPS, EnvioIVA, EnvioPoliza, EnvioFecPol, "
+             "EnvioBasIEPS, EnvioBasIVA) SELECT regcve, unicve, almcve, docord, movcve, serie, "
+             "folio, "
+             "fecha, '0001-01-01 00:00:00', '0001-01-01 00:00:00', ") +
+         Quoted(POBTFACSTIMBRE::kPaperUuid) + ", '', 1, " + Quoted(POBTFACSTIMBRE::kPaperXml) +
+         ", subtotal, 0, ieps, iva, 0, fecha, 0, 0 FROM {batch} WHERE paper = 1";
+}
 
 // An array parameter of the values `text` gives for each element: "{a,b,c}".
 template <typename T, typename F>
@@ -81,7 +91,7 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
   ReadDocuments(invoices);
   ReadSubmissions();
 
-  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, kApplyMarksSql, kRowsPerBatch);
+  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, ApplyMarksSql(), kRowsPerBatch);
   MessagePump pump(ctx_);
   const auto total = static_cast<int64_t>(invoices.size());
   int64_t done = 0;
@@ -155,7 +165,6 @@ void POBTFACSTIMBRE::ReadDocuments(const std::vector<Invoice>& invoices) {
     found->second.push_back(doc.docOrd);
     documents_[doc.docOrd] = std::move(doc);
   }
-  p15213.Close();
 }
 
 void POBTFACSTIMBRE::ReadSubmissions() {
@@ -174,7 +183,6 @@ void POBTFACSTIMBRE::ReadSubmissions() {
     submission.regCve = p15215.Int16(6);
     submissions_[p15215.Int32(3)].push_back(std::move(submission));
   }
-  p15215.Close();
 }
 
 void POBTFACSTIMBRE::AddSubmission(int32_t docOrd, Submission submission) {

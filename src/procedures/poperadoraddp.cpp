@@ -101,7 +101,6 @@ void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
         .SetText(7, row_.statusLic, 25)
         .SetInt16(8, row_.local);
     p15126.Execute();
-    p15126.Close();
   } else {
     Cursor p15124(ctx_.session, kApp, "P15124",
                   "SELECT OpeVRFC, OpeVNombre, OpeVLicencia, OpeVTtipo, OpeVNum, OpeVStatusLic, "
@@ -126,9 +125,7 @@ void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
           .SetInt16(7, row_.local)
           .SetText(8, row_.rfc, 13);
       p15125.Execute();
-      p15125.Close();
     }
-    p15124.Close();
   }
   p15123.Close();
   ctx_.steps.AddRows(1);

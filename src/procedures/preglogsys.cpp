@@ -1,6 +1,7 @@
 #include "procedures/preglogsys.h"
 
 #include "database/cursor.h"
+#include "platform/process.h"
 
 namespace kalu {
 
@@ -23,7 +24,6 @@ void PREGLOGSYS::Run(std::string& AV8Usuario, DateValue& AV9Fecha, DateValue& AV
     p01283.SetText(1, AV8Usuario, 10).SetDate(2, AV9Fecha).SetDateTime(3, AV10Hora);
     p01283.SetText(4, AV11Objeto, 40).SetText(5, AV12Modo, 3).SetText(6, workstation, 50);
     p01283.Execute();
-    p01283.Close();
   } else {
     errorCode_ = 1;
     errorMessage_ = "Ya existe el registro";

@@ -114,7 +114,6 @@ void PVEHICULOSADDP::U111631(std::string& AV20Placas, int16_t& AV60Act) {
       p15156.SetText(1, row_.placas, 7);
       BindColumns(p15156, 2);
       p15156.Execute();
-      p15156.Close();
     } else {
       Cursor p15154(ctx_.session, kApp, "P15154",
                     "SELECT VehPlacas, VehNumeco, VehTipoVehSct, Vehmodelo, VehTipoVehcve, "
@@ -136,9 +135,7 @@ void PVEHICULOSADDP::U111631(std::string& AV20Placas, int16_t& AV60Act) {
         BindColumns(p15155, 1);
         p15155.SetText(12, row_.placas, 7);
         p15155.Execute();
-        p15155.Close();
       }
-      p15154.Close();
     }
     p15153.Close();
     ctx_.steps.AddRows(1);

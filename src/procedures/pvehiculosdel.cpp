@@ -9,7 +9,6 @@ void PVEHICULOSDEL::Run(std::string& AV8Placas, std::string& AV9Emprfc, int16_t&
     Cursor cursor(ctx_.session, kApp, id, sql, CursorKind::Update);
     cursor.SetText(1, key, width);
     cursor.Execute();
-    cursor.Close();
   };
   if (AV10Act == kVehicle) {
     remove("P15242", "DELETE FROM VEHICULOS  WHERE (VehPlacas = ?) AND (VehLocal = 0)", AV8Placas,

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "platform/clock.h"
+
 namespace kalu {
 
 RunLog::RunLog(const std::string& path) {
@@ -10,9 +12,7 @@ RunLog::RunLog(const std::string& path) {
 
 void RunLog::Line(std::string_view text) {
   if (!file_) return;
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  std::tm local = LocalTime(std::time(nullptr));
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
   std::fprintf(file_.get(), "%s %.*s\n", stamp, static_cast<int>(text.size()), text.data());

@@ -5,23 +5,10 @@
 namespace kalu {
 
 Steps::Steps() : created_(std::chrono::steady_clock::now()) {
-  static constexpr const char* kTitles[kStepCount] = {
-      "Respaldo",
-      "Cambios de esquema",
-      "Consulta EdoCtaFolios_View",
-      "Vehículos y operadores (Carta Porte)",
-      "Vistas almacenadas",
-      "Códigos postales",
-      "Colonias",
-      "Datos del sistema",
-      "Datos fiscales de clientes",
-      "Timbres de facturas",
-      "Bases de impuestos",
-  };
-  for (int i = 0; i < kStepCount; ++i) {
+  for (const StepInfo& info : kStepTable) {
     Step step;
-    step.id = static_cast<StepId>(i);
-    step.title = kTitles[i];
+    step.id = info.id;
+    step.title = info.title;
     steps_.push_back(step);
   }
 }

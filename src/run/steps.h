@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,37 @@ enum class StepId : int {
   InvoiceStamps,  // invoice stamp records
   TaxBases,       // tax base recalculation
 };
-constexpr int kStepCount = 11;
+
+// Each step once: its title as the operator reads it (Spanish) and its key in the run
+// report for the chain's tools, in the order the driver runs them.
+struct StepInfo {
+  StepId id;
+  const char* title;
+  const char* reportKey;
+};
+inline constexpr StepInfo kStepTable[] = {
+    {StepId::Backup, "Respaldo", "backup"},
+    {StepId::Schema, "Cambios de esquema", "schema"},
+    {StepId::View, "Consulta EdoCtaFolios_View", "view"},
+    {StepId::CartaPorte, "Vehículos y operadores (Carta Porte)", "carta_porte"},
+    {StepId::StoredViews, "Vistas almacenadas", "stored_views"},
+    {StepId::PostalCodes, "Códigos postales", "postal_codes"},
+    {StepId::Colonies, "Colonias", "colonies"},
+    {StepId::SystemData, "Datos del sistema", "system_data"},
+    {StepId::Fiscal, "Datos fiscales de clientes", "fiscal"},
+    {StepId::InvoiceStamps, "Timbres de facturas", "invoice_stamps"},
+    {StepId::TaxBases, "Bases de impuestos", "tax_bases"},
+};
+constexpr int kStepCount = static_cast<int>(std::size(kStepTable));
+
+// The table holds every step once, at the place of its id.
+constexpr bool StepTableInOrder() {
+  for (int i = 0; i < kStepCount; ++i) {
+    if (static_cast<int>(kStepTable[i].id) != i) return false;
+  }
+  return kStepCount == static_cast<int>(StepId::TaxBases) + 1;
+}
+static_assert(StepTableInOrder(), "kStepTable lists each StepId once, in order");
 
 enum class StepState { Waiting, Running, Done, Failed };
 

@@ -1,7 +1,5 @@
 #include "runtime/convert.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -397,12 +395,6 @@ DateValue TodayThroughPicture(DateValue now) {
   std::snprintf(text, sizeof text, "%02d/%02d/%02d", p.day, p.month, p.year % 100);
   bool error = false;
   return DateTimeFromPicture(text, "dd/mm/yy", kEmptyDate, error);
-}
-
-std::string WorkstationName(int16_t length) {
-  char name[HOST_NAME_MAX + 1] = {};
-  if (length <= 0 || gethostname(name, sizeof name - 1) != 0) return "";
-  return Trim(std::string_view(name, std::min<std::size_t>(std::strlen(name), length)));
 }
 
 std::string NewLine() {

@@ -53,7 +53,6 @@ DateValue MakeDate(int year, int month, int day, int hour = 0, int minute = 0, i
 // year through two digits), as the procedures take "today".
 DateValue TodayThroughPicture(DateValue now);
 
-std::string WorkstationName(int16_t length);
 std::string NewLine();  // "\r\n"
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
 // 1-based position of `what` in `text` from `start` (0 or 1 mean the beginning), or 0.

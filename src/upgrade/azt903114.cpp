@@ -17,55 +17,11 @@
 #include "run/message_pump.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
+#include "upgrade/schema_changes.h"
 
 namespace kalu {
 
 namespace {
-
-// The release's schema changes and data fixes, sent before the Carta Porte refresh.
-constexpr std::array<const char*, 21> kSchemaSteps = {
-    "ALTER TABLE Clientes ADD COLUMN cteregfisdat character(10) default "
-    "'RegiFiscal'::character;",
-    "Update Clientes set cteregfisdat='RegiFiscal';",
-    "ALTER TABLE HistCli ADD COLUMN CteColonia smallint;",
-    "ALTER TABLE Clientes ADD COLUMN cteregfiscve smallint;",
-    "DROP TABLE codigopostal;",
-    "DROP TABLE colonias;",
-    "CREATE TABLE codigopostal  (   cpcve numeric(5,0) NOT NULL,   edocve smallint,   muncve "
-    "smallint,   loccve smallint,   CONSTRAINT codigopostal_pkey PRIMARY KEY (cpcve)   )  WITH "
-    "(   OIDS=FALSE  ); ",
-    "CREATE TABLE colonias  (   cpcve numeric(5,0) NOT NULL,   colonia smallint NOT NULL,   "
-    "colonianombre character varying(80),   CONSTRAINT colonias_pkey PRIMARY KEY (cpcve, "
-    "colonia)   )  WITH (   OIDS=FALSE  ); ",
-    "CREATE TABLE enviocfdi11  (   regcve smallint NOT NULL,   unicve smallint NOT NULL,   "
-    "almcve smallint NOT NULL,   envioord integer NOT NULL,   envioecord integer NOT NULL,   "
-    "enviotpoimp numeric(2,0) NOT NULL,   enviotasaimp numeric(3,0) NOT NULL,   enviobasimp "
-    "numeric(12,2),   envioimpimp numeric(16,6),   CONSTRAINT enviocfdi11_pkey PRIMARY KEY "
-    "(regcve, unicve, almcve, envioord, envioecord, enviotpoimp, enviotasaimp)   )  WITH (   "
-    "OIDS=FALSE  ); ",
-    "ALTER TABLE enviocfdi1 ADD COLUMN envioecbaseieps numeric(12,2); ",
-    "ALTER TABLE enviocfdi1 ADD COLUMN envioecbaseiva numeric(12,2); ",
-    "ALTER TABLE enviocfdi ADD COLUMN enviobasieps numeric(12,2); ",
-    "ALTER TABLE enviocfdi ADD COLUMN enviobasiva numeric(12,2); ",
-    "ALTER TABLE enviocfdi1 ALTER COLUMN envioecieps TYPE numeric(16,6); ",
-    "ALTER TABLE enviocfdi1 ALTER COLUMN envioeciva TYPE numeric(16,6); ",
-    "ALTER TABLE enviocfdi ALTER COLUMN envioieps TYPE numeric(16,6); ",
-    "ALTER TABLE enviocfdi ALTER COLUMN envioiva TYPE numeric(16,6); ",
-    "ALTER TABLE operadorveh ADD COLUMN OpeVLocal numeric(1) DEFAULT 0;",
-    "ALTER TABLE vehiculos ADD COLUMN VehLocal numeric(1) DEFAULT 0;",
-    "delete from operadorveh;",
-    "delete from vehiculos;",
-};
-
-// The data fixes of channels, customers and states, sent after the Carta Porte refresh.
-constexpr std::array<const char*, 4> kDataFixSteps = {
-    "Update Canales set CanRFC = '', Canrazon = '',  candomicilio = '',  Canedocve = 0, "
-    "CanMuncve  = 0, CanLocCve = 0, CanPoblacion = '', CanForPagCve =0,  CanMetPagCve = 0, "
-    "CanCodigoPostal = 0 where cancve not in(57,54);",
-    "Update Canales set CanForPagCve =99,  CanMetPagCve = 3 where cancve in (57,54);",
-    "Update Clientes set CteForPagCve =99,  CteMetPagCve = 3 where cancve in (57,54);",
-    "Update Estados set EdoAlias = 'CMX' where EdoCve = 9;",
-};
 
 constexpr std::array<const char*, 18> kViewLines = {
     "select regcve, unicve, almcve, cancve, ctecve, folio as documento, fecha, Saldo, movcve ",
@@ -108,7 +64,7 @@ constexpr const char* kInvoiceRowsSql =
     "and x.UniCve = e.UniCve and x.AlmCve = e.AlmCve and x.DocOrd = e.EnvioOrd and x.DocCanSur "
     "> 0) l ON true WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) AND (e.EnvioMovCve "
     "= 51 or e.EnvioMovCve = 52) AND e.EnvioOrd > ?::bigint ORDER BY e.RegCve, e.UniCve, "
-    "e.AlmCve, e.EnvioOrd LIMIT 1000 ";
+    "e.AlmCve, e.EnvioOrd LIMIT ? ";
 constexpr const char* kInvoiceRowCountSql =
     " SELECT count(*) FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve = ?) AND "
     "(EnvioMovCve = 51 or EnvioMovCve = 52) ";
@@ -123,17 +79,11 @@ constexpr const char* kBasesColumns =
 constexpr const char* kApplyBasesSql =
     "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
     "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
-    "kalu_basesenvio t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
+    "{batch} t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
     "t.almcve AND e.EnvioOrd = t.envioord";
 
 }  // namespace
 
-std::span<const char* const> SchemaStatements() {
-  return kSchemaSteps;
-}
-std::span<const char* const> DataFixStatements() {
-  return kDataFixSteps;
-}
 const char* StoreKeyStatement() {
   return kStoreKeySql;
 }
@@ -154,7 +104,6 @@ void AZT903114::zq_Init_all() {
   executionText_.clear();
   storeRegion_ = storeUnit_ = storeWarehouse_ = 0;
   storeActive_.clear();
-  ZQActiveErrHndl_ = 0;
   errorCode_ = 0;
   docOrd_ = 0;
   newIeps_ = newIva_ = Fixed4();
@@ -167,34 +116,49 @@ void AZT903114::Run() {
   ctx_.display.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
   if (ctx_.onUpgradeStart) ctx_.onUpgradeStart();
 
-  ctx_.steps.Begin(StepId::Schema);
-  for (const char* sql : kSchemaSteps) StatementStep(sql);
+  ApplySchemaChanges();
+  RecreateFoliosView();
+  RefreshCartaPorte();
+  ApplyDataFixes();
+  U1215S1();
+  ReloadStoredViews();
+  LoadCatalogues();
+  RepairCustomersAndInvoices();
+  RecalculateTaxBases();
+  Finish();
+}
 
+void AZT903114::ApplySchemaChanges() {
+  ctx_.steps.Begin(StepId::Schema);
+  for (const SchemaChange& change : SchemaChanges()) StatementStep(change.statement);
+}
+
+void AZT903114::RecreateFoliosView() {
   ctx_.steps.Begin(StepId::View);
   Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
-  ctx_.session.EnsureConnected();
-  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp,
-                                                 " DROP VIEW EdoCtaFolios_View CASCADE "));
+  CheckOnly(ctx_.session.ExecImmediate(kApp, " DROP VIEW EdoCtaFolios_View CASCADE "));
 
   Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
-  ZQActiveErrHndl_ = 1;
   executionText_ = EdoCtaFoliosViewStatement();
-  ctx_.session.EnsureConnected();
-  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
-  ZQActiveErrHndl_ = 0;
+  // A failure to create the view is shown to the operator before the run ends.
+  CheckOnly(ctx_.session.ExecImmediate(kApp, executionText_), ErrorHandler::ShowMessage);
+}
 
+void AZT903114::RefreshCartaPorte() {
   // The Carta Porte tables have just been emptied: their refresh runs now, whatever the
   // date of the last one, and records the business date as refreshed. Waiting for the
   // date to change would leave the store without its fleet after a second run.
   ctx_.steps.Begin(StepId::CartaPorte);
   Call("PACTUALIZASAT", [&] { PACTUALIZASAT(ctx_).RefreshAndRecord(); });
+}
 
+void AZT903114::ApplyDataFixes() {
   // The data fixes belong to the schema step, which resumes for them.
   ctx_.steps.Begin(StepId::Schema);
-  for (const char* sql : kDataFixSteps) StatementStep(sql);
+  for (const char* sql : DataFixStatements()) StatementStep(sql);
+}
 
-  U1215S1();
-
+void AZT903114::ReloadStoredViews() {
   ctx_.steps.Begin(StepId::StoredViews);
   // Each call gets its own arguments, as literals passed by reference do: what one
   // procedure does to its argument never reaches the next.
@@ -208,6 +172,9 @@ void AZT903114::Run() {
       PCONSULTASPG(ctx_).Run(AV12Archiv, AV13Opcion);
     });
   }
+}
+
+void AZT903114::LoadCatalogues() {
   ctx_.steps.Begin(StepId::PostalCodes);
   Call("PCARGACP_SAT", [&] {
     int16_t AV26Local = 1;
@@ -223,21 +190,27 @@ void AZT903114::Run() {
     int16_t AV18Local = 1;
     PCARGADATOSDELSISTEMA(ctx_).Run(AV18Local);
   });
+}
+
+void AZT903114::RepairCustomersAndInvoices() {
   ctx_.steps.Begin(StepId::Fiscal);
   Call("PCARDATOSFISCAL",
        [&] { PCARDATOSFISCAL(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_); });
   ctx_.steps.Begin(StepId::InvoiceStamps);
   Call("POBTFACSTIMBRE",
        [&] { POBTFACSTIMBRE(ctx_).Run(storeRegion_, storeUnit_, storeWarehouse_); });
+}
 
+void AZT903114::RecalculateTaxBases() {
   ctx_.steps.Begin(StepId::TaxBases);
   Call("U1315S1", [&] { U1315S1(); });
   ctx_.steps.End();
-  if (ctx_.onUpgradeEnd) ctx_.onUpgradeEnd();
+}
 
+void AZT903114::Finish() {
+  if (ctx_.onUpgradeEnd) ctx_.onUpgradeEnd();
   Progress(ctx_, "");
   ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
-
   ctx_.desktopDb.Idle(1);
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
   ctx_.display.SetMousePointer(ctx_.savedPointer);
@@ -246,15 +219,15 @@ void AZT903114::Run() {
 void AZT903114::StatementStep(std::string_view sql) {
   statementText_ = std::string(sql);
   executionText_ = statementText_;
-  ctx_.session.EnsureConnected();
-  CheckOnly(ctx_.session.Library().ZQ_DB_ExecImm(ctx_.session.Handle(), kApp, executionText_));
+  CheckOnly(ctx_.session.ExecImmediate(kApp, executionText_));
   ctx_.steps.AddRows(ctx_.session.Library().RowsChanged());
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 
-int16_t AZT903114::CheckOnly(int16_t status) {
+int16_t AZT903114::CheckOnly(int16_t status, ErrorHandler handler) {
   errorCode_ = ctx_.session.Check(status);
-  EH15S0(ZQActiveErrHndl_);
+  int16_t ZQActiveErrHndl = handler == ErrorHandler::ShowMessage ? 1 : 0;
+  EH15S0(ZQActiveErrHndl);
   return errorCode_;
 }
 
@@ -270,7 +243,7 @@ void AZT903114::U1115S1() {
     ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
                              ctx_.session.ErrorText());
   }
-  ctx_.session.SetCheckAction(kActionHandle);
+  ctx_.session.SetCheckAction(CheckAction::Handle);
 }
 
 void AZT903114::Call(std::string_view name, const std::function<void()>& procedure) {
@@ -305,7 +278,6 @@ void AZT903114::U1215S1() {
     storeRegion_ = p15042.Int16(4);
     pump_.EveryTenMs();
   }
-  p15042.Close();
 }
 
 void AZT903114::U1315S1() {
@@ -323,7 +295,7 @@ void AZT903114::U1315S1() {
   for (int read = kRowsPerRead; read == kRowsPerRead;) {
     Cursor p15043 = DriverCursor("P15043", kInvoiceRowsSql, CursorKind::Read);
     p15043.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
-    p15043.SetText(4, std::to_string(after), 0);
+    p15043.SetInt64(4, after).SetInt32(5, kRowsPerRead);
     read = 0;
     for (bool row = p15043.FetchFirst(); row; row = p15043.FetchNext()) {
       int32_t folio = p15043.Int32(4);
@@ -346,7 +318,6 @@ void AZT903114::U1315S1() {
       pump_.CountRows(1, ++done, total);
       pump_.EveryTenMs();
     }
-    p15043.Close();
   }
   bases.Flush();
   pump_.ReportRows();

@@ -45,8 +45,22 @@ class AZT903114 {
  private:
   // Sends one literal statement at once and commits it.
   void StatementStep(std::string_view sql);
+  // The steps of the run, in their order.
+  void ApplySchemaChanges();
+  void RecreateFoliosView();
+  void RefreshCartaPorte();
+  void ApplyDataFixes();
+  void ReloadStoredViews();
+  void LoadCatalogues();
+  void RepairCustomersAndInvoices();
+  void RecalculateTaxBases();
+  void Finish();
+
+  // Whether the driver's error routine shows a failure to the operator (its message U1115S1)
+  // before the reaction.
+  enum class ErrorHandler { Silent, ShowMessage };
   // Check only, keep the error code, run EH15S0.
-  int16_t CheckOnly(int16_t status);
+  int16_t CheckOnly(int16_t status, ErrorHandler handler = ErrorHandler::Silent);
   // Runs one procedure of another subsystem, with its start and elapsed time in the log.
   void Call(std::string_view name, const std::function<void()>& procedure);
   Cursor DriverCursor(std::string_view id, std::string_view sql, CursorKind kind);
@@ -58,7 +72,6 @@ class AZT903114 {
   int16_t storeUnit_ = 0;
   int16_t storeWarehouse_ = 0;
   std::string storeActive_;
-  int16_t ZQActiveErrHndl_ = 0;
   int16_t errorCode_ = 0;
   int32_t docOrd_ = 0;
   // The document of the invoice row held, as read with it.
@@ -74,10 +87,6 @@ class AZT903114 {
 
 // The view of the open invoices that the driver creates.
 std::string EdoCtaFoliosViewStatement();
-// The literal statements of the driver: the schema changes and data fixes sent before the
-// Carta Porte refresh, and the data fixes sent after it.
-std::span<const char* const> SchemaStatements();
-std::span<const char* const> DataFixStatements();
 // The query of the store key: the CONTROL rows marked '*' (CtrAct, CtrAlm, CtrUni, CtrReg);
 // the last row read is the store.
 const char* StoreKeyStatement();

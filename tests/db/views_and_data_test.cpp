@@ -14,12 +14,14 @@
 #include "packages/pcargavistaspg.h"
 #include "packages/pconsultaspg.h"
 #include "packages/view_package.h"
+#include "platform/process.h"
 #include "procedures/pguardasesion.h"
 #include "procedures/preadadmsys.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
 #include "support/test_support.h"
 #include "upgrade/azt903114.h"
+#include "upgrade/schema_changes.h"
 
 namespace kalu {
 namespace {
@@ -108,7 +110,8 @@ TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
 
   // The views never stand in the way of the upgrade's own schema changes when it runs
   // again: no view uses a table it drops or a column whose type it changes.
-  for (std::string sql : SchemaStatements()) {
+  for (const SchemaChange& change : SchemaChanges()) {
+    std::string sql = change.statement;
     if (sql.starts_with("DROP TABLE") || sql.find("ALTER COLUMN") != std::string::npos) {
       db.Exec(sql);
     }

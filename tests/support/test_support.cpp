@@ -19,6 +19,7 @@
 #include "runtime/convert.h"
 #include "support/process.h"
 #include "upgrade/azt903114.h"
+#include "upgrade/schema_changes.h"
 
 namespace kalu::test {
 
@@ -170,7 +171,7 @@ std::vector<std::string> TestDatabase::Rows(const std::string& sql) const {
 
 void TestDatabase::UpgradeSchema() const {
   std::string sql;
-  for (const char* st : SchemaStatements()) sql += std::string(st) + "\n";
+  for (const SchemaChange& change : SchemaChanges()) sql += std::string(change.statement) + "\n";
   sql += "DROP VIEW IF EXISTS EdoCtaFolios_View CASCADE;\n" + EdoCtaFoliosViewStatement() + ";\n";
   for (const char* st : DataFixStatements()) sql += std::string(st) + "\n";
   Exec(sql);

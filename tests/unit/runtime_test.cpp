@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "runtime/convert.h"
 #include "runtime/errors.h"
 #include "runtime/numbers.h"

@@ -158,7 +158,7 @@ TEST(StepLine, TitleDotsOutcomeTimeAndRows) {
 }
 
 TEST(RunReport, TimesAreLocalWithTheirOffset) {
-  std::string text = RunReport::IsoTime(std::chrono::system_clock::now());
+  std::string text = IsoLocalTime(std::chrono::system_clock::now());
   EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
       << text;
 }
