@@ -36,8 +36,8 @@ RunReport::RunReport() : start_(std::chrono::system_clock::now()) {}
 
 nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary,
                                    const std::vector<StoreView>& droppedViews,
-                                   const std::optional<StoreKey>& key, int exitStatus,
-                                   const std::optional<RunError>& error) const {
+                                   const std::optional<StoreKey>& key, const nlohmann::json& backup,
+                                   int exitStatus, const std::optional<RunError>& error) const {
   nlohmann::json doc;
   doc["program"] = "kalu-upgrade";
   doc["version"] = KALU_VERSION;
@@ -45,6 +45,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
   doc["start"] = IsoLocalTime(start_);
   doc["end"] = IsoLocalTime(std::chrono::system_clock::now());
   doc["exit_status"] = exitStatus;
+  doc["backup"] = backup;
 
   nlohmann::json list = nlohmann::json::array();
   for (const Step& s : steps.All()) {
@@ -54,6 +55,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
                            {"seconds", s.seconds},
                            {"rows", s.rows}};
     if (s.state == StepState::Failed) step["error"] = s.error;
+    if (!s.detail.empty()) step["detail"] = s.detail;
     list.push_back(step);
   }
   doc["steps"] = list;

@@ -34,11 +34,12 @@ class RunReport {
   RunReport();
 
   // The report of the run as it stands, ended now with `exitStatus`. `key` is empty when
-  // the run ended before it read the store key; `error` when nothing failed.
+  // the run ended before it read the store key; `backup` is the copy that keeps the store
+  // as it was (null before it was made); `error` when nothing failed.
   nlohmann::json Document(const Steps& steps, const RunSummary& summary,
                           const std::vector<StoreView>& droppedViews,
-                          const std::optional<StoreKey>& key, int exitStatus,
-                          const std::optional<RunError>& error) const;
+                          const std::optional<StoreKey>& key, const nlohmann::json& backup,
+                          int exitStatus, const std::optional<RunError>& error) const;
 
  private:
   std::chrono::system_clock::time_point start_;

@@ -32,6 +32,11 @@ class Session {
   explicit Session(std::string connectionData = kConnectionData, std::string fileDsn = kFileDsn);
 
   ZQData& Library() { return lib_; }
+  // The database the connection data names ("kalu" for the store's own).
+  std::string Database() const {
+    return ConnectionDataValue(connectionData_, "Database").value_or("");
+  }
+  const std::string& FileDsn() const { return fileDsn_; }
 
   // Initialises the library once; raises 1055 "Unable to initialize C/S DLL".
   void Initialize();

@@ -61,6 +61,12 @@ void Steps::AddRows(int64_t n) {
   Changed();
 }
 
+void Steps::SetDetail(std::string_view detail) {
+  if (!running_) return;
+  steps_[current_].detail = std::string(detail);
+  Changed();
+}
+
 void Steps::End() {
   if (!running_) return;
   Step& s = steps_[current_];

@@ -15,6 +15,7 @@
 namespace kalu {
 
 enum class StepId : int {
+  Backup,         // the copy of the store database before the run changes anything
   Schema,         // the release's schema changes and data fixes
   View,           // EdoCtaFolios_View
   CartaPorte,     // vehicles and operators from the central services
@@ -35,6 +36,7 @@ struct StepInfo {
   const char* reportKey;
 };
 inline constexpr StepInfo kStepTable[] = {
+    {StepId::Backup, "Respaldo", "backup"},
     {StepId::Schema, "Cambios de esquema", "schema"},
     {StepId::View, "Consulta EdoCtaFolios_View", "view"},
     {StepId::CartaPorte, "Vehículos y operadores (Carta Porte)", "carta_porte"},
@@ -67,7 +69,8 @@ struct Step {
   int64_t rows = 0;    // rows handled
   int64_t done = 0;    // amount of work done of `total`; `total` 0 means unknown
   int64_t total = 0;
-  std::string error;  // number and text of the error that failed it
+  std::string error;   // number and text of the error that failed it
+  std::string detail;  // what the step made or found, when rows do not tell it: the copy
 };
 
 class StepObserver {
@@ -95,6 +98,8 @@ class Steps {
   void SetWork(int64_t done, int64_t total);
   // Counts rows handled by the running step.
   void AddRows(int64_t n);
+  // Says what the running step made or found ("kalu_antes_… (8 MB, 2026-12-07 22:10:05)").
+  void SetDetail(std::string_view detail);
   // Ends the running step as done.
   void End();
   // Ends the running step as failed with the error's number and text; nothing when no

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -22,6 +24,7 @@
 #include "support/generated_store.h"
 #include "support/process.h"
 #include "support/sample_store.h"
+#include "support/second_server.h"
 #include "support/store_under_test.h"
 #include "support/test_support.h"
 
@@ -389,6 +392,250 @@ TEST(CompleteUpgrade, GeneratedStoreStoppedInEveryWindowEndsAsOneRun) {
   ExpectStoppedRunsEndAsOneRun(
       kGeneratedStore,
       Windows({"P13465:1", "P14944:2", "P15096:1", "kalu_facstimbre:2", "kalu_basesenvio:2"}));
+}
+
+// --- The way back: the copy before the run, --rollback and the refusals -----------------
+
+// The copies and failed databases kept of the store "kalu", by name.
+std::vector<std::string> Kept(const TestDatabase& db) {
+  return db.Rows(
+      "SELECT datname FROM pg_database WHERE strpos(datname, 'kalu_antes_') = 1 OR "
+      "strpos(datname, 'kalu_fallida_') = 1 ORDER BY datname");
+}
+
+bool Upgraded(const TestDatabase& db) {
+  return db.Value("SELECT count(*) FROM pg_class WHERE relname = 'enviocfdi11'") == "1";
+}
+
+nlohmann::json JsonOf(const std::string& path) {
+  return nlohmann::json::parse(test::ReadText(path), nullptr, false);
+}
+
+bool Holds(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The line of `text` that holds `part`.
+std::string LineWith(const std::string& text, const std::string& part) {
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (Holds(line, part)) return line;
+  }
+  return "";
+}
+
+TEST(WayBack, RollbackPutsTheStoreBackAsItWasBeforeTheRun) {
+  FreshStore store("plain@0.01");
+  const std::string before = store.db.Dump();
+  auto run = test::RunProcess({Program(), "--unattended", "--report", "corrida.json"});
+  ASSERT_EQ(run.status, 0) << run.output;
+
+  // The copy, named in the report, the run log and the console's line of its step.
+  EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", "corrida.json"), "");
+  const nlohmann::json report = JsonOf("corrida.json");
+  const nlohmann::json& backup = report["backup"];
+  ASSERT_EQ(backup["status"], "made") << report.dump(2);
+  const std::string copy = backup["name"];
+  EXPECT_EQ(copy.rfind("kalu_antes_24_03_20_", 0), 0u) << copy;
+  EXPECT_GT(backup["size_bytes"].get<int64_t>(), 0);
+  EXPECT_TRUE(backup["made_at"].is_string());
+  EXPECT_EQ(report["steps"][0]["id"], "backup");
+  EXPECT_EQ(report["steps"][0]["title"], "Respaldo");
+  EXPECT_TRUE(Holds(test::ReadText("kalu-upgrade.log"), "Respaldo: copia " + copy + " de "));
+  EXPECT_TRUE(Holds(LineWith(run.output, "Respaldo "), copy)) << run.output;
+  EXPECT_EQ(Kept(store.db), std::vector<std::string>{copy});
+
+  auto list = test::RunProcess({Program(), "--list-backups"});
+  EXPECT_EQ(list.status, 0) << list.output;
+  EXPECT_TRUE(Holds(LineWith(list.output, copy), "la restaura --rollback")) << list.output;
+
+  auto back = test::RunProcess({Program(), "--rollback", "--report", "regreso.json"});
+  ASSERT_EQ(back.status, 0) << back.output;
+  EXPECT_EQ(store.db.Dump(), before);
+  EXPECT_TRUE(Holds(back.output, "se restauró la copia " + copy + ", hecha el ")) << back.output;
+  EXPECT_EQ(test::JsonSchemaProblems("rollback-report.schema.json", "regreso.json"), "");
+  const nlohmann::json rolled = JsonOf("regreso.json");
+  EXPECT_EQ(rolled["restored"]["name"], copy);
+  const std::string failed = rolled["failed_database"];
+  EXPECT_EQ(Kept(store.db), std::vector<std::string>{failed});
+
+  // A second rollback finds no copy newer than the one it restored, and changes nothing.
+  auto again = test::RunProcess({Program(), "--rollback"});
+  EXPECT_EQ(again.status, 1) << again.output;
+  EXPECT_TRUE(Holds(again.output,
+                    "No hay una copia de la base kalu más reciente que la ya "
+                    "restaurada: " +
+                        copy))
+      << again.output;
+  EXPECT_EQ(store.db.Dump(), before);
+
+  // The failed database is dropped when asked, and only what the program kept can be.
+  auto wrong = test::RunProcess({Program(), "--drop-backup", "postgres"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_TRUE(Holds(wrong.output, "postgres no es una copia")) << wrong.output;
+  auto drop = test::RunProcess({Program(), "--drop-backup", failed});
+  EXPECT_EQ(drop.status, 0) << drop.output;
+  EXPECT_TRUE(Kept(store.db).empty());
+}
+
+// One copy per upgrade: a run after a killed one makes none, and the rollback goes back to
+// the store as it was before both.
+TEST(WayBack, ARunAfterAKilledOneMakesNoCopyAndTheRollbackGoesBackBeforeBoth) {
+  FreshStore store("plain@0.01");
+  const std::string before = store.db.Dump();
+  {
+    test::BackgroundProcess run({Program(), "--unattended"});
+    EXPECT_TRUE(WaitForLogLine(run, "PCARGACP_SAT: inicio")) << "the run ended before";
+    EXPECT_EQ(run.Kill(), 128 + SIGKILL);
+  }
+  const std::vector<std::string> kept = Kept(store.db);
+  ASSERT_EQ(kept.size(), 1u);
+  auto again = test::RunProcess({Program(), "--unattended", "--report", "corrida.json"});
+  ASSERT_EQ(again.status, 0) << again.output;
+  EXPECT_EQ(Kept(store.db), kept);
+  EXPECT_TRUE(
+      Holds(test::ReadText("kalu-upgrade.log"), "Respaldo: la copia " + kept[0] + " (hecha el "));
+  EXPECT_TRUE(Holds(test::ReadText("kalu-upgrade.log"), "cubre esta corrida"));
+  EXPECT_EQ(JsonOf("corrida.json")["backup"]["status"], "covered");
+  EXPECT_EQ(JsonOf("corrida.json")["backup"]["name"], kept[0]);
+
+  auto back = test::RunProcess({Program(), "--rollback"});
+  ASSERT_EQ(back.status, 0) << back.output;
+  EXPECT_EQ(store.db.Dump(), before);
+}
+
+// Killed while it copies, the run leaves the store untouched; killed at any moment of a
+// rollback, the store is either as it was before the rollback or wholly rolled back. A
+// run or a rollback after it works.
+TEST(WayBack, KilledWhileCopyingOrRollingBackTheStoreIsWholeEitherWay) {
+  FreshStore store("plain@0.01");
+  const std::string before = store.db.Dump();
+  {
+    test::BackgroundProcess run({Program(), "--unattended"});
+    EXPECT_TRUE(WaitForLogLine(run, "Respaldo: copiando")) << "the run ended before";
+    EXPECT_EQ(run.Kill(), 128 + SIGKILL);
+  }
+  EXPECT_FALSE(Holds(test::ReadText("kalu-upgrade.log"), "Respaldo: copia kalu_antes_"))
+      << "the kill came after the copy";
+  EXPECT_EQ(store.db.Dump(), before);
+
+  for (const char* moment :
+       {"Regreso: inicio", "Regreso: revisando las sesiones", "Regreso: renombrando"}) {
+    SCOPED_TRACE(moment);
+    if (!Upgraded(store.db)) {
+      auto run = test::RunProcess({Program(), "--unattended"});
+      ASSERT_EQ(run.status, 0) << run.output;
+    }
+    const std::string upgraded = store.db.Dump();
+    {
+      test::BackgroundProcess rollback({Program(), "--rollback"});
+      EXPECT_TRUE(WaitForLogLine(rollback, moment)) << "the rollback ended before";
+      rollback.Kill();
+    }
+    const std::string now = store.db.Dump();
+    EXPECT_TRUE(now == upgraded || now == before);
+  }
+  if (Upgraded(store.db)) {
+    auto back = test::RunProcess({Program(), "--rollback"});
+    ASSERT_EQ(back.status, 0) << back.output;
+  }
+  EXPECT_EQ(store.db.Dump(), before);
+}
+
+// Each refusal names its cause and both remedies on its line, ends with status 1 and
+// leaves the store as it was.
+TEST(WayBack, EachRefusalIsNamedAndLeavesTheStoreAsItWas) {
+  // A psql session on the store, held open by the test.
+  auto holdSession = [] {
+    return std::make_unique<test::BackgroundProcess>(std::vector<std::string>{
+        (test::SourceDir() / "scripts" / "pg-sandbox").string(), "psql",
+        (test::BinaryDir() / "pg").string(), "kalu", "-c", "SELECT pg_sleep(600)"});
+  };
+  struct Case {
+    const char* refusal;
+    bool upgradeFirst;  // the store upgraded (with its copy) before the refused command
+    std::vector<std::string> args;
+    std::vector<std::string> said;  // on the line of the refusal
+  };
+  const std::vector<Case> cases = {
+      {"a session connected to the store",
+       false,
+       {"--unattended"},
+       {"No se puede hacer la copia de respaldo de la base kalu: 1 sesión conectada",
+        "«psql» del usuario zovizazir", "cierre esas sesiones", "use --no-backup"}},
+      {"a session connected when rolling back",
+       true,
+       {"--rollback"},
+       {"No se puede regresar la base kalu: 1 sesión conectada a kalu", "«psql»",
+        "cierre esas sesiones y repita --rollback"}},
+      {"no copy to restore",
+       false,
+       {"--rollback"},
+       {"No hay copia de respaldo de la base kalu para regresarla"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refusal);
+    FreshStore store("sample");
+    if (c.upgradeFirst) {
+      ASSERT_EQ(test::RunProcess({Program(), "--unattended"}).status, 0);
+    }
+    std::unique_ptr<test::BackgroundProcess> psql;
+    if (Holds(c.refusal, "session")) {
+      psql = holdSession();
+      TestDatabase::WaitForSession("kalu", "psql");
+    }
+    const std::string was = store.db.Dump();
+    const std::vector<std::string> kept = Kept(store.db);
+    std::vector<std::string> args{Program()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    auto refused = test::RunProcess(args);
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    for (const std::string& part : c.said) {
+      EXPECT_TRUE(Holds(refused.output, part)) << part << "\n" << refused.output;
+    }
+    EXPECT_TRUE(Holds(test::ReadText("kalu-upgrade.log"), c.said[0]));
+    psql.reset();
+    EXPECT_EQ(store.db.Dump(), was);
+    EXPECT_EQ(Kept(store.db), kept);
+  }
+}
+
+// A store's role without CREATEDB, on a server of its own: the run refuses to go without a
+// copy and says how to give the right or go without; --check says the same; with
+// --no-backup the run goes on without a copy and says so.
+TEST(WayBack, ARoleWithoutCreatedbIsToldBothRemedies) {
+  test::WorkFolder wf;
+  TestDatabase db("kalu");  // the services and packages of the sample store
+  auto files = test::LayOutStore("sample", db);
+  test::SecondServer server(test::BinaryDir() / "pg-nocreatedb");
+  ASSERT_EQ(server.Admin("ALTER ROLE zovizazir NOCREATEDB"), "");
+  std::ofstream("Kalu.dsn") << server.DsnText();
+
+  auto refused = test::RunProcess({Program(), "--unattended", "--report", "corrida.json"});
+  EXPECT_EQ(refused.status, 1) << refused.output;
+  const std::string line = LineWith(refused.output, "le falta CREATEDB");
+  EXPECT_TRUE(Holds(line, "el usuario zovizazir no puede crear bases de datos")) << refused.output;
+  EXPECT_TRUE(Holds(refused.output, "conceda CREATEDB al usuario zovizazir")) << refused.output;
+  EXPECT_TRUE(Holds(refused.output, "use --no-backup")) << refused.output;
+  EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", "corrida.json"), "");
+  EXPECT_TRUE(Holds(JsonOf("corrida.json")["error"]["text"], "conceda CREATEDB"));
+  EXPECT_EQ(server.Value("SELECT count(*) FROM pg_class WHERE relname = 'enviocfdi11'"), "0");
+  EXPECT_EQ(server.Value("SELECT count(*) FROM pg_database WHERE datname LIKE 'kalu\\_antes\\_%'"),
+            "0");
+
+  auto check = test::RunProcess({Program(), "--check"});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_TRUE(Holds(LineWith(check.output, "Copia de respaldo: permiso"),
+                    "problema  el usuario zovizazir no puede crear bases de datos"))
+      << check.output;
+
+  auto without =
+      test::RunProcess({Program(), "--unattended", "--no-backup", "--report", "corrida.json"});
+  EXPECT_EQ(without.status, 0) << without.output;
+  EXPECT_EQ(JsonOf("corrida.json")["backup"]["status"], "none");
+  EXPECT_TRUE(Holds(test::ReadText("kalu-upgrade.log"),
+                    "Respaldo: sin copia de la base kalu (--no-backup)"));
+  EXPECT_EQ(server.Value("SELECT count(*) FROM pg_class WHERE relname = 'enviocfdi11'"), "1");
 }
 
 // Small generated stores, each of a few hundred rows: packages with repeated postal codes

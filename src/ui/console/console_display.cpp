@@ -62,6 +62,7 @@ std::string ConsoleDisplay::StepLine(const Step& step) {
   for (std::size_t n = CharLength(line); n < kDotsEnd; ++n) line += '.';
   line += std::string(" ") + StateText(step.state) + "  " + SecondsText(step.seconds);
   if (step.rows > 0) line += "  " + GroupedNumber(step.rows) + " filas";
+  if (!step.detail.empty()) line += "  " + step.detail;
   return line;
 }
 
