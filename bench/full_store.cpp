@@ -2,7 +2,9 @@
 // does, and prints per procedure its seconds, rows and round trips (from the run log's
 // summary) and, for the five heavy ones, the ratio to a set-based floor measured on the same
 // server right after the run (for the two catalogue loads: one walk over the package with the
-// program's reader, and a COPY of its rows); then the total and the program's peak memory.
+// program's reader, and a COPY of its rows); then the time of the copy of the store database
+// the run makes first, beside the database's size; then the total and the program's peak
+// memory.
 //
 //   bench_full_store [factor] [--shape NAME] [--limit SECONDS]
 //     factor     size of the store, 1 being a store of real size (default 1)
@@ -299,9 +301,12 @@ int main(int argc, char** argv) {
               store.Store().catalog.postalCodes.size(), store.Store().catalog.colonies.size());
   std::fflush(stdout);
 
+  const double storeMegabytes =
+      std::atof(db.Value("SELECT pg_database_size('kalu')").c_str()) / 1048576;
   const Child run = RunProgram((test::BinaryDir() / "kalu-upgrade").string(),
                                (wf.Path() / "salida.txt").string(), limit);
-  const auto phases = ReadPhases(test::ReadText(wf.Path() / "kalu-upgrade.log"), run.seconds);
+  const std::string log = test::ReadText(wf.Path() / "kalu-upgrade.log");
+  const auto phases = ReadPhases(log, run.seconds);
   Floors floors(db, store.Store());
   const auto floor = floors.Measure();
 
@@ -318,6 +323,15 @@ int main(int argc, char** argv) {
     std::printf("%-24s %9.3f %10s %10s %10s %9s %9s%s\n", p.name.c_str(), p.seconds,
                 Optional(p.rows).c_str(), rate, Optional(p.roundTrips).c_str(), floorText, ratio,
                 p.finished ? "" : "  (interrumpido)");
+  }
+  // The copy of the store the run makes before it changes anything (the step "Respaldo").
+  static const std::regex copied(R"(Respaldo: copia (\S+) de .+ hecha en ([0-9.]+) s)");
+  std::smatch copy;
+  if (std::regex_search(log, copy, copied)) {
+    std::printf("\ncopy before the run: %s, %s s for a database of %.1f MB (pg_database_size)\n",
+                copy[1].str().c_str(), copy[2].str().c_str(), storeMegabytes);
+  } else {
+    std::printf("\nno copy before the run (see the run log)\n");
   }
   std::printf("\ntotal %.3f s, exit status %d%s, peak memory %.1f MB\n", run.seconds, run.status,
               run.killed ? " (stopped by --limit)" : "", run.peakKb / 1024.0);

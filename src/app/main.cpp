@@ -14,6 +14,7 @@
 #include "app/run_report.h"
 #include "app/run_summary.h"
 #include "app/store_check.h"
+#include "app/way_back.h"
 #include "database/session.h"
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
@@ -38,21 +39,34 @@ constexpr int kExitUsage = 2;
 constexpr int kExitClosed = 3;
 
 constexpr const char* kHelp =
-    "Uso: kalu-upgrade [--console] [--unattended] [--report ARCHIVO]\n"
-    "     kalu-upgrade --check [--report ARCHIVO]\n"
+    "Uso: kalu-upgrade [--console] [--unattended] [--no-backup] [--report ARCHIVO]\n"
+    "     kalu-upgrade --check [--no-backup] [--report ARCHIVO]\n"
+    "     kalu-upgrade --rollback [--report ARCHIVO]\n"
+    "     kalu-upgrade --list-backups\n"
+    "     kalu-upgrade --drop-backup NOMBRE\n"
     "\n"
     "Actualiza la base de datos de la tienda a la versión 24.03.20 del sistema Kalu.\n"
     "Se ejecuta en la carpeta de trabajo de la tienda (la que tiene Kalu.dsn e Importar\\).\n"
     "\n"
     "  --console     muestra el avance en la terminal aunque haya pantalla gráfica\n"
     "  --unattended  sin operador: cada mensaje se acepta solo y queda en la bitácora\n"
+    "  --no-backup   no hace la copia de la base antes de la corrida (para cadenas que\n"
+    "                respaldan la base por otros medios)\n"
     "  --check       revisa la tienda sin cambiar nada (conexión, versión de la base,\n"
     "                tienda en CONTROL, paquetes, SQLPG.XMZ, registro, location.xml,\n"
-    "                servicios, espacio en disco) y muestra una tabla; estado 0 si todo\n"
-    "                está bien, 1 si hay algún problema\n"
+    "                servicios, espacio en disco, copia de respaldo, sesiones conectadas)\n"
+    "                y muestra una tabla; estado 0 si todo está bien, 1 si hay algún\n"
+    "                problema\n"
+    "  --rollback    regresa la base a como estaba antes de la última corrida: la copia\n"
+    "                hecha antes de ella toma el lugar de la base, que queda aparte como\n"
+    "                kalu_fallida_<momento>\n"
+    "  --list-backups\n"
+    "                muestra las copias de la base y las bases apartadas, con su tamaño\n"
+    "  --drop-backup NOMBRE\n"
+    "                borra una copia o una base apartada (las copias nunca se borran solas)\n"
     "  --report ARCHIVO\n"
-    "                al terminar escribe el informe de la corrida (o de la revisión) en\n"
-    "                ARCHIVO (JSON)\n"
+    "                al terminar escribe el informe de la corrida (o de la revisión, o del\n"
+    "                regreso) en ARCHIVO (JSON)\n"
     "  --help        muestra esta ayuda\n"
     "  --version     muestra la versión\n"
     "\n"
@@ -62,7 +76,8 @@ constexpr const char* kHelp =
     "\n"
     "Estado de salida:\n"
     "  0  actualización terminada\n"
-    "  1  terminada por un error (se muestra y queda en la bitácora)\n"
+    "  1  terminada por un error (se muestra y queda en la bitácora), o sin poder hacer\n"
+    "     la copia de la base antes de cambiar nada\n"
     "  2  argumentos incorrectos\n"
     "  3  el operador cerró la ventana\n";
 
@@ -78,7 +93,13 @@ struct Options {
   bool console = false;
   bool unattended = false;
   bool check = false;
-  std::string report;  // the JSON report's file, empty for none
+  bool noBackup = false;
+  bool rollback = false;
+  bool listBackups = false;
+  std::string dropBackup;  // the copy or failed database to drop, empty for none
+  std::string report;      // the JSON report's file, empty for none
+  // The commands that are not a run; at most one is given.
+  int Commands() const { return check + rollback + listBackups + !dropBackup.empty(); }
 };
 
 // Reads the command line into `opts`; an exit status when the program ends here (help,
@@ -92,12 +113,23 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
       opts.unattended = true;
     } else if (arg == "--check") {
       opts.check = true;
-    } else if (arg == "--report") {
+    } else if (arg == "--no-backup") {
+      opts.noBackup = true;
+    } else if (arg == "--rollback") {
+      opts.rollback = true;
+    } else if (arg == "--list-backups") {
+      opts.listBackups = true;
+    } else if (arg == "--drop-backup" || arg == "--report") {
+      // Each takes the next argument, which must not be empty.
       if (i + 1 == argc || !*argv[i + 1]) {
-        std::fputs("kalu-upgrade: --report necesita el nombre del archivo del informe\n", stderr);
+        std::fputs(arg == "--report"
+                       ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
+                       : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
+                         "--list-backups)\n",
+                   stderr);
         return kExitUsage;
       }
-      opts.report = argv[++i];
+      (arg == "--report" ? opts.report : opts.dropBackup) = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return kExitFinished;
@@ -109,6 +141,13 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
                    arg.c_str());
       return kExitUsage;
     }
+  }
+  if (opts.Commands() > 1) {
+    std::fputs(
+        "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
+        "(vea kalu-upgrade --help)\n",
+        stderr);
+    return kExitUsage;
   }
   return std::nullopt;
 }
@@ -132,7 +171,7 @@ int RunStoreCheck(const Options& opts) {
   const std::string started = Now();
   Session session;
   SOAPParm_mod soap;
-  CheckResult result = CheckStore(session, soap);
+  CheckResult result = CheckStore(session, soap, opts.noBackup);
   session.End();
   PrintCheckTable(stdout, result);
   for (const CheckLine& line : result.lines) {
@@ -150,6 +189,22 @@ int RunStoreCheck(const Options& opts) {
   }
   log.Line("Fin de la revisión (estado " + std::to_string(status) + ")");
   return status;
+}
+
+// kalu-upgrade --rollback, --list-backups, --drop-backup: the store's copies, from the
+// maintenance database; what they do goes to standard output and the run log.
+int RunWayBack(const Options& opts) {
+  using namespace kalu;
+  RunLog log("kalu-upgrade.log");
+  const std::string store = Session().Database();
+  if (opts.rollback) {
+    log.Line("Regreso de la base " + store + " (kalu-upgrade " KALU_VERSION " --rollback) en " +
+             WorkingFolder());
+    return RollBack(store, opts.report, stdout, log);
+  }
+  if (opts.listBackups) return ListKept(store, stdout, log);
+  log.Line("Borrar " + opts.dropBackup + " (kalu-upgrade " KALU_VERSION " --drop-backup)");
+  return DropKept(store, opts.dropBackup, stdout, log);
 }
 
 // One upgrade run: the display, the session and the process context, the driver, the
@@ -174,11 +229,14 @@ class UpgradeRun {
     } catch (const kalu::RuntimeError& e) {
       return EndWithError(
           {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
+    } catch (const kalu::WayBackRefused& e) {
+      return EndWithError({std::nullopt, e.what()});
     } catch (const std::exception& e) {
       // Nothing of the system raises these; a failure of the machine (memory) ends the run
       // as an error all the same.
       return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
     }
+    if (storeCopy_) MarkRunFinished(session_.Database(), *storeCopy_, log_);
     WriteReport(kExitFinished, std::nullopt);
     log_.Line("Fin: actualización terminada (estado 0)");
     return kExitFinished;
@@ -217,7 +275,10 @@ class UpgradeRun {
     Context& ctx = *ctx_;
     StartUp(ctx, programPath_, LoginName());
     AdjustRunCounter(ctx, 1);
-    ctx.onUpgradeStart = [&] { summary_.CountBefore(ctx); };
+    ctx.onUpgradeStart = [&] {
+      KeepStoreAsItWas();
+      summary_.CountBefore(ctx);
+    };
     // The summary is shown before the closing message, so the operator reads it there.
     ctx.onUpgradeEnd = [&] {
       summary_.CountAfter(ctx);
@@ -227,6 +288,18 @@ class UpgradeRun {
     driver_.emplace(ctx);
     driver_->Run();
     if (AdjustRunCounter(ctx, -1)) Shutdown(ctx);
+  }
+
+  // The copy of the store comes before anything changes it, and before the run's own
+  // session connects to the store (a database in use cannot be copied).
+  void KeepStoreAsItWas() {
+    using namespace kalu;
+    Context& ctx = *ctx_;
+    ctx.steps.Begin(StepId::Backup);
+    storeCopy_ =
+        kalu::KeepStoreAsItWas(session_, opts_.noBackup, log_, [&] { ctx.display.PumpMessages(); });
+    ctx.steps.SetDetail(storeCopy_->Text());
+    ctx.steps.End();
   }
 
   // The operator closed the window: the run ends at once.
@@ -264,8 +337,11 @@ class UpgradeRun {
     if (driver_ && (driver_->StoreRegion() || driver_->StoreUnit() || driver_->StoreWarehouse())) {
       key = StoreKey{driver_->StoreRegion(), driver_->StoreUnit(), driver_->StoreWarehouse()};
     }
+    const nlohmann::json backup = storeCopy_ ? storeCopy_->Json() : nlohmann::json(nullptr);
     std::string why;
-    if (WriteJsonFile(opts_.report, report_.Document(ctx_->steps, summary_, key, status, error),
+    if (WriteJsonFile(opts_.report,
+                      report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup,
+                                       status, error),
                       why)) {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
@@ -287,6 +363,7 @@ class UpgradeRun {
   kalu::Context* ctx_ = nullptr;  // while Execute runs
   kalu::RunSummary summary_;
   std::optional<kalu::AZT903114> driver_;
+  std::optional<kalu::RunCopy> storeCopy_;  // what keeps the store as it was, once made
 };
 
 }  // namespace
@@ -295,5 +372,6 @@ int main(int argc, char** argv) {
   Options opts;
   if (std::optional<int> status = ParseOptions(argc, argv, opts)) return *status;
   if (opts.check) return RunStoreCheck(opts);
+  if (opts.Commands() == 1) return RunWayBack(opts);
   return UpgradeRun(opts, argv[0]).Execute(argc, argv);
 }

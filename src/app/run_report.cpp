@@ -35,8 +35,9 @@ nlohmann::json StoreKeyJson(const std::optional<StoreKey>& key) {
 RunReport::RunReport() : start_(std::chrono::system_clock::now()) {}
 
 nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary,
-                                   const std::optional<StoreKey>& key, int exitStatus,
-                                   const std::optional<RunError>& error) const {
+                                   const std::vector<StoreView>& droppedViews,
+                                   const std::optional<StoreKey>& key, const nlohmann::json& backup,
+                                   int exitStatus, const std::optional<RunError>& error) const {
   nlohmann::json doc;
   doc["program"] = "kalu-upgrade";
   doc["version"] = KALU_VERSION;
@@ -44,6 +45,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
   doc["start"] = IsoLocalTime(start_);
   doc["end"] = IsoLocalTime(std::chrono::system_clock::now());
   doc["exit_status"] = exitStatus;
+  doc["backup"] = backup;
 
   nlohmann::json list = nlohmann::json::array();
   for (const Step& s : steps.All()) {
@@ -53,6 +55,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
                            {"seconds", s.seconds},
                            {"rows", s.rows}};
     if (s.state == StepState::Failed) step["error"] = s.error;
+    if (!s.detail.empty()) step["detail"] = s.detail;
     list.push_back(step);
   }
   doc["steps"] = list;
@@ -67,6 +70,12 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
                          {"after", i < after.size() ? Count(after[i]) : nlohmann::json(nullptr)}};
   }
   doc["row_counts"] = counts;
+
+  nlohmann::json dropped = nlohmann::json::array();
+  for (const StoreView& view : droppedViews) {
+    dropped.push_back({{"name", view.name}, {"definition", CreateStatement(view)}});
+  }
+  doc["dropped_views"] = dropped;
 
   doc["error"] = error ? nlohmann::json{{"number", error->number ? nlohmann::json(*error->number)
                                                                  : nlohmann::json(nullptr)},

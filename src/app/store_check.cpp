@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/run_report.h"
+#include "app/way_back.h"
 #include "database/cursor.h"
 #include "packages/catalog_package.h"
 #include "packages/package_format.h"
@@ -56,18 +57,6 @@ CheckLine Ok(std::string id, std::string title, std::string detail) {
 }
 CheckLine Problem(std::string id, std::string title, std::string detail) {
   return {std::move(id), std::move(title), false, std::move(detail), std::nullopt};
-}
-
-std::string Megabytes(uint64_t bytes) {
-  return GroupedNumber(static_cast<int64_t>((bytes + (1u << 20) - 1) >> 20)) + " MB";
-}
-
-// A database error as one line: the fatal text keeps the server's lines apart.
-std::string OneLine(std::string text) {
-  std::replace(text.begin(), text.end(), '\r', ' ');
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  std::replace(text.begin(), text.end(), '\t', ' ');
-  return Trim(text);
 }
 
 // --- the packages -----------------------------------------------------------------------
@@ -158,7 +147,8 @@ CheckLine XmlFileLine(std::string id, std::string title, const PackageContent& c
 
 class StoreChecker {
  public:
-  StoreChecker(Session& session, SOAPParm_mod& soap) : session_(session), soap_(soap) {}
+  StoreChecker(Session& session, SOAPParm_mod& soap, bool noBackup)
+      : session_(session), soap_(soap), noBackup_(noBackup) {}
 
   CheckResult Run() {
     CheckDsn();
@@ -171,6 +161,7 @@ class StoreChecker {
     CheckLocations();
     CheckServices();
     CheckDiskSpace();
+    CheckWayBack();
     return std::move(result_);
   }
 
@@ -368,24 +359,37 @@ class StoreChecker {
     if (!std::filesystem::is_directory(folder, ec)) folder = ".";
     std::filesystem::space_info space = std::filesystem::space(folder, ec);
     if (ec) return Add(Problem("disk", title, "no se sabe el espacio libre: " + ec.message()));
-    std::string detail = "se necesitan " + Megabytes(inflateBytes_) + ", hay " +
-                         Megabytes(space.available) + " libres";
+    std::string detail = "se necesitan " + MegabytesText(inflateBytes_) + ", hay " +
+                         MegabytesText(space.available) + " libres";
     Add(space.available >= inflateBytes_ ? Ok("disk", title, detail)
                                          : Problem("disk", title, detail));
   }
 
+  // The copy a run makes first, from the maintenance database; the check's own session is
+  // not one of the sessions connected to the store.
+  void CheckWayBack() {
+    int32_t ownPid = 0;
+    if (connected_) {
+      try {
+        Cursor pid(session_, kApp, "KCHK04", "SELECT pg_backend_pid()", CursorKind::Read);
+        if (pid.FetchFirst()) ownPid = pid.Int32(1);
+      } catch (const RuntimeError&) {
+        connected_ = false;  // the session ended with the error; the lines below say why
+      }
+    }
+    for (CheckLine& line : WayBackCheckLines(session_, ownPid, noBackup_)) {
+      Add(std::move(line));
+    }
+  }
+
   Session& session_;
   SOAPParm_mod& soap_;
+  bool noBackup_;
   CheckResult result_;
   bool dsnFound_ = false;
   bool connected_ = false;
   uint64_t inflateBytes_ = 0;
 };
-
-std::string PadTo(const std::string& text, std::size_t chars) {
-  std::size_t length = CharLength(text);
-  return length >= chars ? text + " " : text + std::string(chars - length, ' ');
-}
 
 }  // namespace
 
@@ -393,19 +397,26 @@ bool CheckResult::AllOk() const {
   return std::all_of(lines.begin(), lines.end(), [](const CheckLine& l) { return l.ok; });
 }
 
-CheckResult CheckStore(Session& session, SOAPParm_mod& soap) {
-  return StoreChecker(session, soap).Run();
+std::string OneLine(std::string text) {
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::replace(text.begin(), text.end(), '\t', ' ');
+  return Trim(text);
+}
+
+CheckResult CheckStore(Session& session, SOAPParm_mod& soap, bool noBackup) {
+  return StoreChecker(session, soap, noBackup).Run();
 }
 
 void PrintCheckTable(std::FILE* out, const CheckResult& result) {
   std::size_t width = CharLength("Comprobación");
   for (const CheckLine& line : result.lines) width = std::max(width, CharLength(line.title));
   width += 2;
-  std::fprintf(out, "%s%s%s\n", PadTo("Comprobación", width).c_str(), PadTo("Estado", 10).c_str(),
-               "Detalle");
+  std::fprintf(out, "%s%s%s\n", PadRight("Comprobación", width).c_str(),
+               PadRight("Estado", 10).c_str(), "Detalle");
   for (const CheckLine& line : result.lines) {
-    std::fprintf(out, "%s%s%s\n", PadTo(line.title, width).c_str(),
-                 PadTo(line.ok ? "ok" : "problema", 10).c_str(), line.detail.c_str());
+    std::fprintf(out, "%s%s%s\n", PadRight(line.title, width).c_str(),
+                 PadRight(line.ok ? "ok" : "problema", 10).c_str(), line.detail.c_str());
   }
   std::fprintf(out, "%s\n",
                result.AllOk() ? "La tienda está lista para la actualización."
@@ -433,6 +444,10 @@ nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,
           {"exit_status", result.AllOk() ? 0 : 1},
           {"store", StoreKeyJson(result.store)},
           {"checks", std::move(checks)}};
+}
+
+std::string MegabytesText(uint64_t bytes) {
+  return GroupedNumber(static_cast<int64_t>((bytes + (1u << 20) - 1) >> 20)) + " MB";
 }
 
 }  // namespace kalu

@@ -36,8 +36,9 @@ struct CheckResult {
 constexpr int16_t kServiceCheckTimeout = 15;
 
 // Checks the store of the working folder through `session` (the program's own connection
-// path) and the service locations of `soap`.
-CheckResult CheckStore(Session& session, SOAPParm_mod& soap);
+// path) and the service locations of `soap`, and whether a run can keep a copy of the
+// store first (not needed with `noBackup`).
+CheckResult CheckStore(Session& session, SOAPParm_mod& soap, bool noBackup = false);
 
 // The table as the operator reads it: one aligned line per check, "ok" or "problema", and
 // the detail.
@@ -47,5 +48,11 @@ void PrintCheckTable(std::FILE* out, const CheckResult& result);
 // are ISO 8601 times.
 nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,
                            const std::string& started, const std::string& ended);
+
+// A database error as one line: the fatal text keeps the server's lines apart.
+std::string OneLine(std::string text);
+
+// "1.234 MB": a size in megabytes, rounded up, thousands grouped.
+std::string MegabytesText(uint64_t bytes);
 
 }  // namespace kalu

@@ -6,6 +6,7 @@
 // reaction; nothing catches it but the program entry.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,11 @@ class Session {
   explicit Session(std::string connectionData = kConnectionData, std::string fileDsn = kFileDsn);
 
   ZQData& Library() { return lib_; }
+  // The database the connection data names ("kalu" for the store's own).
+  std::string Database() const {
+    return ConnectionDataValue(connectionData_, "Database").value_or("");
+  }
+  const std::string& FileDsn() const { return fileDsn_; }
 
   // Initialises the library once; raises 1055 "Unable to initialize C/S DLL".
   void Initialize();
@@ -53,6 +59,11 @@ class Session {
   // Sends one statement at once (connecting first when needed) and returns the library's
   // status, for the caller's check.
   int16_t ExecImmediate(std::string_view app, std::string_view sql);
+
+  // Gives the planner fresh statistics of `tables` (those the store has; the others are
+  // passed over), through the check and reaction, so that no plan depends on whether the
+  // store was analysed since it was restored or loaded.
+  void Analyze(std::span<const char* const> tables);
 
   // The commit pattern: skipped when never connected; otherwise commit, check and react.
   void Commit();

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "platform/paths.h"
 #include "runtime/numbers.h"
@@ -110,8 +112,15 @@ int DsnHandler(void* user, const char* section, const char* name, const char* va
   return 1;
 }
 
-// "key=value;key=value" pairs of the connection data.
-std::optional<std::string> ConnDataValue(std::string_view data, std::string_view key) {
+std::string ShortestText(double value) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+}  // namespace
+
+std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key) {
   size_t pos = 0;
   while (pos <= data.size()) {
     size_t end = data.find(';', pos);
@@ -125,14 +134,6 @@ std::optional<std::string> ConnDataValue(std::string_view data, std::string_view
   }
   return std::nullopt;
 }
-
-std::string ShortestText(double value) {
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, res.ptr);
-}
-
-}  // namespace
 
 struct ZQData::Impl {
   bool initialized = false;
@@ -191,13 +192,15 @@ struct ZQData::Impl {
   }
 
   // Runs an internal command text (simple protocol), returning whether every part of it
-  // succeeded; the failure is recorded.
-  bool Command(const char* text) {
+  // succeeded; the failure is recorded. `waiting`, when given, is called while the server
+  // works.
+  bool Command(const char* text, const std::function<void()>& waiting = {}) {
     ++roundTrips;
     if (!PQsendQuery(conn.get(), text)) {
       Fail(-1, PQerrorMessage(conn.get()));
       return false;
     }
+    if (waiting && !AwaitResult(waiting)) return false;
     bool ok = true;
     while (PGresult* raw = PQgetResult(conn.get())) {
       ResultPtr res(raw);
@@ -214,6 +217,21 @@ struct ZQData::Impl {
       }
     }
     return ok;
+  }
+
+  // Waits for the result of a statement sent, calling `waiting` every few hundredths of a
+  // second; false (the failure recorded) when the connection is lost.
+  bool AwaitResult(const std::function<void()>& waiting) {
+    constexpr std::chrono::milliseconds kWait{30};
+    for (;;) {
+      if (!PQconsumeInput(conn.get())) {
+        Fail(-1, PQerrorMessage(conn.get()));
+        return false;
+      }
+      if (!PQisBusy(conn.get())) return true;
+      waiting();
+      std::this_thread::sleep_for(kWait);
+    }
   }
 
   int16_t Run(Statement& s) {
@@ -257,6 +275,14 @@ struct ZQData::Impl {
     if (c < 0 || c >= PQnfields(s->result.get())) return nullptr;
     if (PQgetisnull(s->result.get(), s->row, c)) return nullptr;
     return PQgetvalue(s->result.get(), s->row, c);
+  }
+
+  // Sets parameter `number` to the SQL text of its value.
+  int16_t SetParam(int16_t stmt, int16_t number, std::string text) {
+    Param* p = ParamOf(stmt, number);
+    if (!p) return kDbFailure;
+    p->value = std::move(text);
+    return kDbOk;
   }
 
   Param* ParamOf(int16_t stmt, int16_t number) {
@@ -332,7 +358,7 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
   if (ini_parse(dsnPath.c_str(), DsnHandler, &dsn) < 0) {
     return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
   }
-  if (auto db = ConnDataValue(decl.connData, "Database")) dsn.database = *db;
+  if (auto db = ConnectionDataValue(decl.connData, "Database")) dsn.database = *db;
 
   std::vector<const char*> keys, values;
   auto add = [&](const char* k, const std::string& v) {
@@ -341,7 +367,7 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
       values.push_back(v.c_str());
     }
   };
-  std::string encoding = "UTF8", options = "-c DateStyle=ISO,YMD", appName = "kalu-upgrade",
+  std::string encoding = "UTF8", options = "-c DateStyle=ISO,YMD", appName = kApplicationName,
               timeout = "15";
   add("host", dsn.host);
   add("port", dsn.port);
@@ -451,6 +477,18 @@ int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {
   return impl_->Command(std::string(sql).c_str()) ? kDbOk : kDbError;
 }
 
+int16_t ZQData::ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
+                                const std::function<void()>& waiting) {
+  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  if (!impl_->Command("COMMIT")) return kDbError;
+  bool ok = impl_->Command(std::string(sql).c_str(), waiting);
+  int32_t native = impl_->native;
+  std::string t1 = impl_->text1, t2 = impl_->text2;
+  if (!impl_->Command("BEGIN")) return kDbError;
+  if (ok) return kDbOk;
+  return impl_->Fail(native, t1, t2);
+}
+
 int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
   PGconn* conn = impl_->conn.get();
@@ -524,38 +562,23 @@ bool ZQData::ZQ_DB_StmtIsBound(int16_t stmt) const {
 }
 
 int16_t ZQData::ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::to_string(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::to_string(value));
 }
 
 int16_t ZQData::ZQ_DB_SetInt64(int16_t stmt, int16_t number, int64_t value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::to_string(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::to_string(value));
 }
 
 int16_t ZQData::ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::to_string(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::to_string(value));
 }
 
 int16_t ZQData::ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = ShortestText(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, ShortestText(value));
 }
 
 int16_t ZQData::ZQ_DB_SetDecimalText(int16_t stmt, int16_t number, std::string_view text) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::string(text);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::string(text));
 }
 
 int16_t ZQData::ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width) {

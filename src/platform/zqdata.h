@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +36,18 @@ constexpr int16_t kDbError = 1;
 constexpr int16_t kDbNoRows = 100;
 constexpr int16_t kDbFailure = -1;
 
+// The application name of every connection the program opens: the sessions of this
+// program are known by it in pg_stat_activity.
+constexpr const char* kApplicationName = "kalu-upgrade";
+
 // Native code of a server rejection that the check counts as success.
 constexpr int32_t kNativeAlreadyInPlace = 7;
 
 enum class DbType : int16_t { Short = 1, Long = 2, Double = 3, Char = 4, Date = 5, DateTime = 6 };
+
+// The value of `key` in connection data ("key=value;key=value", keys without regard to
+// case), if it is there.
+std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key);
 
 // The run log's note for a text cut to the width of its parameter, written once per
 // parameter of a cursor (or column of a batch): "Texto recortado a 80 caracteres:
@@ -81,6 +90,12 @@ class ZQData {
   // Runs statements with no parameters and no rows to read, several separated by ";",
   // in one round trip; the first failure stops the rest.
   int16_t ZQ_DB_ExecBatch(int16_t handle, std::string_view sql);
+  // Runs one statement outside any transaction block, as CREATE DATABASE and DROP DATABASE
+  // must run: the open transaction is committed first, and the next one begins after the
+  // statement whatever its outcome. While the server works, `waiting` (when given) is
+  // called every few hundredths of a second (the window's message pump).
+  int16_t ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
+                          const std::function<void()>& waiting = {});
   // Sends `data` (COPY text format: one line per row, values separated by tabs, \N for
   // NULL) to a `COPY ... FROM STDIN` statement.
   int16_t ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data);

@@ -15,6 +15,7 @@
 namespace kalu {
 
 enum class StepId : int {
+  Backup,         // the copy of the store database before the run changes anything
   Schema,         // the release's schema changes and data fixes
   View,           // EdoCtaFolios_View
   CartaPorte,     // vehicles and operators from the central services
@@ -35,6 +36,7 @@ struct StepInfo {
   const char* reportKey;
 };
 inline constexpr StepInfo kStepTable[] = {
+    {StepId::Backup, "Respaldo", "backup"},
     {StepId::Schema, "Cambios de esquema", "schema"},
     {StepId::View, "Consulta EdoCtaFolios_View", "view"},
     {StepId::CartaPorte, "Vehículos y operadores (Carta Porte)", "carta_porte"},
@@ -67,7 +69,8 @@ struct Step {
   int64_t rows = 0;    // rows handled
   int64_t done = 0;    // amount of work done of `total`; `total` 0 means unknown
   int64_t total = 0;
-  std::string error;  // number and text of the error that failed it
+  std::string error;   // number and text of the error that failed it
+  std::string detail;  // what the step made or found, when rows do not tell it: the copy
 };
 
 class StepObserver {
@@ -78,6 +81,8 @@ class StepObserver {
   virtual void StepsChanged(const std::vector<Step>& steps, int current) = 0;
   // Called once when the run ends well, with the lines of the run log's summary.
   virtual void RunSummarized(const std::vector<std::string>& lines) { (void)lines; }
+  // Called with each notice as the run gives it.
+  virtual void Noticed(std::string_view text) { (void)text; }
 };
 
 class Steps {
@@ -93,6 +98,8 @@ class Steps {
   void SetWork(int64_t done, int64_t total);
   // Counts rows handled by the running step.
   void AddRows(int64_t n);
+  // Says what the running step made or found ("kalu_antes_… (8 MB, 2026-12-07 22:10:05)").
+  void SetDetail(std::string_view detail);
   // Ends the running step as done.
   void End();
   // Ends the running step as failed with the error's number and text; nothing when no
@@ -101,6 +108,10 @@ class Steps {
 
   // Hands the summary of the finished run (the run log's lines) to the observer.
   void Summarize(const std::vector<std::string>& lines);
+  // Something the operator must read besides the steps' outcome (a view of the store that
+  // the upgrade dropped): told to the observer at once and kept for the summary.
+  void Notice(std::string_view text);
+  const std::vector<std::string>& Notices() const { return notices_; }
 
   const std::vector<Step>& All() const { return steps_; }
   const Step& Get(StepId id) const { return steps_[static_cast<int>(id)]; }
@@ -113,6 +124,7 @@ class Steps {
   double SinceBegin() const;
 
   std::vector<Step> steps_;
+  std::vector<std::string> notices_;
   int current_ = -1;
   bool running_ = false;
   StepObserver* observer_ = nullptr;

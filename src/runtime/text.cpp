@@ -62,6 +62,13 @@ std::string CutToChars(std::string_view s, std::size_t chars) {
   return std::string(s.substr(0, end));
 }
 
+std::string PadRight(std::string_view s, std::size_t chars) {
+  std::size_t length = CharLength(s);
+  std::string padded(s);
+  if (length < chars) padded.append(chars - length, ' ');
+  return padded;
+}
+
 std::string Latin1ToUtf8(std::string_view s) {
   std::string result;
   result.reserve(s.size());

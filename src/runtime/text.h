@@ -18,6 +18,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::size_t CharLength(std::string_view s);
 // The first `chars` characters of a UTF-8 text.
 std::string CutToChars(std::string_view s, std::size_t chars);
+// The text followed by blanks up to `chars` characters (as it is when it is that long).
+std::string PadRight(std::string_view s, std::size_t chars);
 
 // Converts ISO-8859-1 bytes to UTF-8 (used where a file declares no UTF-8).
 std::string Latin1ToUtf8(std::string_view s);

@@ -23,22 +23,30 @@ std::string Program() {
   return (test::BinaryDir() / "kalu-upgrade").string();
 }
 
-const std::vector<std::string> kStepTitles = {
-    "Cambios de esquema", "Consulta EdoCtaFolios_View", "Vehículos y operadores (Carta Porte)",
-    "Vistas almacenadas", "Códigos postales",           "Colonias",
-    "Datos del sistema",  "Datos fiscales de clientes", "Timbres de facturas",
-    "Bases de impuestos"};
+const std::vector<std::string> kStepTitles = {"Respaldo",
+                                              "Cambios de esquema",
+                                              "Consulta EdoCtaFolios_View",
+                                              "Vehículos y operadores (Carta Porte)",
+                                              "Vistas almacenadas",
+                                              "Códigos postales",
+                                              "Colonias",
+                                              "Datos del sistema",
+                                              "Datos fiscales de clientes",
+                                              "Timbres de facturas",
+                                              "Bases de impuestos"};
 
 // The line that tells a step ended well: "Códigos postales ..... ok  12.3 s  95.000 filas",
-// after a line's end or the erased progress line, in bold on a terminal.
+// or with what it made ("Respaldo ..... ok  0.4 s  kalu_antes_… (8 MB, …)"), after a line's
+// end or the erased progress line, in bold on a terminal.
 std::regex StepDoneLine(const std::string& title) {
   std::string literal;
   for (char c : title) {
     if (std::string_view("()[]{}.*+?^$|\\").find(c) != std::string_view::npos) literal += '\\';
     literal += c;
   }
-  return std::regex("(^|\n|\x1b\\[K)(\x1b\\[1m)?" + literal +
-                    " \\.+ ok  [0-9]+\\.[0-9] s(  [0-9.]+ filas)?(\x1b\\[0m)?\r?\n");
+  return std::regex(
+      "(^|\n|\x1b\\[K)(\x1b\\[1m)?" + literal +
+      " \\.+ ok  [0-9]+\\.[0-9] s(  [0-9.]+ filas)?(  kalu_antes_[^\r\n\x1b]+)?(\x1b\\[0m)?\r?\n");
 }
 
 TEST(Console, MessagesWaitForEnterAndProgressIsRewrittenInPlace) {
@@ -111,10 +119,25 @@ TEST(Console, UnattendedRunShowsAndLogsEveryMessageWithoutWaiting) {
     EXPECT_EQ(report["steps"][i]["title"], kStepTitles[i]);
     EXPECT_EQ(report["steps"][i]["status"], "done");
   }
-  EXPECT_EQ(report["steps"][6]["rows"], 47);
+  EXPECT_EQ(report["steps"][7]["rows"], 47);
   EXPECT_EQ(report["row_counts"]["enviocfdi11"]["before"], nullptr);
   EXPECT_EQ(report["row_counts"]["vehiculos"]["after"].dump(),
             db.Value("select count(*) from vehiculos"));
+
+  // The store's own view that the upgrade dropped: named on the console and in the report,
+  // with the statement that creates it again.
+  EXPECT_NE(run.output.find("\nVista de la tienda eliminada por la reorganización: "
+                            "rpt_cargos_view\n"),
+            std::string::npos)
+      << run.output;
+  ASSERT_EQ(report["dropped_views"].size(), 1u);
+  EXPECT_EQ(report["dropped_views"][0]["name"], "rpt_cargos_view");
+  std::string definition = report["dropped_views"][0]["definition"];
+  EXPECT_EQ(definition.rfind("CREATE VIEW rpt_cargos_view AS\n SELECT ", 0), 0u) << definition;
+  db.Exec(definition);
+  EXPECT_EQ(db.Value("select count(*) from rpt_cargos_view"),
+            db.Value("select count(distinct (regcve, unicve, almcve, ctecve)) from edocta"));
+
   std::string log = test::ReadText("kalu-upgrade.log");
   EXPECT_NE(log.find("Pantalla: terminal, desatendida"), std::string::npos);
   EXPECT_NE(log.find("Mensaje: Presione ACEPTAR para iniciar la REORGANIZACION"),

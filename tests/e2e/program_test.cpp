@@ -82,9 +82,9 @@ TEST(Program, UnreachableServicesEndTheRunAndASecondRunCompletesTheRefresh) {
   std::vector<std::string> states;
   for (const auto& step : report["steps"]) states.push_back(step["status"]);
   EXPECT_EQ(states,
-            (std::vector<std::string>{"done", "done", "failed", "waiting", "waiting", "waiting",
-                                      "waiting", "waiting", "waiting", "waiting"}));
-  EXPECT_EQ(report["steps"][2]["error"], report["error"]["text"]);
+            (std::vector<std::string>{"done", "done", "done", "failed", "waiting", "waiting",
+                                      "waiting", "waiting", "waiting", "waiting", "waiting"}));
+  EXPECT_EQ(report["steps"][3]["error"], report["error"]["text"]);
   EXPECT_EQ(report["row_counts"]["vehiculos"]["after"], nullptr);
   EXPECT_EQ(db.Value("select ctrfecsat from control where ctrreg = 12"), "2024-03-19");
   EXPECT_EQ(db.Value("select count(*) from vehiculos"), "0");

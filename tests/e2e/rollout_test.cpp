@@ -9,10 +9,10 @@
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "support/process.h"
 #include "support/sample_store.h"
+#include "support/second_server.h"
 #include "support/test_support.h"
 
 namespace kalu {
@@ -23,38 +23,6 @@ namespace fs = std::filesystem;
 nlohmann::json JsonFile(const fs::path& path) {
   return nlohmann::json::parse(test::ReadText(path), nullptr, false);
 }
-
-// A second throwaway PostgreSQL with a store database of its own: the system names its
-// database "kalu" on every server, so each store of the roll-out has its own server.
-class SecondServer {
- public:
-  explicit SecondServer(fs::path dir) : dir_(std::move(dir)) {
-    auto made = test::RunProcess({Script(), "db", dir_.string(), "kalu"});
-    EXPECT_EQ(made.status, 0) << made.output;
-  }
-  ~SecondServer() { test::RunProcess({Script(), "destroy", dir_.string()}); }
-  SecondServer(const SecondServer&) = delete;
-  SecondServer& operator=(const SecondServer&) = delete;
-
-  // Kalu.dsn of a store on this server.
-  std::string DsnText() const {
-    std::string env = test::ReadText(dir_ / "sandbox.env"), host, port;
-    std::istringstream in(env);
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind("KALU_PGHOST=", 0) == 0) host = line.substr(12);
-      if (line.rfind("KALU_PGPORT=", 0) == 0) port = line.substr(12);
-    }
-    return "[ODBC]\nServername=" + host + "\nPort=" + port + "\nDatabase=kalu\n";
-  }
-  std::string Value(const std::string& sql) const {
-    auto run = test::RunProcess({Script(), "psql", dir_.string(), "kalu", "-tAc", sql});
-    return run.output.substr(0, run.output.find('\n'));
-  }
-
- private:
-  static std::string Script() { return (test::SourceDir() / "scripts" / "pg-sandbox").string(); }
-  fs::path dir_;
-};
 
 TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
   test::WorkFolder wf;
@@ -68,7 +36,7 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
     stores.push_back(std::make_unique<test::SampleStore>());
   }
   fs::current_path(root);
-  SecondServer serverB(test::BinaryDir() / "pg-rollout");
+  test::SecondServer serverB(test::BinaryDir() / "pg-rollout");
   std::ofstream(root / "tienda-b" / "Kalu.dsn") << serverB.DsnText();
   std::ofstream(root / "tienda-b" / "Importar" / "DATOS.XMZ", std::ios::binary)
       << std::string("\x10\x27\x00\x00", 4) + "dañado en el camino";
@@ -80,7 +48,7 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
       const fs::path dir = root / name;
       inventory << name << " kalu_store_dir=" << dir.string()
                 << " kalu_environment='{\"KALU_REGISTRY\": \"" << (dir / "registry.reg").string()
-                << "\"}'\n";
+                << "\"}'" << (name == names[1] ? " kalu_no_backup=true" : "") << "\n";
     }
     inventory << "[tiendas:vars]\nansible_connection=local\n"
               << "ansible_python_interpreter={{ ansible_playbook_python }}\n"
@@ -95,7 +63,9 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
        "-e", "kalu_reports_dir=" + reports.string()});
   // Ansible ends with 2 when a host failed: the store that did not upgrade.
   EXPECT_EQ(run.status, 2) << run.output;
-  EXPECT_NE(run.output.find("tienda-a: actualizada"), std::string::npos) << run.output;
+  // The sound store kept a copy of its database; the other was not to keep any.
+  EXPECT_NE(run.output.find("tienda-a: actualizada; copia kalu_antes_24_03_20_"), std::string::npos)
+      << run.output;
   EXPECT_NE(run.output.find("tienda-b: detenida en la revisión: Paquete DATOS.XMZ: no se puede "
                             "descomprimir"),
             std::string::npos)
@@ -114,6 +84,11 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
   EXPECT_EQ(check["ok"], false);
   EXPECT_EQ(check["checks"][1]["id"], "database");
   EXPECT_EQ(check["checks"][1]["status"], "ok");
+  for (const auto& line : check["checks"]) {
+    if (line["id"] == "backup_rights") {
+      EXPECT_EQ(line["detail"], "no se hará copia (--no-backup)");
+    }
+  }
   EXPECT_EQ(serverB.Value("select count(*) from pg_class where relname = 'enviocfdi11'"), "0");
   const std::string logB = test::ReadText(reports / "tienda-b" / "kalu-upgrade.log");
   EXPECT_NE(logB.find("Revisión: problema en Paquete DATOS.XMZ"), std::string::npos) << logB;
@@ -121,7 +96,10 @@ TEST(Rollout, OneStoreUpgradesAndTheOtherStopsAtTheCheck) {
   EXPECT_FALSE(fs::exists(reports / "tienda-b" / "kalu-run.json"));
 
   auto summary = JsonFile(reports / "resumen.json");
-  EXPECT_EQ(summary["tienda-a"], "actualizada");
+  EXPECT_EQ(summary["tienda-a"].get<std::string>().rfind("actualizada; copia kalu_antes_", 0), 0u)
+      << summary;
+  EXPECT_EQ(db.Value("select count(*) from pg_database where datname like 'kalu\\_antes\\_%'"),
+            "1");
   EXPECT_EQ(summary["tienda-b"].get<std::string>().rfind("detenida en la revisión", 0), 0u);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -68,7 +69,10 @@ const char* const kTitles[] = {"Kalu.dsn",
                                "location.xml",
                                "Servicio de vehículos",
                                "Servicio de operadores",
-                               "Espacio en disco"};
+                               "Espacio en disco",
+                               "Copia de respaldo: permiso",
+                               "Copia de respaldo: espacio",
+                               "Sesiones conectadas"};
 
 TEST(StoreCheck, SampleStoreIsReadyAndNothingChanges) {
   test::WorkFolder wf;
@@ -87,6 +91,13 @@ TEST(StoreCheck, SampleStoreIsReadyAndNothingChanges) {
             std::string::npos)
       << run.output;
   EXPECT_NE(LineOf(run.output, "Tienda en CONTROL").find("región 12"), std::string::npos);
+  // The check's own session is not one of the sessions connected to the store.
+  EXPECT_NE(LineOf(run.output, "Sesiones conectadas").find("ninguna otra sesión en kalu"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(LineOf(run.output, "Copia de respaldo: permiso").find("CREATEDB, dueño de la base"),
+            std::string::npos)
+      << run.output;
   EXPECT_NE(run.output.find("La tienda está lista"), std::string::npos);
 
   // Nothing changed: the database, the packages as they came.
@@ -123,6 +134,7 @@ TEST(StoreCheck, EachFaultIsNamedOnItsLineAndEndsWithStatusOne) {
     const char* reason;  // part of its detail
     const char* id;      // the check in the report
   };
+  std::unique_ptr<test::BackgroundProcess> psql;  // a session held open on the store
   const std::vector<Case> cases = {
       {"database stopped",
        [](test::SampleStore&) {
@@ -156,6 +168,14 @@ TEST(StoreCheck, EachFaultIsNamedOnItsLineAndEndsWithStatusOne) {
                 "\"Sistema\"=\"KaluBO\"\r\n";
        },
        "Registro del sistema", "falta \"UserLogin\"", "registry"},
+      {"a session connected to the store",
+       [&](test::SampleStore&) {
+         psql = std::make_unique<test::BackgroundProcess>(std::vector<std::string>{
+             (test::SourceDir() / "scripts" / "pg-sandbox").string(), "psql",
+             (test::BinaryDir() / "pg").string(), "kalu", "-c", "SELECT pg_sleep(600)"});
+         test::TestDatabase::WaitForSession("kalu", "psql");
+       },
+       "Sesiones conectadas", "1 sesión: «psql» del usuario zovizazir", "sessions"},
   };
   test::TestDatabase db("kalu");
   for (const Case& c : cases) {
@@ -181,6 +201,7 @@ TEST(StoreCheck, EachFaultIsNamedOnItsLineAndEndsWithStatusOne) {
         EXPECT_EQ(check["status"], "problem");
       }
     }
+    psql.reset();
   }
 }
 

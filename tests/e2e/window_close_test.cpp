@@ -335,9 +335,9 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
   EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", reportFile), "");
   auto report = nlohmann::json::parse(ReadFile(reportFile));
   EXPECT_EQ(report["exit_status"], 3);
-  EXPECT_EQ(report["steps"][9]["status"], "failed");
-  EXPECT_EQ(report["steps"][9]["error"], "El operador cerró la ventana");
-  EXPECT_EQ(report["steps"][8]["status"], "done");
+  EXPECT_EQ(report["steps"][10]["status"], "failed");
+  EXPECT_EQ(report["steps"][10]["error"], "El operador cerró la ventana");
+  EXPECT_EQ(report["steps"][9]["status"], "done");
 
   // What was committed before stays: the release's new table and the re-created view. The
   // recalculation commits batch by batch in EnvioOrd order: the rows of the batches

@@ -300,6 +300,9 @@ TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
   Steps steps;
   steps.SetObserver(view);
   EXPECT_EQ(states(), std::vector<std::string>(kStepCount, w));
+  // The copy of the database says what it made after the step's title.
+  steps.Begin(StepId::Backup);
+  steps.SetDetail("kalu_antes_24_03_20_20261207_221005 (8 MB, 2026-12-07 22:10:05)");
   for (StepId id : {StepId::Schema, StepId::View, StepId::CartaPorte, StepId::StoredViews}) {
     steps.Begin(id);
     steps.AddRows(1200);
@@ -307,11 +310,13 @@ TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
   steps.Begin(StepId::PostalCodes);
   steps.SetWork(400, 1000);
   picture("steps-running.png");
-  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, r, w, w, w, w, w}));
+  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, ok, r, w, w, w, w, w}));
+  EXPECT_EQ(row(StepId::Backup, 0),
+            "1. Respaldo: kalu_antes_24_03_20_20261207_221005 (8 MB, 2026-12-07 22:10:05)");
   EXPECT_EQ(row(StepId::StoredViews, 3), "1.200");
   EXPECT_EQ(row(StepId::StoredViews, 2).back(), 's');
   EXPECT_EQ(row(StepId::Colonies, 2), "");
-  EXPECT_EQ(caption->text().toStdString(), "Paso 5 de 10: Códigos postales");
+  EXPECT_EQ(caption->text().toStdString(), "Paso 6 de 11: Códigos postales");
   EXPECT_EQ(bar->value(), 40);
   EXPECT_EQ(bar->text().toStdString(), "40 %");
   EXPECT_TRUE(elapsed->text().startsWith(QStringLiteral("Tiempo transcurrido: 0:00:0")));
@@ -319,11 +324,11 @@ TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
 
   steps.Fail("Error 1060: SQLSTATE 23505: duplicate key value");
   picture("steps-failed.png");
-  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, f, w, w, w, w, w}));
+  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, ok, f, w, w, w, w, w}));
   EXPECT_TRUE(error->isVisible());
   EXPECT_EQ(error->text().toStdString(),
             "Códigos postales falló: Error 1060: SQLSTATE 23505: duplicate key value");
-  EXPECT_EQ(list->topLevelItem(4)->toolTip(1).toStdString(),
+  EXPECT_EQ(list->topLevelItem(5)->toolTip(1).toStdString(),
             "Error 1060: SQLSTATE 23505: duplicate key value");
 
   Steps finished;

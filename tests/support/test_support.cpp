@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "gen/sandbox.h"
 #include "packages/package_format.h"
@@ -108,6 +110,17 @@ Result Run(PGconn* c, const std::string& sql) {
   return r;
 }
 
+// Drops the copies and the failed databases the program kept of `database`.
+// Drops the copies and failed databases the way back kept of `database`.
+void DropKept(PGconn* c, const std::string& database) {
+  Result kept =
+      Run(c, "SELECT datname FROM pg_database WHERE strpos(datname, '" + database +
+                 "_antes_') = 1 OR strpos(datname, '" + database + "_fallida_') = 1");
+  for (int i = 0; i < PQntuples(kept.get()); ++i) {
+    gen::Sandbox::In(SandboxDir()).Drop(PQgetvalue(kept.get(), i, 0));
+  }
+}
+
 }  // namespace
 
 TestDatabase::TestDatabase()
@@ -117,6 +130,7 @@ TestDatabase::TestDatabase()
       }()) {}
 
 TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
+  if (auto c = Connect("postgres")) DropKept(c.get(), name_);
   const std::string error = gen::Sandbox::In(SandboxDir()).CreateFromTemplate(name_);
   if (!error.empty()) ADD_FAILURE() << "cannot create " << name_ << ": " << error;
 }
@@ -124,6 +138,7 @@ TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
 TestDatabase::~TestDatabase() {
   const std::string error = gen::Sandbox::In(SandboxDir()).Drop(name_);
   if (!error.empty()) ADD_FAILURE() << "cannot drop " << name_ << ": " << error;
+  if (auto c = Connect("postgres")) DropKept(c.get(), name_);
 }
 
 std::string TestDatabase::DsnText() {
@@ -203,6 +218,19 @@ double PeakMegabytes() {
     if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
   }
   return 0;
+}
+
+bool TestDatabase::WaitForSession(const std::string& database, const std::string& application) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  auto c = Connect("postgres");
+  while (c && std::chrono::steady_clock::now() < until) {
+    Result r = Run(c.get(), "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database +
+                                "' AND application_name = '" + application + "'");
+    if (std::atoi(PQgetvalue(r.get(), 0, 0)) > 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ADD_FAILURE() << "no session " << application << " on " << database;
+  return false;
 }
 
 std::string TestDatabase::Digest(const std::string& table, const std::string& order) const {

@@ -54,7 +54,8 @@ class WorkFolder {
 };
 
 // A database of the throwaway PostgreSQL, created from the store template (the store
-// database before release 24.03.20 with its sample data) and dropped afterwards.
+// database before release 24.03.20 with its sample data) and dropped afterwards, with the
+// copies and failed databases the program kept of it.
 class TestDatabase {
  public:
   TestDatabase();
@@ -83,6 +84,9 @@ class TestDatabase {
   std::string Value(const std::string& sql) const;
   // The whole database as pg_dump writes it (schema and data), to compare before and after.
   std::string Dump() const;
+  // Waits (ten seconds at most) until a session named `application` is connected to
+  // `database`; false when none came.
+  static bool WaitForSession(const std::string& database, const std::string& application);
   // A digest of every row of `table` in the order of `order`: equal digests, equal rows.
   std::string Digest(const std::string& table, const std::string& order) const;
 

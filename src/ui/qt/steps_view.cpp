@@ -22,6 +22,13 @@ QIcon BlankIcon() {
 QString Text(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// "1. Respaldo": the step's number and title, and what it made (the copy of the database).
+QString RowTitle(const Step& step) {
+  QString title = QStringLiteral("%1. %2").arg(static_cast<int>(step.id) + 1).arg(Text(step.title));
+  if (!step.detail.empty()) title += QStringLiteral(": ") + Text(step.detail);
+  return title;
+}
 }  // namespace
 
 StepsView::StepsView(QWidget* parent) : QWidget(parent) {
@@ -49,8 +56,7 @@ StepsView::StepsView(QWidget* parent) : QWidget(parent) {
   const Steps waiting;  // the steps of a run, none begun yet
   for (const Step& step : waiting.All()) {
     auto* item = new QTreeWidgetItem(&list_);  // the list owns its items
-    item->setText(
-        kTitle, QStringLiteral("%1. %2").arg(static_cast<int>(step.id) + 1).arg(Text(step.title)));
+    item->setText(kTitle, RowTitle(step));
     item->setText(kState, QString::fromUtf8(StateText(StepState::Waiting)));
     item->setIcon(kState, BlankIcon());
     item->setTextAlignment(kTime, Qt::AlignRight | Qt::AlignVCenter);
@@ -121,6 +127,7 @@ void StepsView::Show(const std::vector<Step>& steps, int current) {
     item->setText(kTime, started ? Text(SecondsText(step.seconds)) : QString());
     item->setText(kRows, started && step.rows > 0 ? Text(GroupedNumber(step.rows)) : QString());
     item->setToolTip(kState, Text(step.error));
+    item->setText(kTitle, RowTitle(step));
     QStyle::StandardPixmap icon = QStyle::SP_CustomBase;
     if (step.state == StepState::Running) icon = QStyle::SP_MediaPlay;
     if (step.state == StepState::Done) icon = QStyle::SP_DialogApplyButton;
