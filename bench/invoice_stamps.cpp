@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
       "'a1b2c3d4-e5f6-4711-8899-' || lpad(i::text, 12, '0'), 1 FROM generate_series(1, " +
       n +
       ") i WHERE i % 3 <> 0;"
-      "ANALYZE edocta, documentos, docdeta, enviocfdi;");
+      "ANALYZE edocta; ANALYZE documentos; ANALYZE docdeta; ANALYZE enviocfdi;");
   test::TestDatabase::WriteDsn();
   test::TestContext t(db.Name());
   int16_t reg = 12, uni = 1, alm = 5;

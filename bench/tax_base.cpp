@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
       "enviofolio) SELECT 12, 1, 5, 100000 + i, 51 + i % 2, 'BEN', i FROM generate_series(1, " +
       n +
       ") i;"
-      "ANALYZE documentos, docdeta, enviocfdi;");
+      "ANALYZE documentos; ANALYZE docdeta; ANALYZE enviocfdi;");
   test::TestDatabase::WriteDsn();
   test::TestContext t(db.Name());
   AZT903114 driver(*t);

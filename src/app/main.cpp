@@ -340,7 +340,9 @@ class UpgradeRun {
     const nlohmann::json backup = storeCopy_ ? storeCopy_->Json() : nlohmann::json(nullptr);
     std::string why;
     if (WriteJsonFile(opts_.report,
-                      report_.Document(ctx_->steps, summary_, key, backup, status, error), why)) {
+                      report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup,
+                                       status, error),
+                      why)) {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
       log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);

@@ -35,6 +35,7 @@ nlohmann::json StoreKeyJson(const std::optional<StoreKey>& key) {
 RunReport::RunReport() : start_(std::chrono::system_clock::now()) {}
 
 nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary,
+                                   const std::vector<StoreView>& droppedViews,
                                    const std::optional<StoreKey>& key, const nlohmann::json& backup,
                                    int exitStatus, const std::optional<RunError>& error) const {
   nlohmann::json doc;
@@ -69,6 +70,12 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
                          {"after", i < after.size() ? Count(after[i]) : nlohmann::json(nullptr)}};
   }
   doc["row_counts"] = counts;
+
+  nlohmann::json dropped = nlohmann::json::array();
+  for (const StoreView& view : droppedViews) {
+    dropped.push_back({{"name", view.name}, {"definition", CreateStatement(view)}});
+  }
+  doc["dropped_views"] = dropped;
 
   doc["error"] = error ? nlohmann::json{{"number", error->number ? nlohmann::json(*error->number)
                                                                  : nlohmann::json(nullptr)},

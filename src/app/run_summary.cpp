@@ -5,19 +5,13 @@
 
 #include "database/cursor.h"
 #include "runtime/errors.h"
+#include "upgrade/schema_changes.h"
 
 namespace kalu {
 
-namespace {
-constexpr std::array<const char*, 16> kTables = {
-    "canales",    "clientes",  "histcli",     "estados",   "codigopostal", "colonias",
-    "documentos", "enviocfdi", "enviocfdi11", "vehiculos", "operadorveh",  "datos",
-    "datos1",     "vistapg",   "logsystem",   "control"};
-}  // namespace
-
 std::vector<int64_t> RunSummary::Count(Context& ctx) {
   std::vector<int64_t> counts;
-  for (const char* table : kTables) {
+  for (const char* table : ChangedTables()) {
     // A table the store does not have yet counts as -1.
     Cursor exists(ctx.session, "ZQRESUMEN", "PZQRES1",
                   "SELECT count(*) FROM information_schema.tables WHERE table_name = ?",
@@ -50,6 +44,7 @@ void RunSummary::Write(Context& ctx) const {
 
 std::vector<std::string> RunSummary::Lines(const Context& ctx) const {
   std::vector<std::string> lines = {"Resumen de la corrida:"};
+  for (const std::string& notice : ctx.steps.Notices()) lines.push_back("  " + notice);
   for (const auto& t : ctx.timings) {
     double perSecond = t.seconds > 0 ? static_cast<double>(t.rows) / t.seconds : 0;
     char line[160];
@@ -58,20 +53,21 @@ std::vector<std::string> RunSummary::Lines(const Context& ctx) const {
                   static_cast<long long>(t.roundTrips));
     lines.push_back(line);
   }
-  if (before_.size() != kTables.size() || after_.size() != kTables.size()) return lines;
+  if (before_.size() != ChangedTables().size() || after_.size() != ChangedTables().size())
+    return lines;
   lines.push_back("  tabla                   filas antes  filas despues");
-  for (size_t i = 0; i < kTables.size(); ++i) {
+  for (size_t i = 0; i < ChangedTables().size(); ++i) {
     auto shown = [](int64_t n) { return n < 0 ? std::string("-") : std::to_string(n); };
     char line[128];
-    std::snprintf(line, sizeof line, "  %-24s %11s %14s", kTables[i], shown(before_[i]).c_str(),
-                  shown(after_[i]).c_str());
+    std::snprintf(line, sizeof line, "  %-24s %11s %14s", ChangedTables()[i],
+                  shown(before_[i]).c_str(), shown(after_[i]).c_str());
     lines.push_back(line);
   }
   return lines;
 }
 
 std::vector<std::string> RunSummary::Tables() {
-  return {kTables.begin(), kTables.end()};
+  return {ChangedTables().begin(), ChangedTables().end()};
 }
 
 }  // namespace kalu

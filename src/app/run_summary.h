@@ -1,6 +1,6 @@
 #pragma once
-// The summary that closes the run log: each procedure's elapsed time, the rows it handled,
-// rows per second and the statements it sent to the server, and the row counts of the
+// The summary that closes the run log: the run's notices, each procedure's elapsed time, the rows
+// it handled, rows per second and the statements it sent to the server, and the row counts of the
 // tables the upgrade changes, before and after.
 
 #include <cstdint>

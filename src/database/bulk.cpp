@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "runtime/errors.h"
+#include "runtime/failure_point.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -128,10 +129,19 @@ void BatchWriter::Flush() {
                     table_ + " (" + columns_ + ") ON COMMIT PRESERVE ROWS; TRUNCATE " + table_));
     tableReady_ = true;
   }
+  ++batches_;
   session_.CheckAndReact(lib.ZQ_DB_CopyIn(handle, "COPY " + table_ + " FROM STDIN", pending_));
+  if (!analyzed_) {
+    // The planner knows the batch table from its first batch on, so that the apply
+    // statement finds each row's target by its key whatever the store's statistics.
+    session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, "ANALYZE " + table_));
+    analyzed_ = true;
+  }
   pending_.clear();
   pendingRows_ = 0;
+  FailurePoint("batch-copied", table_, batches_);
   session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, apply_ + "; TRUNCATE " + table_));
+  FailurePoint("batch-applied", table_, batches_);
   session_.CommitAsync();
 }
 

@@ -74,7 +74,9 @@ class BatchWriter {
   int column_ = 0;        // values written in the current row
   std::vector<bool> cutNoted_;
   bool tableReady_ = false;
+  bool analyzed_ = false;
   int64_t rows_ = 0;
+  int64_t batches_ = 0;  // batches sent so far
 };
 
 // Runs `work`, which decides the rows of `writer` (made by `work` itself or before it).

@@ -130,6 +130,18 @@ int16_t Session::ExecImmediate(std::string_view app, std::string_view sql) {
   return lib_.ZQ_DB_ExecImm(handle_, app, sql);
 }
 
+void Session::Analyze(std::span<const char* const> tables) {
+  constexpr std::string_view kApp = "ZQSTATS";
+  // One statement a table: PostgreSQL 10 analyses one table per statement. A table name is
+  // a word, so it needs no quoting; to_regclass passes over a table the store lacks.
+  for (const char* table : tables) {
+    std::string name(table);
+    CheckAndReact(ExecImmediate(kApp, "DO $$BEGIN IF to_regclass('" + name +
+                                          "') IS NOT NULL THEN ANALYZE " + name +
+                                          "; END IF; END$$"));
+  }
+}
+
 int16_t Session::CommitStatus() {
   if (handle_ == -1) return 0;
   return lib_.ZQ_DB_ConnCommit(handle_);

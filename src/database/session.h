@@ -6,6 +6,7 @@
 // reaction; nothing catches it but the program entry.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,11 @@ class Session {
   // Sends one statement at once (connecting first when needed) and returns the library's
   // status, for the caller's check.
   int16_t ExecImmediate(std::string_view app, std::string_view sql);
+
+  // Gives the planner fresh statistics of `tables` (those the store has; the others are
+  // passed over), through the check and reaction, so that no plan depends on whether the
+  // store was analysed since it was restored or loaded.
+  void Analyze(std::span<const char* const> tables);
 
   // The commit pattern: skipped when never connected; otherwise commit, check and react.
   void Commit();

@@ -48,15 +48,15 @@ void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
       }
       if (!create) {
         Progress(ctx_, "Borrando Consulta " + name_ + " ...");
+        for (StoreView& view : ViewsDroppedWith(ctx_.session, name_)) {
+          taken_.push_back(std::move(view));
+        }
         Execute("DROP VIEW " + name_ + " CASCADE", AV12Archiv, AV13Opcion);
       } else {
         Progress(ctx_, "Creando Consulta " + name_ + " ...");
         ZQActiveErrHndl_ = 1;
         Execute("CREATE OR REPLACE VIEW " + name_ + " AS " + text_, AV12Archiv, AV13Opcion);
         ZQActiveErrHndl_ = 0;
-      }
-      if (ctx_.session.Handle() != -1) {
-        CheckOnly(ctx_.session.CommitStatus(), AV12Archiv, AV13Opcion);
       }
       ctx_.steps.AddRows(1);
     }

@@ -1,12 +1,17 @@
 #pragma once
 // Stored view definitions applied to the server: with option "C" every view of the
 // package is created or replaced, with any other option every view is dropped with
-// everything that depends on it. Each view is committed on its own.
+// everything that depends on it. The procedure commits nothing: the caller runs the drop
+// pass and the create pass in one transaction and commits after both, so that a run that
+// ends anywhere between the first drop and the last creation (a failure, a kill, a power
+// cut) leaves every view as it was before.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "database/store_views.h"
 #include "platform/xml.h"
 #include "run/context.h"
 
@@ -27,6 +32,10 @@ class PCONSULTASPG {
   // then the session's reaction (a failure ends the run).
   void EHFY0(int16_t& ZQActiveErrHndl, std::string& AV12Archiv, std::string& AV13Opcion);
 
+  // The views the drops of the run took with them, each read from the catalog before its
+  // drop, in an order in which they can be created again.
+  const std::vector<StoreView>& Taken() const { return taken_; }
+
  private:
   // One statement at once, checked only, then EHFY0.
   void Execute(const std::string& sql, std::string& AV12Archiv, std::string& AV13Opcion);
@@ -38,6 +47,7 @@ class PCONSULTASPG {
   std::string name_;
   std::string text_;
   int16_t ZQActiveErrHndl_ = 0;
+  std::vector<StoreView> taken_;
 };
 
 }  // namespace kalu

@@ -1,20 +1,30 @@
 #pragma once
 // A file that replaces another only when it is complete: it is written under a temporary
-// name in the target's folder and renamed over the target by Commit(), so that at every
-// moment the target holds either its former or its new content, never a part. When the
-// object goes away without Commit() the temporary file is removed.
+// name in the target's folder, flushed to disk, and renamed over the target by Commit(),
+// so that at every moment, a kill or a power cut included, the target holds either its
+// former or its new content, never a part. When the object goes away without Commit()
+// the temporary file is removed; one left by a process that was killed is removed by the
+// next replacement of the same target.
 
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalu {
 
+// The temporary file of a replacement of `target` is named "." + the target's file name +
+// "." + six letters or digits, in the target's folder ("Importar/.SQLPG.XMZ.oZ1uae").
+// True when `fileName` is such a name for the target named `targetName`.
+bool IsTemporaryOf(std::string_view fileName, std::string_view targetName);
+
 class ReplacementFile {
  public:
+  // Removes the temporary files of `target` that no live process is writing, then
+  // creates its own.
   explicit ReplacementFile(std::filesystem::path target);
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
@@ -24,7 +34,8 @@ class ReplacementFile {
   bool IsOpen() const { return file_ != nullptr; }
   // Appends bytes; false (and the replacement fails) when they could not be written.
   bool Write(const void* data, std::size_t size);
-  // Flushes to disk and renames over the target; false when any step failed.
+  // Flushes the content to disk, renames it over the target and flushes the folder; false
+  // when any step failed.
   bool Commit();
   const std::string& Error() const { return error_; }
 
@@ -32,6 +43,8 @@ class ReplacementFile {
   struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
+  bool Fail(std::string error);
+
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::unique_ptr<std::FILE, FileCloser> file_;

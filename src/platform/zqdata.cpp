@@ -277,6 +277,14 @@ struct ZQData::Impl {
     return PQgetvalue(s->result.get(), s->row, c);
   }
 
+  // Sets parameter `number` to the SQL text of its value.
+  int16_t SetParam(int16_t stmt, int16_t number, std::string text) {
+    Param* p = ParamOf(stmt, number);
+    if (!p) return kDbFailure;
+    p->value = std::move(text);
+    return kDbOk;
+  }
+
   Param* ParamOf(int16_t stmt, int16_t number) {
     Statement* s = Stmt(stmt);
     if (!s || number < 1) return nullptr;
@@ -554,38 +562,23 @@ bool ZQData::ZQ_DB_StmtIsBound(int16_t stmt) const {
 }
 
 int16_t ZQData::ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::to_string(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::to_string(value));
 }
 
 int16_t ZQData::ZQ_DB_SetInt64(int16_t stmt, int16_t number, int64_t value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::to_string(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::to_string(value));
 }
 
 int16_t ZQData::ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::to_string(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::to_string(value));
 }
 
 int16_t ZQData::ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = ShortestText(value);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, ShortestText(value));
 }
 
 int16_t ZQData::ZQ_DB_SetDecimalText(int16_t stmt, int16_t number, std::string_view text) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->value = std::string(text);
-  return kDbOk;
+  return impl_->SetParam(stmt, number, std::string(text));
 }
 
 int16_t ZQData::ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width) {

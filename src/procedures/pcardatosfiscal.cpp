@@ -1,5 +1,7 @@
 #include "procedures/pcardatosfiscal.h"
 
+#include <array>
+
 #include "database/bulk.h"
 #include "database/cursor.h"
 #include "database/session.h"
@@ -12,6 +14,8 @@ namespace {
 
 // Each customer of the store in key order with what its repair needs: the channel's RFC,
 // whether it has its latest history row, that row and the first colony of its postal code.
+// The tables the repair reads in bulk: the planner knows them before the read.
+constexpr std::array<const char*, 4> kTablesRead = {"clientes", "histcli", "canales", "colonias"};
 constexpr const char* kCustomersSql =
     "SELECT c.RegCve, c.UniCve, c.AlmCve, c.CteCve, c.CanCve, c.CteUltHist, k.CanRFC, "
     "CASE WHEN h.CteHist IS NULL THEN 0 ELSE 1 END, h.CteHist, h.CteCP, h.CteRfc, (SELECT "
@@ -70,6 +74,7 @@ void PCARDATOSFISCAL::Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56Al
   regCve_ = A52RegCve;
   uniCve_ = A54UniCve;
   almCve_ = A56AlmCve;
+  ctx_.session.Analyze(kTablesRead);
 
   MessagePump pump(ctx_);
   BatchWriter repaired(ctx_.session, kApp, "P15096", kRepairColumns, kApplyRepairSql,

@@ -1,6 +1,7 @@
 #include "procedures/pobtfacstimbre.h"
 
 #include <algorithm>
+#include <array>
 #include <tuple>
 
 #include "database/cursor.h"
@@ -13,6 +14,8 @@ namespace kalu {
 
 namespace {
 
+// The tables the phase reads in bulk: the planner knows them before the reads.
+constexpr std::array<const char*, 3> kTablesRead = {"documentos", "docdeta", "enviocfdi"};
 constexpr const char* kOpenInvoicesSql =
     "SELECT RegCve, UniCve, AlmCve, CanCve, CteCve, Documento, Fecha, Saldo, MovCve FROM "
     "edoctafolios_view WHERE RegCve = ? and UniCve = ? and AlmCve = ?";
@@ -51,7 +54,6 @@ std::string Quoted(std::string_view text) {
 // The paper invoices get the submission of the paper uuid and text.
 std::string ApplyMarksSql() {
   return std::string(
-             "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
              "UPDATE DOCUMENTOS d SET DocKey = t.dockey FROM {batch} t WHERE d.RegCve = "
              "t.regcve AND d.UniCve = t.unicve AND d.AlmCve = t.almcve AND d.DocOrd = t.docord AND "
              "d.DocKey IS DISTINCT FROM t.dockey; "
@@ -86,6 +88,7 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
   regCve_ = AV8Regcve;
   uniCve_ = AV9Unicve;
   almCve_ = AV10Almcve;
+  ctx_.session.Analyze(kTablesRead);
 
   const std::vector<Invoice> invoices = OpenInvoices();
   ReadDocuments(invoices);

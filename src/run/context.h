@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "database/store_views.h"
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/display.h"
@@ -56,6 +57,7 @@ struct Context {
   int16_t runCounter = 0;
   std::vector<ProcedureTiming> timings;  // in the order the procedures ran
   Steps steps;                           // the upgrade's steps as the operator sees them
+  std::vector<StoreView> droppedViews;   // views of the store dropped and not created again
   SOAPParm_mod soap;                     // service locations and the last SOAP error of the process
   // Runs when the operator has accepted the start of the upgrade, before its first
   // statement (the run log's row counts).

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "runtime/failure_point.h"
+
 namespace kalu {
 
 Steps::Steps() : created_(std::chrono::steady_clock::now()) {
@@ -22,6 +24,7 @@ double Steps::SinceBegin() const {
 }
 
 void Steps::Begin(StepId id) {
+  FailurePoint("step", kStepTable[static_cast<int>(id)].reportKey);
   if (running_) End();
   current_ = static_cast<int>(id);
   running_ = true;
@@ -86,6 +89,11 @@ void Steps::Fail(std::string_view error) {
 
 void Steps::Summarize(const std::vector<std::string>& lines) {
   if (observer_) observer_->RunSummarized(lines);
+}
+
+void Steps::Notice(std::string_view text) {
+  notices_.emplace_back(text);
+  if (observer_) observer_->Noticed(text);
 }
 
 void Steps::Changed() {

@@ -81,6 +81,8 @@ class StepObserver {
   virtual void StepsChanged(const std::vector<Step>& steps, int current) = 0;
   // Called once when the run ends well, with the lines of the run log's summary.
   virtual void RunSummarized(const std::vector<std::string>& lines) { (void)lines; }
+  // Called with each notice as the run gives it.
+  virtual void Noticed(std::string_view text) { (void)text; }
 };
 
 class Steps {
@@ -106,6 +108,10 @@ class Steps {
 
   // Hands the summary of the finished run (the run log's lines) to the observer.
   void Summarize(const std::vector<std::string>& lines);
+  // Something the operator must read besides the steps' outcome (a view of the store that
+  // the upgrade dropped): told to the observer at once and kept for the summary.
+  void Notice(std::string_view text);
+  const std::vector<std::string>& Notices() const { return notices_; }
 
   const std::vector<Step>& All() const { return steps_; }
   const Step& Get(StepId id) const { return steps_[static_cast<int>(id)]; }
@@ -118,6 +124,7 @@ class Steps {
   double SinceBegin() const;
 
   std::vector<Step> steps_;
+  std::vector<std::string> notices_;
   int current_ = -1;
   bool running_ = false;
   StepObserver* observer_ = nullptr;

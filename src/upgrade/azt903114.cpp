@@ -1,11 +1,13 @@
 #include "upgrade/azt903114.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <climits>
 
 #include "database/bulk.h"
 #include "database/session.h"
+#include "database/store_views.h"
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
 #include "packages/pcargadatosdelsistema.h"
@@ -16,6 +18,7 @@
 #include "procedures/pobtfacstimbre.h"
 #include "run/message_pump.h"
 #include "runtime/convert.h"
+#include "runtime/failure_point.h"
 #include "runtime/text.h"
 #include "upgrade/schema_changes.h"
 
@@ -65,6 +68,9 @@ constexpr const char* kInvoiceRowsSql =
     "> 0) l ON true WHERE (e.RegCve = ? AND e.UniCve = ? AND e.AlmCve = ?) AND (e.EnvioMovCve "
     "= 51 or e.EnvioMovCve = 52) AND e.EnvioOrd > ?::bigint ORDER BY e.RegCve, e.UniCve, "
     "e.AlmCve, e.EnvioOrd LIMIT ? ";
+// The tables the recalculation reads: the invoice rows the stamps have just added among
+// them.
+constexpr std::array<const char*, 3> kTaxBaseTablesRead = {"enviocfdi", "documentos", "docdeta"};
 constexpr const char* kInvoiceRowCountSql =
     " SELECT count(*) FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve = ?) AND "
     "(EnvioMovCve = 51 or EnvioMovCve = 52) ";
@@ -77,7 +83,6 @@ constexpr const char* kBasesColumns =
     "regcve smallint, unicve smallint, almcve smallint, envioord integer, basieps numeric, "
     "basiva numeric";
 constexpr const char* kApplyBasesSql =
-    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
     "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
     "{batch} t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
     "t.almcve AND e.EnvioOrd = t.envioord";
@@ -125,6 +130,7 @@ void AZT903114::Run() {
   LoadCatalogues();
   RepairCustomersAndInvoices();
   RecalculateTaxBases();
+  AnalyzeChangedTables();
   Finish();
 }
 
@@ -136,7 +142,11 @@ void AZT903114::ApplySchemaChanges() {
 void AZT903114::RecreateFoliosView() {
   ctx_.steps.Begin(StepId::View);
   Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
+  takenViews_ = ViewsDroppedWith(ctx_.session, "EdoCtaFolios_View");
   CheckOnly(ctx_.session.ExecImmediate(kApp, " DROP VIEW EdoCtaFolios_View CASCADE "));
+  // No commit until the view is created again: the next commit is the Carta Porte
+  // refresh's, so a run that ends before it leaves the view as it was.
+  FailurePoint("views-dropped", "EdoCtaFolios_View");
 
   Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
   executionText_ = EdoCtaFoliosViewStatement();
@@ -166,11 +176,31 @@ void AZT903114::ReloadStoredViews() {
     int16_t AV17Local = 1;
     PCARGAVISTASPG(ctx_).Run(AV17Local);
   });
-  for (const char* option : {"B", "C"}) {
+  // The drop pass and the create pass are one transaction, committed once the last view
+  // is created again: a run that ends between them (a failure, a kill, a power cut) leaves
+  // every view as it was, and the next run finds the views it builds on.
+  auto apply = [&](const char* option) {
     Call(std::string("PCONSULTASPG ") + option, [&] {
       std::string AV12Archiv = "SQLPG.XMZ", AV13Opcion = option;
-      PCONSULTASPG(ctx_).Run(AV12Archiv, AV13Opcion);
+      PCONSULTASPG views(ctx_);
+      views.Run(AV12Archiv, AV13Opcion);
+      takenViews_.insert(takenViews_.end(), views.Taken().begin(), views.Taken().end());
     });
+  };
+  apply("B");
+  FailurePoint("views-dropped", "SQLPG.XMZ");
+  apply("C");
+  std::vector<StoreView> lost = MissingViews(ctx_.session, takenViews_);
+  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+
+  // The store's own views that depended on the package's views (or on the open-invoices
+  // view, dropped at the start) are gone with them: each is named to the operator and
+  // written to the run log as it was, so that the store can create it again.
+  for (StoreView& view : lost) {
+    std::string notice = "Vista de la tienda eliminada por la reorganización: " + view.name;
+    ctx_.log.Line(notice + "\n" + CreateStatement(view));
+    ctx_.steps.Notice(notice);
+    ctx_.droppedViews.push_back(std::move(view));
   }
 }
 
@@ -205,6 +235,21 @@ void AZT903114::RecalculateTaxBases() {
   ctx_.steps.Begin(StepId::TaxBases);
   Call("U1315S1", [&] { U1315S1(); });
   ctx_.steps.End();
+}
+
+void AZT903114::AnalyzeChangedTables() {
+  // The store's own programs plan well the next morning: every table the run changed has
+  // fresh statistics.
+  std::vector<const char*> tables(ChangedTables().begin(), ChangedTables().end());
+  for (const SchemaChange& change : SchemaChanges()) {
+    if (change.LeavesFact() && std::ranges::none_of(tables, [&](const char* t) {
+          return std::string_view(t) == change.table;
+        })) {
+      tables.push_back(change.table);
+    }
+  }
+  ctx_.session.Analyze(tables);
+  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 
 void AZT903114::Finish() {
@@ -281,6 +326,7 @@ void AZT903114::U1215S1() {
 }
 
 void AZT903114::U1315S1() {
+  ctx_.session.Analyze(kTaxBaseTablesRead);
   Cursor count = DriverCursor("P15043N", kInvoiceRowCountSql, CursorKind::Read);
   count.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
   const int64_t total = count.FetchFirst() ? count.Int32(1) : 0;

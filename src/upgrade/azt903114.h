@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "database/cursor.h"
+#include "database/store_views.h"
 #include "run/context.h"
 #include "run/message_pump.h"
 #include "runtime/numbers.h"
@@ -54,6 +55,7 @@ class AZT903114 {
   void LoadCatalogues();
   void RepairCustomersAndInvoices();
   void RecalculateTaxBases();
+  void AnalyzeChangedTables();
   void Finish();
 
   // Whether the driver's error routine shows a failure to the operator (its message U1115S1)
@@ -82,6 +84,8 @@ class AZT903114 {
   } rowDocument_;
   Fixed4 newIeps_;
   Fixed4 newIva_;
+  // The views the drops of the run take with them, read before each drop.
+  std::vector<StoreView> takenViews_;
   MessagePump pump_;  // window messages and the step's rows, every 10 ms
 };
 

@@ -65,6 +65,11 @@ constexpr std::array<const char*, 4> kDataFixes = {
     "Update Estados set EdoAlias = 'CMX' where EdoCve = 9;",
 };
 
+constexpr std::array<const char*, 16> kChangedTables = {
+    "canales",    "clientes",  "histcli",     "estados",   "codigopostal", "colonias",
+    "documentos", "enviocfdi", "enviocfdi11", "vehiculos", "operadorveh",  "datos",
+    "datos1",     "vistapg",   "logsystem",   "control"};
+
 }  // namespace
 
 std::vector<std::string_view> SchemaChange::Columns() const {
@@ -88,6 +93,10 @@ std::span<const SchemaChange> SchemaChanges() {
 
 std::span<const char* const> DataFixStatements() {
   return kDataFixes;
+}
+
+std::span<const char* const> ChangedTables() {
+  return kChangedTables;
 }
 
 }  // namespace kalu

@@ -29,5 +29,8 @@ struct SchemaChange {
 std::span<const SchemaChange> SchemaChanges();
 // The data fixes of channels, customers and states, sent after the Carta Porte refresh.
 std::span<const char* const> DataFixStatements();
+// The tables whose rows an upgrade run changes, as the run summary counts them before and
+// after.
+std::span<const char* const> ChangedTables();
 
 }  // namespace kalu

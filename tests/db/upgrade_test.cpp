@@ -168,7 +168,7 @@ std::string GeneratedStoreSql(int n) {
       ") i WHERE i % 10 = 7;"
       "INSERT INTO enviocfdi (regcve, unicve, almcve, envioord, enviomovcve, envioserie, "
       "enviofolio) SELECT 12, 1, 5, 90000 + i, 52, 'SIN', i FROM generate_series(1, 20) i;"
-      "ANALYZE edocta, documentos, docdeta, enviocfdi;";
+      "ANALYZE edocta; ANALYZE documentos; ANALYZE docdeta; ANALYZE enviocfdi;";
 }
 
 // The tables the invoice phases write, digested.

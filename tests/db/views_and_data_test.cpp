@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "database/store_views.h"
 #include "packages/package_format.h"
 #include "packages/pcargadatosdelsistema.h"
 #include "packages/pcargavistaspg.h"
@@ -61,14 +62,22 @@ Rows StoreViews(const TestDatabase& db) {
 const Rows kSampleViews = {"clientesfiscal_view", "datosdelsistema_view", "edocta_view",
                            "edoctafolios_view",   "facturascfdi_view",    "saldosclientes_view"};
 
+// The views of the template store besides the open-invoices view: the statement view and
+// the store's own report on it.
+const Rows kTemplateViews = {"edocta_view", "edoctafolios_view", "rpt_cargos_view"};
+
 // Runs the three view steps of the upgrade: the load into VISTAPG, the drop pass and the
-// create pass over the plain "SQLPG.XMZ" of the working folder.
-void RunViewSteps(Context& ctx) {
+// create pass over the plain "SQLPG.XMZ" of the working folder, both passes committed
+// together as the upgrade commits them. Returns the views the drops took.
+std::vector<StoreView> RunViewSteps(Context& ctx) {
   int16_t local = 1;
   std::string file = "SQLPG.XMZ", drop = "B", create = "C";
   PCARGAVISTASPG(ctx).Run(local);
-  PCONSULTASPG(ctx).Run(file, drop);
+  PCONSULTASPG dropPass(ctx);
+  dropPass.Run(file, drop);
   PCONSULTASPG(ctx).Run(file, create);
+  ctx.session.Commit();
+  return dropPass.Taken();
 }
 
 TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
@@ -84,7 +93,7 @@ TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
       "GROUP BY cancve");
 
   TestContext t(db.Name());
-  RunViewSteps(*t);
+  std::vector<StoreView> taken = RunViewSteps(*t);
 
   // Every view has its row, numbered by the pass of the walk that completed it; the row
   // the package does not reach stays.
@@ -97,8 +106,14 @@ TEST(ViewsTest, SamplePackageFillsVistapgAndLeavesTheDatabaseWhole) {
             "SELECT e.regcve, e.unicve, e.almcve, e.cancve, e.ctecve, e.grupo, e.subgrp, "
             "e.documento,\n       e.fecha, e.movcve, e.cargo, e.abono\n  FROM edocta e");
 
-  // The drop pass took the local view that depended on them; every view of the package is
-  // back, the open-invoices view exactly as the upgrade defines it.
+  // The drop pass took the local views that depended on them, read before each drop; every
+  // view of the package is back, the open-invoices view exactly as the upgrade defines it.
+  Rows takenNames, lostNames;
+  for (const StoreView& view : taken) takenNames.push_back(view.name);
+  for (const StoreView& view : MissingViews(t.session, taken)) lostNames.push_back(view.name);
+  EXPECT_EQ(takenNames,
+            (Rows{"edocta_view", "edoctafolios_view", "rpt_cargos_view", "resumen_local_view"}));
+  EXPECT_EQ(lostNames, (Rows{"rpt_cargos_view", "resumen_local_view"}));
   EXPECT_EQ(StoreViews(db), kSampleViews);
   EXPECT_EQ(db.Value("select pg_get_viewdef('edoctafolios_view')"), folios);
   for (const std::string& view : kSampleViews) {
@@ -232,13 +247,25 @@ TEST(ViewsTest, OptionCCreatesAnyOtherOptionDrops) {
     WorkFolder wf;
     TestDatabase db;
     TestDatabase::WriteDsn();
-    if (c.viewBefore) db.Exec("CREATE VIEW reporte_view AS SELECT 0 AS uno");
+    if (c.viewBefore) {
+      db.Exec(
+          "CREATE VIEW reporte_view AS SELECT 0 AS uno; "
+          "CREATE VIEW mi_reporte_view AS SELECT uno + 1 AS dos FROM reporte_view");
+    }
     wf.Write("SQLPG.XMZ", ViewDocument(View("reporte_view", "\n  select 1 as uno\n")));
     TestContext t(db.Name());
     std::string file = "SQLPG.XMZ", option = c.option;
-    PCONSULTASPG(*t).Run(file, option);
+    PCONSULTASPG views(*t);
+    views.Run(file, option);
+    // The procedure commits nothing: its caller does.
+    EXPECT_EQ(db.Value("select count(*) from pg_views where viewname = 'reporte_view'"),
+              c.viewBefore ? "1" : "0");
+    t.session.Commit();
     EXPECT_EQ(db.Value("select count(*) from pg_views where viewname = 'reporte_view'"),
               c.viewAfter ? "1" : "0");
+    Rows taken;
+    for (const StoreView& view : views.Taken()) taken.push_back(view.name);
+    EXPECT_EQ(taken, (c.viewBefore ? Rows{"reporte_view", "mi_reporte_view"} : Rows{}));
     EXPECT_EQ(t.display.progress, (Rows{c.progress, ""}));
     EXPECT_TRUE(t.display.messages.empty());
   }
@@ -285,13 +312,15 @@ TEST(ViewsTest, ViewNamesThatAreNotPlainNamesAreSkipped) {
   std::string file = "SQLPG.XMZ", drop = "B", create = "C";
   PCONSULTASPG(ctx).Run(file, drop);
   EXPECT_EQ(t.session.Library().RoundTrips(), before);
-  EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
+  EXPECT_EQ(StoreViews(db), kTemplateViews);
 
   // Create pass: the bad name is left out, the good one after it is created.
   wf.Write("SQLPG.XMZ", ViewDocument(View("x AS SELECT 1; DROP TABLE datos1; --", "select 1") +
                                      View("bueno_view", "select 1 as uno")));
   PCONSULTASPG(ctx).Run(file, create);
-  EXPECT_EQ(StoreViews(db), (Rows{"bueno_view", "edocta_view", "edoctafolios_view"}));
+  t.session.Commit();
+  EXPECT_EQ(StoreViews(db),
+            (Rows{"bueno_view", "edocta_view", "edoctafolios_view", "rpt_cargos_view"}));
   EXPECT_EQ(db.Value("select count(*) from datos1"), "2");
   EXPECT_EQ(t.display.progress, (Rows{"", "Creando Consulta bueno_view ...", ""}));
 
@@ -339,20 +368,25 @@ TEST(ViewsTest, AFileThatCannotBeReadShowsTheReadersErrorAndChangesNothing) {
       }
     }
     EXPECT_FALSE(t.session.IsConnected());
-    EXPECT_EQ(StoreViews(db), (Rows{"edocta_view", "edoctafolios_view"}));
+    EXPECT_EQ(StoreViews(db), kTemplateViews);
   }
 }
 
-TEST(ViewsTest, AFailingCreateIsShownThenEndsTheRunWithTheViewsBeforeItCommitted) {
+// A view that cannot be created ends the run with the server's error shown first; the
+// drop pass and the create pass are one transaction, so every view stands as before the
+// passes, none of the package's half made.
+TEST(ViewsTest, AFailingCreateIsShownThenEndsTheRunWithEveryViewAsBefore) {
   WorkFolder wf;
   TestDatabase db;
   TestDatabase::WriteDsn();
-  wf.Write("SQLPG.XMZ", ViewDocument(View("primera_view", "select 1 as uno") +
+  wf.Write("SQLPG.XMZ", ViewDocument(View("edocta_view", "select * from edocta") +
+                                     View("primera_view", "select 1 as uno") +
                                      View("rota_view", "select * from no_existe") +
                                      View("tercera_view", "select 3 as tres")));
   TestContext t(db.Name());
-  std::string file = "SQLPG.XMZ", create = "C";
+  std::string file = "SQLPG.XMZ", drop = "B", create = "C";
   try {
+    PCONSULTASPG(*t).Run(file, drop);
     PCONSULTASPG(*t).Run(file, create);
     ADD_FAILURE() << "no fatal error";
   } catch (const RuntimeError& e) {
@@ -362,9 +396,44 @@ TEST(ViewsTest, AFailingCreateIsShownThenEndsTheRunWithTheViewsBeforeItCommitted
   ASSERT_EQ(t.display.messages.size(), 1u);
   EXPECT_EQ(t.display.messages[0].substr(0, 33), "Error:   42 SQLSTATE 42P01: relat")
       << t.display.messages[0];
-  EXPECT_EQ(db.Rows("select viewname from pg_views where viewname in ('primera_view', "
-                    "'rota_view', 'tercera_view')"),
-            Rows{"primera_view"});
+  EXPECT_EQ(StoreViews(db), kTemplateViews);
+}
+
+// What a drop takes with it, read from the catalog before the drop: the view, then the
+// views on it however deep, each after those it uses, so that their statements create
+// them all again in that order; a view in another schema or with a quoted name is named
+// as the server names it.
+TEST(ViewsTest, TheViewsADropTakesAreReadWithTheStatementsThatCreateThemAgain) {
+  TestDatabase db;
+  TestDatabase::WriteDsn();
+  db.Exec(
+      "CREATE VIEW base_v AS SELECT 1 AS a; "
+      "CREATE VIEW mid_v AS SELECT a FROM base_v; "
+      "CREATE VIEW \"Mixto_V\" AS SELECT a FROM mid_v; "
+      "CREATE SCHEMA reportes; "
+      "CREATE VIEW reportes.top_v AS SELECT m.a FROM mid_v m JOIN base_v b ON b.a = m.a; "
+      "CREATE MATERIALIZED VIEW mat_v AS SELECT a FROM base_v; "
+      "CREATE VIEW otra_v AS SELECT 2 AS b");
+  TestContext t(db.Name());
+  std::vector<StoreView> taken = ViewsDroppedWith(t.session, "Base_V");
+  Rows names;
+  for (const StoreView& view : taken) names.push_back(view.name);
+  EXPECT_EQ(names, (Rows{"base_v", "mat_v", "mid_v", "\"Mixto_V\"", "reportes.top_v"}));
+  EXPECT_TRUE(ViewsDroppedWith(t.session, "no_existe_v").empty());
+  EXPECT_TRUE(ViewsDroppedWith(t.session, "edocta").empty());  // a table, not a view
+
+  t.session.Library().ZQ_DB_ExecImm(t.session.Handle(), "PRUEBA", "DROP VIEW base_v CASCADE");
+  EXPECT_EQ(MissingViews(t.session, taken).size(), taken.size());
+  for (const StoreView& view : taken) {
+    EXPECT_EQ(t.session.CheckAndReact(t.session.Library().ZQ_DB_ExecImm(
+                  t.session.Handle(), "PRUEBA", CreateStatement(view))),
+              kCodeOk)
+        << CreateStatement(view);
+  }
+  EXPECT_TRUE(MissingViews(t.session, taken).empty());
+  t.session.Commit();
+  EXPECT_EQ(db.Value("select a from reportes.top_v"), "1");
+  EXPECT_EQ(db.Value("select count(*) from pg_matviews where matviewname = 'mat_v'"), "1");
 }
 
 // ---------------------------------------------------------------------------------------

@@ -123,6 +123,21 @@ TEST(Console, UnattendedRunShowsAndLogsEveryMessageWithoutWaiting) {
   EXPECT_EQ(report["row_counts"]["enviocfdi11"]["before"], nullptr);
   EXPECT_EQ(report["row_counts"]["vehiculos"]["after"].dump(),
             db.Value("select count(*) from vehiculos"));
+
+  // The store's own view that the upgrade dropped: named on the console and in the report,
+  // with the statement that creates it again.
+  EXPECT_NE(run.output.find("\nVista de la tienda eliminada por la reorganización: "
+                            "rpt_cargos_view\n"),
+            std::string::npos)
+      << run.output;
+  ASSERT_EQ(report["dropped_views"].size(), 1u);
+  EXPECT_EQ(report["dropped_views"][0]["name"], "rpt_cargos_view");
+  std::string definition = report["dropped_views"][0]["definition"];
+  EXPECT_EQ(definition.rfind("CREATE VIEW rpt_cargos_view AS\n SELECT ", 0), 0u) << definition;
+  db.Exec(definition);
+  EXPECT_EQ(db.Value("select count(*) from rpt_cargos_view"),
+            db.Value("select count(distinct (regcve, unicve, almcve, ctecve)) from edocta"));
+
   std::string log = test::ReadText("kalu-upgrade.log");
   EXPECT_NE(log.find("Pantalla: terminal, desatendida"), std::string::npos);
   EXPECT_NE(log.find("Mensaje: Presione ACEPTAR para iniciar la REORGANIZACION"),

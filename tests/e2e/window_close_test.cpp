@@ -266,7 +266,7 @@ void AddInvoices(const test::TestDatabase& db, int count) {
       "enviofolio) SELECT 12, 1, 5, 100000 + i, 51 + i % 2, 'CIE', i FROM generate_series(1, " +
       n +
       ") i;"
-      "ANALYZE documentos, docdeta, enviocfdi;");
+      "ANALYZE documentos; ANALYZE docdeta; ANALYZE enviocfdi;");
 }
 
 TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommittedWork) {

@@ -29,6 +29,10 @@ std::filesystem::path SourceDir() {
 std::filesystem::path BinaryDir() {
   return KALU_BINARY_DIR;
 }
+std::filesystem::path SandboxDir() {
+  const char* folder = std::getenv("KALU_TEST_SANDBOX");
+  return folder && *folder ? std::filesystem::path(folder) : BinaryDir() / "pg";
+}
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -83,10 +87,10 @@ using Conn = std::unique_ptr<PGconn, ConnCloser>;
 using Result = std::unique_ptr<PGresult, ResultCloser>;
 
 Conn Connect(const std::string& database) {
-  const auto sandbox = gen::Sandbox::In(BinaryDir() / "pg");
+  const auto sandbox = gen::Sandbox::In(SandboxDir());
   if (!sandbox.Running()) {
     ADD_FAILURE() << "the throwaway PostgreSQL is not running (scripts/pg-sandbox start "
-                  << (BinaryDir() / "pg").string() << ")";
+                  << SandboxDir().string() << ")";
     return nullptr;
   }
   Conn c(PQconnectdb(sandbox.ConnInfo(database).c_str()));
@@ -107,12 +111,13 @@ Result Run(PGconn* c, const std::string& sql) {
 }
 
 // Drops the copies and the failed databases the program kept of `database`.
+// Drops the copies and failed databases the way back kept of `database`.
 void DropKept(PGconn* c, const std::string& database) {
   Result kept =
-      Run(c, "SELECT quote_ident(datname) FROM pg_database WHERE strpos(datname, '" + database +
+      Run(c, "SELECT datname FROM pg_database WHERE strpos(datname, '" + database +
                  "_antes_') = 1 OR strpos(datname, '" + database + "_fallida_') = 1");
   for (int i = 0; i < PQntuples(kept.get()); ++i) {
-    Run(c, std::string("DROP DATABASE ") + PQgetvalue(kept.get(), i, 0) + " WITH (FORCE)");
+    gen::Sandbox::In(SandboxDir()).Drop(PQgetvalue(kept.get(), i, 0));
   }
 }
 
@@ -126,23 +131,22 @@ TestDatabase::TestDatabase()
 
 TestDatabase::TestDatabase(std::string name) : name_(std::move(name)) {
   if (auto c = Connect("postgres")) DropKept(c.get(), name_);
-  const std::string error = gen::Sandbox::In(BinaryDir() / "pg").CreateFromTemplate(name_);
+  const std::string error = gen::Sandbox::In(SandboxDir()).CreateFromTemplate(name_);
   if (!error.empty()) ADD_FAILURE() << "cannot create " << name_ << ": " << error;
 }
 
 TestDatabase::~TestDatabase() {
-  if (auto c = Connect("postgres")) {
-    Result r(PQexec(c.get(), ("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)").c_str()));
-    DropKept(c.get(), name_);
-  }
+  const std::string error = gen::Sandbox::In(SandboxDir()).Drop(name_);
+  if (!error.empty()) ADD_FAILURE() << "cannot drop " << name_ << ": " << error;
+  if (auto c = Connect("postgres")) DropKept(c.get(), name_);
 }
 
 std::string TestDatabase::DsnText() {
-  return gen::Sandbox::In(BinaryDir() / "pg").DsnText();
+  return gen::Sandbox::In(SandboxDir()).DsnText();
 }
 
 std::string TestDatabase::ConnInfo() const {
-  return gen::Sandbox::In(BinaryDir() / "pg").ConnInfo(name_);
+  return gen::Sandbox::In(SandboxDir()).ConnInfo(name_);
 }
 
 void TestDatabase::WriteDsn() {
@@ -183,7 +187,7 @@ std::string TestDatabase::Value(const std::string& sql) const {
 }
 
 std::string TestDatabase::Dump() const {
-  const auto sandbox = gen::Sandbox::In(BinaryDir() / "pg");
+  const auto sandbox = gen::Sandbox::In(SandboxDir());
   std::vector<std::filesystem::path> bins;
   for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql")) {
     bins.push_back(entry.path() / "bin" / "pg_dump");

@@ -18,6 +18,9 @@ namespace kalu::test {
 // The repository's folder and the build folder.
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();
+// The folder of the throwaway PostgreSQL the database tests use: BUILD/pg, or the folder
+// that KALU_TEST_SANDBOX names (a sandbox of another PostgreSQL version).
+std::filesystem::path SandboxDir();
 
 // The whole content of a file (empty when it cannot be read).
 std::string ReadText(const std::filesystem::path& path);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "packages/package_format.h"
 #include "packages/pfunciones_mod.h"
+#include "platform/replacement_file.h"
 #include "platform/xml.h"
 #include "runtime/errors.h"
 #include "support/test_support.h"
@@ -65,6 +67,44 @@ TEST(Package, SizeFieldOf1000BecomesA1000ByteDocument) {
   reader.Open(".\\importar\\DATOS.XMZ");
   EXPECT_EQ(reader.Read(), 1);
   EXPECT_EQ(reader.Name(), "r");
+}
+
+// A package rewritten in place removes the temporary copies of itself that an earlier run
+// left when it was killed, and nothing else: not those of other files, not a name only
+// like them, not the copy of a writer that is still at work.
+TEST(Package, ARewriteRemovesOnlyTheStaleTemporaryCopiesOfItsOwnPackage) {
+  struct Case {
+    const char* name;
+    bool temporaryOfDatos;
+  };
+  const Case cases[] = {
+      {".DATOS.XMZ.oZ1uae", true},  {".DATOS.XMZ.SS05S3", true},   {".DATOS.XMZ.abc", false},
+      {".DATOS.XMZ.ab-cde", false}, {".DATOS.XMZ.abcdefg", false}, {"DATOS.XMZ.oZ1uae", false},
+      {".datos.xmz.oZ1uae", false}, {".SQLPG.XMZ.oZ1uae", false},  {"..DATOS.XMZ.oZ1uae", false},
+  };
+  test::WorkFolder folder;
+  test::TestContext ctx;
+  folder.Write("Importar/DATOS.XMZ", Bytes(PackDocument("<r/>")));
+  std::vector<std::string> kept = {"DATOS.XMZ"};
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTemporaryOf(c.name, "DATOS.XMZ"), c.temporaryOfDatos) << c.name;
+    folder.Write(std::string("Importar/") + c.name, "a copy");
+    if (!c.temporaryOfDatos) kept.push_back(c.name);
+  }
+  fs::create_directory(folder.Path() / "Importar/.DATOS.XMZ.dir001");
+  kept.push_back(".DATOS.XMZ.dir001");
+  {
+    ReplacementFile writing(folder.Path() / "Importar/DATOS.XMZ");
+    ASSERT_TRUE(writing.IsOpen()) << writing.Error();
+    DecompressPackageFile(*ctx, ".\\Importar", "DATOS.XMZ");
+    std::vector<std::string> files = FilesIn(folder.Path() / "Importar");
+    EXPECT_EQ(files.size(), kept.size() + 1);  // and the copy being written
+  }
+  std::vector<std::string> files = FilesIn(folder.Path() / "Importar");
+  std::sort(files.begin(), files.end());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(files, kept);
+  EXPECT_EQ(ReadFile(folder.Path() / "Importar/DATOS.XMZ"), "<r/>");
 }
 
 TEST(Package, FolderWithAndWithoutTrailingBackslashNameTheSameFile) {

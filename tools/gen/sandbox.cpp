@@ -30,10 +30,24 @@ std::string Sandbox::DsnText() const {
 }
 
 std::string Sandbox::CreateFromTemplate(const std::string& database) const {
+  std::string error = Drop(database);
+  if (error.empty()) {
+    error = Connection(ConnInfo("postgres"))
+                .Exec("CREATE DATABASE " + database + " TEMPLATE kalu_template");
+  }
+  return error;
+}
+
+// "DROP DATABASE … WITH (FORCE)" in a form that PostgreSQL before 13 runs too: the store
+// role's sessions on it are ended first, and the drop waits for them to go. The drop itself
+// ends the autovacuum workers at work on the database, which PostgreSQL 18 no longer lets
+// the store role end.
+std::string Sandbox::Drop(const std::string& database) const {
   Connection c(ConnInfo("postgres"));
-  std::string error = c.Error();
-  if (error.empty()) error = c.Exec("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
-  if (error.empty()) error = c.Exec("CREATE DATABASE " + database + " TEMPLATE kalu_template");
+  std::string error =
+      c.Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + database +
+             "' AND backend_type = 'client backend' AND pid <> pg_backend_pid()");
+  if (error.empty()) error = c.Exec("DROP DATABASE IF EXISTS " + database);
   return error;
 }
 

@@ -26,6 +26,9 @@ struct Sandbox {
   // Creates `database` afresh from the store template "kalu_template"; empty on success,
   // otherwise what went wrong.
   std::string CreateFromTemplate(const std::string& database) const;
+  // Drops `database` when it exists, ending the sessions still on it; empty on success,
+  // otherwise what went wrong.
+  std::string Drop(const std::string& database) const;
 };
 
 // A connection to one database; each call gives empty on success, otherwise what went wrong.

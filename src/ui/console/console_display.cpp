@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kBold = "\x1b[1m";
 constexpr const char* kCyan = "\x1b[36m";
 constexpr const char* kRed = "\x1b[1;31m";
+constexpr const char* kYellow = "\x1b[1;33m";
 constexpr const char* kReset = "\x1b[0m";
 
 // A phase text ends with dots; row texts are only shown in place on a terminal.
@@ -102,9 +103,17 @@ void ConsoleDisplay::ShowMessage(std::string_view text) {
 }
 
 void ConsoleDisplay::ShowError(std::string_view text) {
+  PrintLine(kRed, text);
+}
+
+void ConsoleDisplay::Noticed(std::string_view text) {
+  PrintLine(kYellow, text);
+}
+
+void ConsoleDisplay::PrintLine(const char* color, std::string_view text) {
   EndProgressLine();
   std::string shown = ReplaceAll(text, "\r\n", "\n");
-  std::fprintf(out_, "%s\n", Paint(kRed, shown).c_str());
+  std::fprintf(out_, "%s\n", Paint(color, shown).c_str());
   std::fflush(out_);
 }
 

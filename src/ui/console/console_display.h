@@ -3,7 +3,8 @@
 // on a terminal, with the running step's percentage when its amount of work is known (a
 // line per phase otherwise); a line per step when it ends ("Códigos postales ........ ok
 // 12.3 s  95.000 filas"); each message printed and, when someone is at the terminal,
-// acknowledged with Enter. Unattended, every message is acknowledged at once.
+// acknowledged with Enter; each notice of the run on a line of its own. Unattended, every
+// message is acknowledged at once.
 
 #include <cstdio>
 #include <string>
@@ -33,12 +34,16 @@ class ConsoleDisplay : public Display, public StepObserver {
   // Prints the line of each step that ended; on a terminal, keeps the running step's
   // percentage on the progress line.
   void StepsChanged(const std::vector<Step>& steps, int current) override;
+  // Prints a notice of the run on its own line.
+  void Noticed(std::string_view text) override;
 
   // The line of an ended step: its title, dots, the outcome, its time and rows.
   static std::string StepLine(const Step& step);
 
  private:
   void EndProgressLine();
+  // Ends the progress line and prints `text` on a line of its own.
+  void PrintLine(const char* color, std::string_view text);
   void PaintProgressLine();
   std::string Paint(const char* color, std::string_view text) const;
 
