@@ -549,7 +549,7 @@ TEST(WayBack, EachRefusalIsNamedAndLeavesTheStoreAsItWas) {
   auto holdSession = [] {
     return std::make_unique<test::BackgroundProcess>(std::vector<std::string>{
         (test::SourceDir() / "scripts" / "pg-sandbox").string(), "psql",
-        (test::BinaryDir() / "pg").string(), "kalu", "-c", "SELECT pg_sleep(600)"});
+        test::SandboxDir().string(), "kalu", "-c", "SELECT pg_sleep(600)"});
   };
   struct Case {
     const char* refusal;
