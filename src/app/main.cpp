@@ -236,7 +236,7 @@ class UpgradeRun {
       // as an error all the same.
       return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
     }
-    if (storeCopy_) MarkRunFinished(session_.Database(), *storeCopy_, log_);
+    if (storeCopy_) MarkRunFinished(session_, *storeCopy_, log_);
     WriteReport(kExitFinished, std::nullopt);
     log_.Line("Fin: actualización terminada (estado 0)");
     return kExitFinished;

@@ -125,14 +125,19 @@ void Connect(StoreCopies& copies, const std::string& what, const std::string& re
   }
 }
 
-// Waits for the sessions of a killed run of this program, then gives the sessions still
-// connected to `database`.
-std::vector<DatabaseSession> OthersConnected(StoreCopies& copies, const std::string& database,
-                                             RunLog& log) {
+// Waits for the sessions of a killed run of this program to end; the run log says when
+// some did not.
+void WaitForOwnSessions(StoreCopies& copies, RunLog& log) {
   if (!copies.WaitForOwnSessions(kOwnSessionsPatience)) {
     log.Line("Sesiones de kalu-upgrade siguen conectadas después de " +
              std::to_string(kOwnSessionsPatience.count()) + " s");
   }
+}
+
+// The sessions connected to `database` once those of a killed run of this program ended.
+std::vector<DatabaseSession> OthersConnected(StoreCopies& copies, const std::string& database,
+                                             RunLog& log) {
+  WaitForOwnSessions(copies, log);
   return copies.Sessions(database);
 }
 
@@ -179,22 +184,27 @@ RunCopy KeepStoreAsItWas(Session& session, bool skip, RunLog& log,
   }
   const auto start = std::chrono::steady_clock::now();
   StoreCopies copies(store, session.FileDsn());
+  // A server that cannot be reached, or without the store database, is the run's own fatal
+  // error, as its first statement would have met it; the run's session meets it here, and
+  // lets the store go again when it does not.
+  auto storeUnreachable = [&] {
+    session.EnsureConnected();
+    session.End();
+  };
   try {
     copies.Connect();
   } catch (const RuntimeError&) {
-    // A server that cannot be reached is the run's own fatal error, as its first statement
-    // would have met it; only the maintenance database's own refusal is the copy's.
-    session.EnsureConnected();
-    session.End();
+    storeUnreachable();
     Connect(copies, "No se puede hacer la copia de respaldo de la base " + store,
             std::string("permita al usuario conectarse a la base ") +
                 StoreCopies::kMaintenanceDatabase + ", " + kNoBackupRemedy + ".");
   }
   try {
-    if (!copies.WaitForOwnSessions(kOwnSessionsPatience)) {
-      log.Line("Respaldo: sesiones de kalu-upgrade siguen conectadas después de " +
-               std::to_string(kOwnSessionsPatience.count()) + " s");
+    if (copies.StoreOid() == 0) {
+      storeUnreachable();
+      RefuseCopy(store, "no existe", "revise Kalu.dsn");
     }
+    WaitForOwnSessions(copies, log);
     if (auto newest = copies.NewestCopyOfStore(); newest && !newest->runFinished) {
       run.status = RunCopy::Status::Covered;
       run.copy = std::move(*newest);
@@ -231,10 +241,10 @@ RunCopy KeepStoreAsItWas(Session& session, bool skip, RunLog& log,
   return run;
 }
 
-void MarkRunFinished(const std::string& store, const RunCopy& run, RunLog& log) {
+void MarkRunFinished(const Session& session, const RunCopy& run, RunLog& log) {
   if (run.status == RunCopy::Status::Skipped) return;
   try {
-    StoreCopies copies(store);
+    StoreCopies copies(session.Database(), session.FileDsn());
     copies.MarkRunFinished(run.copy);
     log.Line("Respaldo: la copia " + run.copy.name + " queda como la de una corrida terminada");
   } catch (const RuntimeError& e) {

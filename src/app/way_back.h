@@ -60,8 +60,9 @@ struct RunCopy {
 // the fatal database error when the store's server cannot be reached at all.
 RunCopy KeepStoreAsItWas(Session& session, bool skip, RunLog& log,
                          const std::function<void()>& waiting = {});
-// Writes in the copy's comment that the run it covers has finished; a failure is logged.
-void MarkRunFinished(const std::string& store, const RunCopy& copy, RunLog& log);
+// Writes in the copy's comment that the run it covers (on the store of `session`) has
+// finished; a failure is logged.
+void MarkRunFinished(const Session& session, const RunCopy& copy, RunLog& log);
 
 // kalu-upgrade --rollback: the exit status (0 rolled back, 1 refused or failed); what
 // happened goes to `out` and `log`, and to the JSON report `report` when not empty.

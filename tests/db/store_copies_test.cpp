@@ -19,7 +19,7 @@ namespace {
 using std::chrono::system_clock;
 
 gen::Sandbox Server() {
-  return gen::Sandbox::In(test::BinaryDir() / "pg");
+  return gen::Sandbox::In(test::SandboxDir());
 }
 
 // Whether `holds` comes true within two seconds.

@@ -172,7 +172,7 @@ TEST(StoreCheck, EachFaultIsNamedOnItsLineAndEndsWithStatusOne) {
        [&](test::SampleStore&) {
          psql = std::make_unique<test::BackgroundProcess>(std::vector<std::string>{
              (test::SourceDir() / "scripts" / "pg-sandbox").string(), "psql",
-             (test::BinaryDir() / "pg").string(), "kalu", "-c", "SELECT pg_sleep(600)"});
+             test::SandboxDir().string(), "kalu", "-c", "SELECT pg_sleep(600)"});
          test::TestDatabase::WaitForSession("kalu", "psql");
        },
        "Sesiones conectadas", "1 sesión: «psql» del usuario zovizazir", "sessions"},

@@ -549,7 +549,7 @@ TEST(WayBack, EachRefusalIsNamedAndLeavesTheStoreAsItWas) {
   auto holdSession = [] {
     return std::make_unique<test::BackgroundProcess>(std::vector<std::string>{
         (test::SourceDir() / "scripts" / "pg-sandbox").string(), "psql",
-        (test::BinaryDir() / "pg").string(), "kalu", "-c", "SELECT pg_sleep(600)"});
+        test::SandboxDir().string(), "kalu", "-c", "SELECT pg_sleep(600)"});
   };
   struct Case {
     const char* refusal;
@@ -623,10 +623,16 @@ TEST(WayBack, ARoleWithoutCreatedbIsToldBothRemedies) {
   EXPECT_EQ(server.Value("SELECT count(*) FROM pg_database WHERE datname LIKE 'kalu\\_antes\\_%'"),
             "0");
 
+  // A role that may read the server's settings is told the free space of its disk.
+  ASSERT_EQ(server.Admin("GRANT pg_read_all_settings TO zovizazir"), "");
   auto check = test::RunProcess({Program(), "--check"});
   EXPECT_EQ(check.status, 1);
   EXPECT_TRUE(Holds(LineWith(check.output, "Copia de respaldo: permiso"),
                     "problema  el usuario zovizazir no puede crear bases de datos"))
+      << check.output;
+  EXPECT_TRUE(std::regex_search(LineWith(check.output, "Copia de respaldo: espacio"),
+                                std::regex("ok +la copia necesita [0-9.]+ MB y el disco de la "
+                                           "base \\(/.+\\) tiene [0-9.]+ MB libres$")))
       << check.output;
 
   auto without =

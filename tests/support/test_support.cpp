@@ -110,7 +110,6 @@ Result Run(PGconn* c, const std::string& sql) {
   return r;
 }
 
-// Drops the copies and the failed databases the program kept of `database`.
 // Drops the copies and failed databases the way back kept of `database`.
 void DropKept(PGconn* c, const std::string& database) {
   Result kept =
