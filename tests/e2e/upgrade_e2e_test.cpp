@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "run/steps.h"
 #include "runtime/failure_point.h"
 #include "support/generated_store.h"
 #include "support/process.h"
@@ -339,9 +340,8 @@ TEST(CompleteUpgrade, RunKilledInTheMiddleOfLargePhasesEndsAsOneRun) {
 // The moments at which a run can be stopped on the way: the start of every step ...
 std::vector<Stop> StepStarts() {
   std::vector<Stop> stops;
-  for (const char* step : {"schema", "view", "carta_porte", "stored_views", "postal_codes",
-                           "colonies", "system_data", "fiscal", "invoice_stamps", "tax_bases"}) {
-    stops.push_back(AtPoint(std::string("step:") + step));
+  for (const StepInfo& step : kStepTable) {
+    stops.push_back(AtPoint(std::string("step:") + step.reportKey));
   }
   return stops;
 }
