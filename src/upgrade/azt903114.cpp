@@ -82,7 +82,10 @@ constexpr const char* kBasesTable = "kalu_basesenvio";
 constexpr const char* kBasesColumns =
     "regcve smallint, unicve smallint, almcve smallint, envioord integer, basieps numeric, "
     "basiva numeric";
+// Each batch finds its thousand rows by key: with statistics the planner would rather hash
+// the whole table for every batch, which makes the phase grow with the square of the store.
 constexpr const char* kApplyBasesSql =
+    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
     "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
     "{batch} t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
     "t.almcve AND e.EnvioOrd = t.envioord";
