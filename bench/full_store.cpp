@@ -64,6 +64,8 @@ std::vector<Phase> ReadPhases(const std::string& log, double stoppedAfter) {
       R"(^\S+ \S+   (\S.{0,23}?) +([0-9.]+) s(?: +(\d+) filas +[0-9.]+ filas/s +(\d+) viajes)?\s*$)");
   static const std::regex finished(R"(^\S+ \S+ (.+): terminado en ([0-9.]+) s$)");
   static const std::regex begun(R"(^\S+ \S+ (.+): inicio$)");
+  // The summary's lines are indented; its notices come before the procedures.
+  static const std::regex indented(R"(^\S+ \S+   \S.*$)");
   std::vector<Phase> fromSummary, fromLines;
   std::string open;
   double openSince = 0;
@@ -89,7 +91,7 @@ std::vector<Phase> ReadPhases(const std::string& log, double stoppedAfter) {
       inSummary = false;
       open = m[1];
       openSince = elapsed;
-    } else {
+    } else if (!std::regex_match(line, indented)) {
       inSummary = false;
     }
   }
