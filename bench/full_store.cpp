@@ -6,9 +6,12 @@
 // the run makes first, beside the database's size; then the total and the program's peak
 // memory.
 //
-//   bench_full_store [factor] [--shape NAME] [--limit SECONDS]
+//   bench_full_store [factor] [--shape NAME] [--no-stats] [--limit SECONDS]
 //     factor     size of the store, 1 being a store of real size (default 1)
 //     --shape    plain, packages, stores, sparse or mixed (default plain)
+//     --no-stats the store has no planner statistics, as right after a restore: its tables
+//                are loaded with autovacuum off and never analysed (default: analysed, as a
+//                store in daily use)
 //     --limit    stop the program (kill -9) after that many seconds; the procedures it
 //                finished are shown, the one it was in with the time it had run
 //
@@ -267,16 +270,21 @@ int main(int argc, char** argv) {
   double factor = 1;
   std::string shape = "plain";
   double limit = 0;
+  auto statistics = gen::Statistics::Analysed;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--shape" && i + 1 < argc) {
       shape = argv[++i];
     } else if (arg == "--limit" && i + 1 < argc) {
       limit = std::atof(argv[++i]);
+    } else if (arg == "--no-stats") {
+      statistics = gen::Statistics::None;
     } else if (std::atof(arg.c_str()) > 0) {
       factor = std::atof(arg.c_str());
     } else {
-      std::fprintf(stderr, "usage: bench_full_store [factor] [--shape NAME] [--limit SECONDS]\n");
+      std::fprintf(
+          stderr,
+          "usage: bench_full_store [factor] [--shape NAME] [--no-stats] [--limit SECONDS]\n");
       return 2;
     }
   }
@@ -295,12 +303,14 @@ int main(int argc, char** argv) {
               db.Value("SHOW server_version").c_str(), db.Value("SHOW fsync").c_str(),
               db.Value("SHOW synchronous_commit").c_str());
   auto start = SteadyClock::now();
-  test::GeneratedStore store(db, shape, factor);
+  test::GeneratedStore store(db, shape, factor, 20240320, statistics);
   std::printf("store \"%s\" of factor %g generated and loaded in %.1f s:", shape.c_str(), factor,
               Since(start));
   for (const auto& t : store.Store().tables) std::printf(" %s %zu", t.name.c_str(), t.count);
   std::printf("; packages: %zu postal codes, %zu colonies\n",
               store.Store().catalog.postalCodes.size(), store.Store().catalog.colonies.size());
+  std::printf("planner statistics before the run: %s columns of the store's tables\n",
+              db.Value("SELECT count(*) FROM pg_stats WHERE schemaname = 'public'").c_str());
   std::fflush(stdout);
 
   const double storeMegabytes =

@@ -7,6 +7,13 @@
 
 namespace kalu {
 
+std::string CharKey(std::string_view value, int width) {
+  value = value.substr(0, value.find('\0'));
+  std::string key = CutToChars(value, static_cast<std::size_t>(width));
+  key.erase(key.find_last_not_of(' ') + 1);
+  return key;
+}
+
 Cursor::Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
                CursorKind kind, CheckRoutine check)
     : session_(session), id_(id), check_(std::move(check)) {
@@ -63,6 +70,22 @@ Cursor& Cursor::SetDecimal(int n, Fixed4 value) {
 }
 Cursor& Cursor::SetText(int n, std::string_view value, int width) {
   Require(session_.Library().ZQ_DB_SetStr(stmt_, n, value, width), "el parámetro", n);
+  return *this;
+}
+
+Cursor& Cursor::SetTextList(int n, std::span<const std::string> values, int width) {
+  std::string array = "{";
+  for (const std::string& value : values) {
+    if (array.size() > 1) array += ',';
+    array += '"';
+    for (char c : CutToChars(value.substr(0, value.find('\0')), static_cast<std::size_t>(width))) {
+      if (c == '"' || c == '\\') array += '\\';
+      array += c;
+    }
+    array += '"';
+  }
+  array += '}';
+  Require(session_.Library().ZQ_DB_SetStr(stmt_, n, array, 0), "el parámetro", n);
   return *this;
 }
 

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,29 @@ enum class CursorKind : int16_t { Read = 0, Update = 1 };
 // A procedure's own check of a library status; returns the error code. It must end the
 // run on a failure other than not found, as the session's reaction does.
 using CheckRoutine = std::function<int16_t(int16_t status)>;
+
+// The value a character parameter of `width` is compared as: cut at its first NUL and to
+// its width, as SetText sends it, without the trailing blanks that the server's
+// fixed-length character comparison passes over. Keys read once and looked up in memory
+// match as the statement `... WHERE key = ?` would.
+std::string CharKey(std::string_view value, int width);
+
+// While it lives, the session's cursors send what they Execute without waiting for the
+// result (libpq's pipeline mode); a fetch, a commit or any other statement first reads
+// back what was sent and reports its first failure through its own check. Rows travel in
+// one exchange per few hundred statements instead of one each.
+class WritesBehind {
+ public:
+  explicit WritesBehind(Session& session)
+      : session_(session), before_(session_.Library().ZQ_DB_WritesBehind(true)) {}
+  ~WritesBehind() { session_.Library().ZQ_DB_WritesBehind(before_); }
+  WritesBehind(const WritesBehind&) = delete;
+  WritesBehind& operator=(const WritesBehind&) = delete;
+
+ private:
+  Session& session_;
+  bool before_;
+};
 
 class Cursor {
  public:
@@ -54,6 +78,9 @@ class Cursor {
   Cursor& SetDouble(int n, double value);
   Cursor& SetDecimal(int n, Fixed4 value);
   Cursor& SetText(int n, std::string_view value, int width);
+  // A list of texts, each cut as SetText cuts it, as one array value: the statement reads
+  // it with "= ANY (CAST(? AS bpchar[]))".
+  Cursor& SetTextList(int n, std::span<const std::string> values, int width);
   Cursor& SetDate(int n, DateValue value);      // "yyyy-mm-dd"; the empty date as "0001-01-01"
   Cursor& SetDateTime(int n, DateValue value);  // "yyyy-mm-dd hh:mm:ss"
 

@@ -12,6 +12,7 @@ namespace kalu {
 namespace {
 
 constexpr const char* kPackagePath = ".\\importar\\DATOS.XMZ";
+constexpr int kNumberWidth = 10;  // DatNoCa
 
 }  // namespace
 
@@ -52,6 +53,7 @@ void PCARGADATOSDELSISTEMA::Purge() {
   Cursor p02672(ctx_.session, kApp, "P02672",
                 "SELECT DatNoCa FROM DATOS ORDER BY DatNoCa  FOR UPDATE OF DATOS",
                 CursorKind::Update);
+  WritesBehind writes(ctx_.session);
   MessagePump pump(ctx_);
   for (bool row = p02672.FetchFirst(); row; row = p02672.FetchNext()) {
     datNoCa_ = p02672.Text(1);
@@ -59,12 +61,10 @@ void PCARGADATOSDELSISTEMA::Purge() {
                   CursorKind::Update);
     p02673.SetText(1, datNoCa_, 10);
     p02673.Execute();
-    p02673.Close();
     Cursor p02674(ctx_.session, kApp, "P02674", "DELETE FROM DATOS  WHERE DatNoCa = ?",
                   CursorKind::Update);
     p02674.SetText(1, datNoCa_, 10);
     p02674.Execute();
-    p02674.Close();
     pump.EveryTenMs();
   }
 }
@@ -73,6 +73,14 @@ void PCARGADATOSDELSISTEMA::LoadCatalogues() {
   reader_.ReadType(XmlReader::kElement, "TABLA_DATOS");
   if (RTrim(reader_.Name()) != "TABLA_DATOS") return;
   SaveSession();
+  // The catalogues there are, read once: each "CAMPO" is then an insert or an update sent
+  // without waiting.
+  catalogues_.clear();
+  Cursor keys(ctx_.session, kApp, "P02675_ALL", "SELECT DatNoCa FROM DATOS", CursorKind::Read);
+  for (bool row = keys.FetchFirst(); row; row = keys.FetchNext()) {
+    catalogues_.insert(CharKey(keys.Text(1), kNumberWidth));
+  }
+  WritesBehind writes(ctx_.session);
   MessagePump pump(ctx_);
   for (;;) {
     reader_.ReadType(XmlReader::kElement, "CAMPO");
@@ -89,39 +97,37 @@ void PCARGADATOSDELSISTEMA::LoadCatalogues() {
 }
 
 void PCARGADATOSDELSISTEMA::SaveCatalogue() {
-  Cursor p02675(ctx_.session, kApp, "P02675", "SELECT DatNoCa FROM DATOS WHERE DatNoCa = ?",
-                CursorKind::Read);
-  p02675.SetText(1, datNoCa_, 10);
-  if (!p02675.FetchFirst()) {
+  const std::string key = CharKey(datNoCa_, kNumberWidth);
+  if (catalogues_.insert(key).second) {
     Cursor p02678(ctx_.session, kApp, "P02678",
                   "INSERT INTO DATOS (DatNoCa, DatDesCa, DatUser, DatDate, DatTime) VALUES (?, "
                   "?, ?, ?, ?)",
                   CursorKind::Update);
-    p02678.SetText(1, datNoCa_, 10).SetText(2, datDesCa_, 30).SetText(3, user_, 10);
+    p02678.SetText(1, datNoCa_, kNumberWidth).SetText(2, datDesCa_, 30).SetText(3, user_, 10);
     p02678.SetDate(4, date_).SetDateTime(5, time_);
     p02678.Execute();
   } else {
-    Cursor p02676(ctx_.session, kApp, "P02676",
-                  "SELECT DatNoCa, DatDesCa, DatUser, DatDate, DatTime FROM DATOS WHERE DatNoCa "
-                  "= ? FOR UPDATE OF DATOS",
+    Cursor p02677(ctx_.session, kApp, "P02677",
+                  "UPDATE DATOS SET DatDesCa=?, DatUser=?, DatDate=?, DatTime=?  WHERE DatNoCa "
+                  "= ?",
                   CursorKind::Update);
-    p02676.SetText(1, datNoCa_, 10);
-    if (p02676.FetchFirst()) {
-      const std::string key = p02676.Text(1);
-      Cursor p02677(ctx_.session, kApp, "P02677",
-                    "UPDATE DATOS SET DatDesCa=?, DatUser=?, DatDate=?, DatTime=?  WHERE DatNoCa "
-                    "= ?",
-                    CursorKind::Update);
-      p02677.SetText(1, datDesCa_, 30).SetText(2, user_, 10).SetDate(3, date_);
-      p02677.SetDateTime(4, time_).SetText(5, key, 10);
-      p02677.Execute();
-    }
+    p02677.SetText(1, datDesCa_, 30).SetText(2, user_, 10).SetDate(3, date_);
+    p02677.SetDateTime(4, time_).SetText(5, key, kNumberWidth);
+    p02677.Execute();
   }
 }
 
 void PCARGADATOSDELSISTEMA::LoadEntries() {
   reader_.ReadType(XmlReader::kElement, "TABLA_DATOS1");
   if (RTrim(reader_.Name()) != "TABLA_DATOS1") return;
+  // The entries there are, read once, as the catalogues are.
+  entries_.clear();
+  Cursor keys(ctx_.session, kApp, "P02679_ALL", "SELECT DatNoCa, DatCve FROM DATOS1",
+              CursorKind::Read);
+  for (bool row = keys.FetchFirst(); row; row = keys.FetchNext()) {
+    entries_.emplace(CharKey(keys.Text(1), kNumberWidth), keys.Int16(2));
+  }
+  WritesBehind writes(ctx_.session);
   MessagePump pump(ctx_);
   reader_.ReadType(XmlReader::kElement, "DATO");
   while (RTrim(reader_.Name()) == "DATO") {
@@ -141,33 +147,21 @@ void PCARGADATOSDELSISTEMA::LoadEntries() {
 }
 
 void PCARGADATOSDELSISTEMA::SaveEntry() {
-  Cursor p02679(ctx_.session, kApp, "P02679",
-                "SELECT DatNoCa, DatCve FROM DATOS1 WHERE DatNoCa = ? AND DatCve = ?",
-                CursorKind::Read);
-  p02679.SetText(1, datNoCa_, 10).SetInt16(2, datCve_);
-  if (!p02679.FetchFirst()) {
+  const std::string key = CharKey(datNoCa_, kNumberWidth);
+  if (entries_.emplace(key, datCve_).second) {
     Cursor p026712(ctx_.session, kApp, "P026712",
                    "INSERT INTO DATOS1 (DatNoCa, DatCve, DatDes, DatDUser, DatDDate, DatDTime) "
                    "VALUES (?, ?, ?, ' ', '00010101', '00010101')",
                    CursorKind::Update);
-    p026712.SetText(1, datNoCa_, 10).SetInt16(2, datCve_).SetText(3, datDes_, 40);
+    p026712.SetText(1, datNoCa_, kNumberWidth).SetInt16(2, datCve_).SetText(3, datDes_, 40);
     p026712.Execute();
   } else {
-    Cursor p026710(ctx_.session, kApp, "P026710",
-                   "SELECT DatNoCa, DatCve, DatDes, DatDTime, DatDDate, DatDUser FROM DATOS1 "
-                   "WHERE DatNoCa = ? AND DatCve = ? FOR UPDATE OF DATOS1",
+    SaveSession();
+    Cursor p026711(ctx_.session, kApp, "P026711",
+                   "UPDATE DATOS1 SET DatDes=?  WHERE DatNoCa = ? AND DatCve = ?",
                    CursorKind::Update);
-    p026710.SetText(1, datNoCa_, 10).SetInt16(2, datCve_);
-    if (p026710.FetchFirst()) {
-      const std::string key = p026710.Text(1);
-      const int16_t code = p026710.Int16(2);
-      SaveSession();
-      Cursor p026711(ctx_.session, kApp, "P026711",
-                     "UPDATE DATOS1 SET DatDes=?  WHERE DatNoCa = ? AND DatCve = ?",
-                     CursorKind::Update);
-      p026711.SetText(1, datDes_, 40).SetText(2, key, 10).SetInt16(3, code);
-      p026711.Execute();
-    }
+    p026711.SetText(1, datDes_, 40).SetText(2, key, kNumberWidth).SetInt16(3, datCve_);
+    p026711.Execute();
   }
 }
 

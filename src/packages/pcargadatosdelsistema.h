@@ -1,10 +1,13 @@
 #pragma once
 // System data catalogue load: the catalogues (DATOS) and their entries (DATOS1) from
 // "DATOS.XMZ". Missing rows are inserted and existing ones get the new descriptions; with
-// mode 1 every catalogue is deleted first. One transaction, committed at the end.
+// mode 1 every catalogue is deleted first. One transaction, committed at the end. The rows
+// there are read once per table; the inserts and updates go out without waiting.
 
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "platform/xml.h"
 #include "run/context.h"
@@ -44,6 +47,10 @@ class PCARGADATOSDELSISTEMA {
   std::string user_;
   DateValue date_ = kEmptyDate;
   DateValue time_ = kEmptyDate;
+  // The catalogue numbers and the entries (number, code) in the store, as keys compare
+  // there, with those this load has inserted.
+  std::set<std::string> catalogues_;
+  std::set<std::pair<std::string, int16_t>> entries_;
 };
 
 }  // namespace kalu

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "platform/paths.h"
 #include "runtime/numbers.h"
@@ -144,7 +145,10 @@ struct ZQData::Impl {
   std::string text1, text2;
   int32_t native = 0;
   int64_t roundTrips = 0;
-  int64_t rowsChanged = 0;        // of the last statement run at once
+  int64_t rowsChanged = 0;    // of the last statement run at once
+  bool writesBehind = false;  // statements executed go out without waiting
+  int queued = 0;             // statements sent in pipeline mode since the last sync
+  std::vector<Statement*> preparedInPipeline;
   bool unflushedCommits = false;  // commits that did not wait for the disk since the last that did
   std::function<void(std::string_view)> noteSink;
 
@@ -195,6 +199,7 @@ struct ZQData::Impl {
   // succeeded; the failure is recorded. `waiting`, when given, is called while the server
   // works.
   bool Command(const char* text, const std::function<void()>& waiting = {}) {
+    if (Flush() != kDbOk) return false;
     ++roundTrips;
     if (!PQsendQuery(conn.get(), text)) {
       Fail(-1, PQerrorMessage(conn.get()));
@@ -234,18 +239,87 @@ struct ZQData::Impl {
     }
   }
 
+  // Sends a statement with no rows to read in pipeline mode, without waiting for its result;
+  // every so many statements the results come back in one exchange, so that neither side
+  // waits on a full socket.
+  int16_t Send(Statement& s) {
+    constexpr int kQueuedPerSync = 256;
+    if (!conn) return Fail(-1, "connection is not open");
+    if (PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF && !PQenterPipelineMode(conn.get())) {
+      return Fail(-1, PQerrorMessage(conn.get()));
+    }
+    if (!s.prepared) {
+      if (!PQsendPrepare(conn.get(), s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr)) {
+        return Fail(-1, PQerrorMessage(conn.get()));
+      }
+      s.prepared = true;
+      preparedInPipeline.push_back(&s);
+    }
+    const auto values = ParamValues(s);
+    if (!PQsendQueryPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(), nullptr,
+                             nullptr, 0)) {
+      return Fail(-1, PQerrorMessage(conn.get()));
+    }
+    return ++queued >= kQueuedPerSync ? Sync() : kDbOk;
+  }
+
+  // Reads the results of the statements sent since the last sync: the first failure among
+  // them is the status (the server skips the rest of them).
+  int16_t Sync() {
+    ++roundTrips;
+    queued = 0;
+    if (!PQpipelineSync(conn.get())) return Fail(-1, PQerrorMessage(conn.get()));
+    int16_t status = kDbOk;
+    for (;;) {
+      ResultPtr res(PQgetResult(conn.get()));
+      if (!res) {
+        if (PQstatus(conn.get()) != CONNECTION_OK) return Fail(-1, PQerrorMessage(conn.get()));
+        continue;  // the end of one statement's results
+      }
+      const auto st = PQresultStatus(res.get());
+      if (st == PGRES_PIPELINE_SYNC) break;
+      if (status == kDbOk && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK &&
+          st != PGRES_PIPELINE_ABORTED) {
+        status = FailFrom(res.get());
+      }
+    }
+    // A statement whose preparation the failure skipped is prepared again on its next use.
+    if (status != kDbOk) {
+      for (Statement* s : preparedInPipeline) s->prepared = false;
+    }
+    preparedInPipeline.clear();
+    return status;
+  }
+
+  // Leaves pipeline mode, reading what is still on its way: every other call of the library
+  // waits for its own result, so it sees the statements sent before it.
+  int16_t Flush() {
+    if (!conn || PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF) return kDbOk;
+    const int16_t status = Sync();
+    if (!PQexitPipelineMode(conn.get()) && status == kDbOk) {
+      return Fail(-1, PQerrorMessage(conn.get()));
+    }
+    return status;
+  }
+
+  static std::vector<const char*> ParamValues(const Statement& s) {
+    std::vector<const char*> values(s.paramCount, nullptr);
+    for (int i = 0; i < s.paramCount && i < static_cast<int>(s.params.size()); ++i) {
+      if (s.params[i].value) values[i] = s.params[i].value->c_str();
+    }
+    return values;
+  }
+
   int16_t Run(Statement& s) {
     if (!conn) return Fail(-1, "connection is not open");
+    if (const int16_t flushed = Flush(); flushed != kDbOk) return flushed;
     if (!s.prepared) {
       ++roundTrips;
       ResultPtr prep(PQprepare(conn.get(), s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr));
       if (PQresultStatus(prep.get()) != PGRES_COMMAND_OK) return FailFrom(prep.get());
       s.prepared = true;
     }
-    std::vector<const char*> values(s.paramCount, nullptr);
-    for (int i = 0; i < s.paramCount && i < static_cast<int>(s.params.size()); ++i) {
-      if (s.params[i].value) values[i] = s.params[i].value->c_str();
-    }
+    const auto values = ParamValues(s);
     ++roundTrips;
     s.result.reset(PQexecPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(),
                                   nullptr, nullptr, 0));
@@ -419,6 +493,7 @@ int16_t ZQData::ZQ_DB_GetFirstConnError(int16_t, std::string& text1, std::string
 int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql) {
   (void)app;
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
   std::string first = FirstWord(sql);
   bool ddl = first == "CREATE" || first == "ALTER" || first == "DROP";
   // A DDL statement runs under a savepoint, so that one whose effect is already in place
@@ -491,6 +566,7 @@ int16_t ZQData::ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
 
 int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
+  if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
   PGconn* conn = impl_->conn.get();
   ++impl_->roundTrips;
   ResultPtr start(PQexec(conn, std::string(copySql).c_str()));
@@ -603,7 +679,12 @@ int16_t ZQData::ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text
 int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
-  return impl_->Run(*s);
+  s->result.reset();
+  return impl_->writesBehind ? impl_->Send(*s) : impl_->Run(*s);
+}
+
+bool ZQData::ZQ_DB_WritesBehind(bool on) {
+  return std::exchange(impl_->writesBehind, on);
 }
 
 int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {

@@ -1,8 +1,11 @@
 #pragma once
-// The store's region and unit as the Carta Porte imports take them: from the last CONTROL
-// row in region, unit, warehouse order.
+// What the Carta Porte imports read from the store besides their own rows: the store's
+// region and unit, and the rows already there for the keys of a reply.
 
 #include <cstdint>
+#include <map>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "run/context.h"
@@ -14,5 +17,12 @@ namespace kalu {
 // empty.
 void ReadLastControlRegionAndUnit(Context& ctx, std::string_view app, std::string_view cursorId,
                                   int16_t& region, int16_t& unit);
+
+// The rows of the reply's `keys` that are in the store, read at once through `cursorId`,
+// whose statement takes the keys as "= ANY (CAST(? AS bpchar[]))" and reads the key and
+// the row's local flag: key as CharKey gives it (of `width`) → local flag.
+std::map<std::string, int16_t> ReadStoredLocals(Context& ctx, std::string_view app,
+                                                std::string_view cursorId, std::string_view sql,
+                                                std::span<const std::string> keys, int width);
 
 }  // namespace kalu

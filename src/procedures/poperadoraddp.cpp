@@ -1,5 +1,7 @@
 #include "procedures/poperadoraddp.h"
 
+#include <vector>
+
 #include "database/cursor.h"
 #include "procedures/control_store.h"
 #include "procedures/pvehiculosdel.h"
@@ -14,6 +16,7 @@ namespace {
 constexpr int16_t kFetchOne = 1;
 constexpr int16_t kOwnStore = 2;
 constexpr int16_t kRefreshOne = 3;
+constexpr int kRfcWidth = 13;  // OpeVRFC
 
 }  // namespace
 
@@ -26,6 +29,7 @@ void POPERADORADDP::zq_Init_all() {
   processed_ = false;
   record_ = Operator();
   row_ = Operator();
+  stored_.clear();
 }
 
 void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
@@ -43,6 +47,19 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
 
   operators_ =
       proxy.execute(succve_, unicve_, almcve_, emptipo_, Fixed4::FromDouble(empnum_), AV40Emprfc);
+
+  // The reply's operators already in the store, read at once; each operator is then an
+  // insert or an update sent without waiting.
+  std::vector<std::string> rfcs;
+  for (int32_t i = 1; i <= operators_.Count(); ++i) {
+    rfcs.push_back(operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i))
+                       .zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc);
+  }
+  stored_ = ReadStoredLocals(ctx_, kApp, "P15124_ALL",
+                             "SELECT OpeVRFC, OpeVLocal FROM OPERADORVEH WHERE OpeVRFC = ANY "
+                             "(CAST(? AS bpchar[]))",
+                             rfcs, kRfcWidth);
+  WritesBehind writes(ctx_.session);
 
   // The count is asked on every pass; the index is wider than a position so that a full
   // collection (32767 items) ends the loop.
@@ -83,16 +100,14 @@ void POPERADORADDP::SetRowFromRecord(const std::string& AV40Emprfc, int16_t AV57
 
 void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
   SetRowFromRecord(AV40Emprfc, AV57Act);
-  Cursor p15123(ctx_.session, kApp, "P15123", "SELECT OpeVRFC FROM OPERADORVEH WHERE OpeVRFC = ?",
-                CursorKind::Read);
-  p15123.SetText(1, row_.rfc, 13);
-  if (!p15123.FetchFirst()) {
+  const auto stored = stored_.find(CharKey(row_.rfc, kRfcWidth));
+  if (stored == stored_.end()) {
     // The insert lists OpeVStatus before OpeVStatusLic, the update the other way round.
     Cursor p15126(ctx_.session, kApp, "P15126",
                   "INSERT INTO OPERADORVEH (OpeVRFC, OpeVNombre, OpeVLicencia, OpeVTtipo, "
                   "OpeVNum, OpeVStatus, OpeVStatusLic, OpeVLocal) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
                   CursorKind::Update);
-    p15126.SetText(1, row_.rfc, 13)
+    p15126.SetText(1, row_.rfc, kRfcWidth)
         .SetText(2, row_.nombre, 80)
         .SetText(3, row_.licencia, 15)
         .SetInt16(4, row_.tipo)
@@ -101,33 +116,26 @@ void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
         .SetText(7, row_.statusLic, 25)
         .SetInt16(8, row_.local);
     p15126.Execute();
+    stored_.emplace(CharKey(row_.rfc, kRfcWidth), row_.local);
   } else {
-    Cursor p15124(ctx_.session, kApp, "P15124",
-                  "SELECT OpeVRFC, OpeVNombre, OpeVLicencia, OpeVTtipo, OpeVNum, OpeVStatusLic, "
-                  "OpeVStatus, OpeVLocal FROM OPERADORVEH WHERE OpeVRFC = ? FOR UPDATE OF "
-                  "OPERADORVEH",
+    // Of the stored row only OpeVLocal outlives the record's values (action 3).
+    row_.local = stored->second;
+    SetRowFromRecord(AV40Emprfc, AV57Act);
+    Cursor p15125(ctx_.session, kApp, "P15125",
+                  "UPDATE OPERADORVEH SET OpeVNombre=?, OpeVLicencia=?, OpeVTtipo=?, "
+                  "OpeVNum=?, OpeVStatusLic=?, OpeVStatus=?, OpeVLocal=? WHERE OpeVRFC = ?",
                   CursorKind::Update);
-    p15124.SetText(1, row_.rfc, 13);
-    if (p15124.FetchFirst()) {
-      // Of the stored row only OpeVLocal outlives the record's values (action 3).
-      row_.local = p15124.Int16(8);
-      SetRowFromRecord(AV40Emprfc, AV57Act);
-      Cursor p15125(ctx_.session, kApp, "P15125",
-                    "UPDATE OPERADORVEH SET OpeVNombre=?, OpeVLicencia=?, OpeVTtipo=?, "
-                    "OpeVNum=?, OpeVStatusLic=?, OpeVStatus=?, OpeVLocal=? WHERE OpeVRFC = ?",
-                    CursorKind::Update);
-      p15125.SetText(1, row_.nombre, 80)
-          .SetText(2, row_.licencia, 15)
-          .SetInt16(3, row_.tipo)
-          .SetInt32(4, row_.num)
-          .SetText(5, row_.statusLic, 25)
-          .SetInt16(6, row_.status)
-          .SetInt16(7, row_.local)
-          .SetText(8, row_.rfc, 13);
-      p15125.Execute();
-    }
+    p15125.SetText(1, row_.nombre, 80)
+        .SetText(2, row_.licencia, 15)
+        .SetInt16(3, row_.tipo)
+        .SetInt32(4, row_.num)
+        .SetText(5, row_.statusLic, 25)
+        .SetInt16(6, row_.status)
+        .SetInt16(7, row_.local)
+        .SetText(8, row_.rfc, kRfcWidth);
+    p15125.Execute();
+    stored->second = row_.local;
   }
-  p15123.Close();
   ctx_.steps.AddRows(1);
   if (AV57Act == kFetchOne) {
     ctx_.display.ShowMessage(

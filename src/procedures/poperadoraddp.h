@@ -12,6 +12,7 @@
 // before it, with the run-time error passing to the caller.
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "run/context.h"
@@ -61,6 +62,9 @@ class POPERADORADDP {
   bool processed_ = false;
   Operator record_;  // values of the record being processed
   Operator row_;     // row values written to OPERADORVEH
+  // The reply's operators in the store (RFC as keys compare → OpeVLocal), with those this
+  // call has written.
+  std::map<std::string, int16_t> stored_;
 };
 
 }  // namespace kalu

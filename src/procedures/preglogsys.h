@@ -1,6 +1,8 @@
 #pragma once
 // PREGLOGSYS: records who did what, when and on which computer in the system log
 // LOGSYSTEM; one row per user and second. The row is committed by the caller's next commit.
+// The row is written by one statement that passes over a row already there, so a load that
+// logs every entry it writes can send them all without waiting.
 
 #include <cstdint>
 #include <string>
@@ -18,14 +20,8 @@ class PREGLOGSYS {
   void Run(std::string& AV8Usuario, DateValue& AV9Fecha, DateValue& AV10Hora,
            std::string& AV11Objeto, std::string& AV12Modo);
 
-  // 1 with "Ya existe el registro" when the row was there already (nobody reports it).
-  int16_t ErrorCode() const { return errorCode_; }
-  const std::string& ErrorMessage() const { return errorMessage_; }
-
  private:
   Context& ctx_;
-  int16_t errorCode_ = 0;
-  std::string errorMessage_;
 };
 
 }  // namespace kalu

@@ -1,5 +1,7 @@
 #include "procedures/pvehiculosaddp.h"
 
+#include <vector>
+
 #include "database/cursor.h"
 #include "procedures/control_store.h"
 #include "procedures/pvehiculosdel.h"
@@ -15,6 +17,7 @@ namespace {
 constexpr int16_t kFetchOne = 1;
 constexpr int16_t kOwnFleet = 2;
 constexpr int16_t kRefreshOne = 3;
+constexpr int kPlatesWidth = 7;  // VehPlacas
 
 }  // namespace
 
@@ -27,6 +30,7 @@ void PVEHICULOSADDP::zq_Init_all() {
   processed_ = false;
   record_ = Vehicle();
   row_ = Vehicle();
+  stored_.clear();
 }
 
 void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
@@ -44,6 +48,18 @@ void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
 
   vehicles_ = proxy.execute(succve_, unicve_, almcve_, Fixed4::FromDouble(numeco_), AV20Placas);
 
+  // The reply's vehicles already in the store, read at once; each vehicle is then an insert
+  // or an update sent without waiting.
+  std::vector<std::string> plates;
+  for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
+    plates.push_back(vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i))
+                         .zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas);
+  }
+  stored_ = ReadStoredLocals(ctx_, kApp, "P15154_ALL",
+                             "SELECT VehPlacas, VehLocal FROM VEHICULOS WHERE VehPlacas = ANY "
+                             "(CAST(? AS bpchar[]))",
+                             plates, kPlatesWidth);
+  WritesBehind writes(ctx_.session);
   // The count is asked on every pass; the index is wider than a position so that a full
   // collection (32767 items) ends the loop.
   for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
@@ -101,43 +117,33 @@ void PVEHICULOSADDP::BindColumns(Cursor& cursor, int first) const {
 void PVEHICULOSADDP::U111631(std::string& AV20Placas, int16_t& AV60Act) {
   if (RTrim(record_.statusDes) == kInOperation) {
     SetRowFromRecord(AV20Placas, AV60Act);
-    Cursor p15153(ctx_.session, kApp, "P15153",
-                  "SELECT VehPlacas FROM VEHICULOS WHERE VehPlacas = ?", CursorKind::Read);
-    p15153.SetText(1, row_.placas, 7);
-    if (!p15153.FetchFirst()) {
+    const auto stored = stored_.find(CharKey(row_.placas, kPlatesWidth));
+    if (stored == stored_.end()) {
       Cursor p15156(ctx_.session, kApp, "P15156",
                     "INSERT INTO VEHICULOS (VehPlacas, VehNumeco, VehTipoVehSct, Vehmodelo, "
                     "VehTipoVehcve, VehTipoVehDes, VehNnumpoliza, VehNomAseguradora, "
                     "VehFechVigencia, VehStatuscve, VehStatusDes, VehLocal) VALUES (?, ?, ?, ?, "
                     "?, ?, ?, ?, ?, ?, ?, ?)",
                     CursorKind::Update);
-      p15156.SetText(1, row_.placas, 7);
+      p15156.SetText(1, row_.placas, kPlatesWidth);
       BindColumns(p15156, 2);
       p15156.Execute();
+      stored_.emplace(CharKey(row_.placas, kPlatesWidth), row_.local);
     } else {
-      Cursor p15154(ctx_.session, kApp, "P15154",
-                    "SELECT VehPlacas, VehNumeco, VehTipoVehSct, Vehmodelo, VehTipoVehcve, "
-                    "VehTipoVehDes, VehNnumpoliza, VehNomAseguradora, VehFechVigencia, "
-                    "VehStatuscve, VehStatusDes, VehLocal FROM VEHICULOS WHERE VehPlacas = ? "
-                    "FOR UPDATE OF VEHICULOS",
+      // Of the stored row only VehLocal outlives the record's values (action 3).
+      row_.local = stored->second;
+      SetRowFromRecord(AV20Placas, AV60Act);
+      Cursor p15155(ctx_.session, kApp, "P15155",
+                    "UPDATE VEHICULOS SET VehNumeco=?, VehTipoVehSct=?, Vehmodelo=?, "
+                    "VehTipoVehcve=?, VehTipoVehDes=?, VehNnumpoliza=?, VehNomAseguradora=?, "
+                    "VehFechVigencia=?, VehStatuscve=?, VehStatusDes=?, VehLocal=? WHERE "
+                    "VehPlacas = ?",
                     CursorKind::Update);
-      p15154.SetText(1, row_.placas, 7);
-      if (p15154.FetchFirst()) {
-        // Of the stored row only VehLocal outlives the record's values (action 3).
-        row_.local = p15154.Int16(12);
-        SetRowFromRecord(AV20Placas, AV60Act);
-        Cursor p15155(ctx_.session, kApp, "P15155",
-                      "UPDATE VEHICULOS SET VehNumeco=?, VehTipoVehSct=?, Vehmodelo=?, "
-                      "VehTipoVehcve=?, VehTipoVehDes=?, VehNnumpoliza=?, VehNomAseguradora=?, "
-                      "VehFechVigencia=?, VehStatuscve=?, VehStatusDes=?, VehLocal=? WHERE "
-                      "VehPlacas = ?",
-                      CursorKind::Update);
-        BindColumns(p15155, 1);
-        p15155.SetText(12, row_.placas, 7);
-        p15155.Execute();
-      }
+      BindColumns(p15155, 1);
+      p15155.SetText(12, row_.placas, kPlatesWidth);
+      p15155.Execute();
+      stored->second = row_.local;
     }
-    p15153.Close();
     ctx_.steps.AddRows(1);
   }
   if (AV60Act == kFetchOne) {

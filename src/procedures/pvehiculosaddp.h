@@ -12,6 +12,7 @@
 // before it, with the run-time error passing to the caller.
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "run/context.h"
@@ -69,6 +70,9 @@ class PVEHICULOSADDP {
   bool processed_ = false;
   Vehicle record_;  // values of the record being processed
   Vehicle row_;     // row values written to VEHICULOS
+  // The reply's vehicles in the store (plates as keys compare → VehLocal), with those this
+  // call has written.
+  std::map<std::string, int16_t> stored_;
 };
 
 }  // namespace kalu

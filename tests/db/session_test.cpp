@@ -197,6 +197,47 @@ TEST(Cursor, ValuesCrossTheLibrary) {
   EXPECT_EQ(sel.LastCode(), kCodeNotFound);
 }
 
+// Writes sent behind are seen by the next read, keys read once match as the server's
+// comparison does, and a failure among them reaches the next call's check: the run ends
+// and nothing of the transaction is committed.
+TEST(Cursor, WritesBehindAreReadBackBeforeAnyOtherCall) {
+  WorkFolder wf;
+  TestDatabase db;
+  db.Exec("CREATE TABLE w (k character(4) primary key, n smallint)");
+  TestDatabase::WriteDsn();
+  TestContext t(db.Name());
+  const int64_t tripsBefore = t.session.Library().RoundTrips();
+  {
+    WritesBehind writes(t.session);
+    for (int16_t i = 0; i < 600; ++i) {
+      Cursor ins(t.session, "T", "PW1", "INSERT INTO w (k, n) VALUES (?, ?)", CursorKind::Update);
+      ins.SetText(1, std::to_string(i), 4).SetInt16(2, i).Execute();
+    }
+    Cursor keys(t.session, "T", "PW2", "SELECT k FROM w WHERE k = ANY (CAST(? AS bpchar[]))",
+                CursorKind::Read);
+    const std::vector<std::string> asked = {"7  ", "599", "a\"b", "600"};
+    keys.SetTextList(1, asked, 4);
+    std::vector<std::string> found;
+    for (bool row = keys.FetchFirst(); row; row = keys.FetchNext()) found.push_back(keys.Text(1));
+    EXPECT_EQ(found, (std::vector<std::string>{"7", "599"}));
+  }
+  EXPECT_LE(t.session.Library().RoundTrips() - tripsBefore, 8);  // 600 rows, a read, the login
+  t.session.Commit();
+  EXPECT_EQ(db.Value("select count(*) from w"), "600");
+  EXPECT_EQ(CharKey("ab  \0cd", 4), "ab");
+  EXPECT_EQ(CharKey("Ñandú ", 3), "Ñan");
+
+  {
+    WritesBehind writes(t.session);
+    Cursor upd(t.session, "T", "PW3", "UPDATE w SET n = n + 1000", CursorKind::Update);
+    upd.Execute();
+    Cursor ins(t.session, "T", "PW1", "INSERT INTO w (k, n) VALUES (?, ?)", CursorKind::Update);
+    ins.SetText(1, "7", 4).SetInt16(2, 7).Execute();  // a key already there: sent all the same
+    EXPECT_EQ(Raised([&] { t.session.Commit(); }).Number(), kErrFatalDatabase);
+  }
+  EXPECT_EQ(db.Value("select count(*) from w where n >= 1000"), "0");
+}
+
 TEST(Cursor, RowsStayReadableAfterACommit) {
   WorkFolder wf;
   TestDatabase db;

@@ -23,12 +23,12 @@ gen::Store Generate(const std::string& shapeName, double factor, uint64_t seed) 
 }  // namespace
 
 GeneratedStore::GeneratedStore(const TestDatabase& db, const std::string& shape, double factor,
-                               uint64_t seed)
+                               uint64_t seed, gen::Statistics statistics)
     : folder_(std::filesystem::current_path()),
       store_(Generate(shape, factor, seed)),
       services_(folder_ / "standin",
                 ReadText(SourceDir() / "fixtures" / "services" / "standin.json")) {
-  const std::string error = gen::LoadStore(db.ConnInfo(), store_);
+  const std::string error = gen::LoadStore(db.ConnInfo(), store_, statistics);
   EXPECT_EQ(error, "") << "the generated store could not be loaded";
   TestDatabase::WriteDsn();
   WritePackages();

@@ -20,7 +20,7 @@ class GeneratedStore : public StoreUnderTest {
   // The store of `shape` ("plain", "packages", "stores", "sparse", "mixed") at `factor`
   // (1: a store of real size) in `db` and the working folder.
   GeneratedStore(const TestDatabase& db, const std::string& shape, double factor,
-                 uint64_t seed = 20240320);
+                 uint64_t seed = 20240320, gen::Statistics statistics = gen::Statistics::Analysed);
   // Packs the catalogue packages again (a run inflates them in place).
   void WritePackages() const override;
   ServicesStandIn& Services() override { return services_; }

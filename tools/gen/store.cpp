@@ -510,7 +510,7 @@ Store MakeStore(std::vector<State> states, const Shape& shape, double factor, ui
   return store;
 }
 
-std::string LoadStore(const std::string& conninfo, const Store& store) {
+std::string LoadStore(const std::string& conninfo, const Store& store, Statistics statistics) {
   Connection c(conninfo);
   std::string error = c.Exec(
       "BEGIN; DELETE FROM control; DELETE FROM clientes; DELETE FROM histcli; "
@@ -518,11 +518,16 @@ std::string LoadStore(const std::string& conninfo, const Store& store) {
       "DELETE FROM enviocfdi; DELETE FROM enviocfdi1; DELETE FROM codigopostal; "
       "DELETE FROM colonias");
   for (const auto& table : store.tables) {
+    if (error.empty() && statistics == Statistics::None) {
+      error = c.Exec("ALTER TABLE " + table.name + " SET (autovacuum_enabled = off)");
+    }
     if (error.empty()) error = c.Copy(table.name, table.columns, table.rows);
   }
   if (error.empty()) error = c.Exec("COMMIT");
   for (const auto& table : store.tables) {
-    if (error.empty()) error = c.Exec("ANALYZE " + table.name);
+    if (error.empty() && statistics == Statistics::Analysed) {
+      error = c.Exec("ANALYZE " + table.name);
+    }
   }
   return error;
 }

@@ -51,10 +51,15 @@ struct Store {
 // `states` as LoadStates reads them.
 Store MakeStore(std::vector<State> states, const Shape& shape, double factor, uint64_t seed);
 
+// Whether a loaded store has planner statistics: analysed as a store in daily use, or none
+// yet, as right after a restore (its tables also kept from autovacuum, so that none come
+// while the store is used).
+enum class Statistics { Analysed, None };
+
 // Replaces the store rows of the database that `conninfo` names (a clone of the store
-// template) with the generated ones and analyses the tables. Empty on success, otherwise
-// what went wrong.
-std::string LoadStore(const std::string& conninfo, const Store& store);
+// template) with the generated ones. Empty on success, otherwise what went wrong.
+std::string LoadStore(const std::string& conninfo, const Store& store,
+                      Statistics statistics = Statistics::Analysed);
 
 // Lays out the store's working folder: Importar/ with the two generated catalogue packages
 // and the SQLPG and DATOS packages packed from `packages` (their .xml sources), SQLPG.XMZ as
