@@ -7,11 +7,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -149,7 +153,119 @@ struct XmlReader::Impl {
   int progressEvery = 1;
   int64_t nodesRead = 0;
 
+  // A file is parsed ahead on a thread of its own while its nodes are used: the thread
+  // makes the very moves a reader without it would make, and hands each node on with what
+  // the reader then showed (its result, error and bytes read), a few hundred at a time and
+  // at most a few thousand ahead. The caller's moves take them in the same order.
+  struct Move {
+    Node node;
+    int16_t rc = 0;
+    int16_t errCode = 0;
+    int64_t bytesRead = 0;
+  };
+  struct ReadAhead {
+    static constexpr size_t kMovesPerHandOver = 256;
+    static constexpr size_t kHandOversAhead = 8;
+    std::mutex mutex;
+    std::condition_variable handedOver;  // a batch is there, or the parse ended
+    std::condition_variable taken;       // there is room again, or the reader closes
+    std::deque<std::vector<Move>> batches;
+    bool ended = false;          // the last move is handed over
+    bool closing = false;        // the reader closes: the thread stops
+    std::string errDescription;  // the parse's error, once there is one
+    std::vector<Move> taking;    // the batch the caller is taking moves from
+    size_t next = 0;
+    std::thread thread;
+  };
+  std::unique_ptr<ReadAhead> ahead;
+  bool parseAhead = false;  // the file opened is parsed ahead
+  // What the caller's moves showed last, while a file is parsed ahead (the fields above
+  // are then the thread's).
+  int16_t shownErrCode = 0;
+  std::string shownErrDescription;
+  int64_t shownBytesRead = 0;
+  bool shownEof = false;
+
+  ~Impl() { StopReadAhead(); }
+
+  void StopReadAhead() {
+    if (!ahead) return;
+    {
+      std::lock_guard lock(ahead->mutex);
+      ahead->closing = true;
+    }
+    ahead->taken.notify_all();
+    if (ahead->thread.joinable()) ahead->thread.join();
+    ahead.reset();
+    // The reader keeps telling what its caller was shown.
+    errCode = shownErrCode;
+    errDescription = shownErrDescription;
+  }
+
+  // The thread's work: every move of the walk, to the end of the input.
+  void ParseAhead() {
+    std::vector<Move> batch;
+    bool more = true;
+    while (more) {
+      Move move;
+      try {
+        move.rc = ParserMove(move.node);
+      } catch (const std::exception& e) {  // no memory for a node
+        SetError(XML_ERR_NO_MEMORY, std::string("The XML document could not be read: ") + e.what());
+        eof = true;
+        move.rc = -1;
+      }
+      move.errCode = errCode;
+      const long consumed = reader ? xmlTextReaderByteConsumed(reader.get()) : 0;
+      move.bytesRead = consumed < 0 ? 0 : consumed;
+      more = move.rc > 0;
+      batch.push_back(std::move(move));
+      if (batch.size() < ReadAhead::kMovesPerHandOver && more) continue;
+      std::unique_lock lock(ahead->mutex);
+      ahead->taken.wait(lock, [this] {
+        return ahead->closing || ahead->batches.size() < ReadAhead::kHandOversAhead;
+      });
+      if (ahead->closing) return;
+      if (errCode > 0 && ahead->errDescription.empty()) ahead->errDescription = errDescription;
+      ahead->batches.push_back(std::move(batch));
+      batch.clear();
+      ahead->ended = !more;
+      lock.unlock();
+      ahead->handedOver.notify_one();
+    }
+  }
+
+  // The caller's next move over a file parsed ahead.
+  int16_t TakeMove() {
+    if (ahead->next == ahead->taking.size()) {
+      std::unique_lock lock(ahead->mutex);
+      ahead->handedOver.wait(lock, [this] { return !ahead->batches.empty() || ahead->ended; });
+      if (ahead->batches.empty()) {  // past the end: as a reader at its end answers
+        current = Node();
+        shownEof = true;
+        return shownErrCode > 0 ? -1 : 0;
+      }
+      ahead->taking = std::move(ahead->batches.front());
+      ahead->batches.pop_front();
+      ahead->next = 0;
+      if (shownErrDescription.empty()) shownErrDescription = ahead->errDescription;
+      lock.unlock();
+      ahead->taken.notify_one();
+    }
+    Move& move = ahead->taking[ahead->next++];
+    current = std::move(move.node);
+    shownErrCode = move.errCode;
+    shownBytesRead = move.bytesRead;
+    if (move.rc <= 0) shownEof = true;
+    return move.rc;
+  }
+
   void Reset() {
+    StopReadAhead();
+    shownErrCode = 0;
+    shownErrDescription.clear();
+    shownBytesRead = 0;
+    shownEof = false;
     reader.reset();
     file.Reset();
     document.clear();
@@ -362,8 +478,20 @@ struct XmlReader::Impl {
   }
 
   int16_t Read() {
-    current = Node();
     if (progress && ++nodesRead % progressEvery == 0) progress();
+    if (parseAhead && file.Get() >= 0 && reader && !eof && !ahead) {
+      ahead = std::make_unique<ReadAhead>();
+      shownErrCode = errCode;
+      shownErrDescription = errDescription;
+      ahead->thread = std::thread([this] { ParseAhead(); });
+    }
+    if (ahead) return TakeMove();
+    return ParserMove(current);
+  }
+
+  // One move of the walk as the parser makes it; `node` becomes the node moved to.
+  int16_t ParserMove(Node& node) {
+    node = Node();
     if (eof) return errCode > 0 ? -1 : 0;
     if (!reader) {
       eof = true;
@@ -381,7 +509,7 @@ struct XmlReader::Impl {
         return 0;
       }
     }
-    current = std::move(pending.front());
+    node = std::move(pending.front());
     pending.pop_front();
     return 1;
   }
@@ -390,8 +518,9 @@ struct XmlReader::Impl {
 XmlReader::XmlReader() : impl_(std::make_unique<Impl>()) {}
 XmlReader::~XmlReader() = default;
 
-void XmlReader::Open(std::string_view path) {
+void XmlReader::Open(std::string_view path, Parse parse) {
   impl_->Reset();
+  impl_->parseAhead = parse == Parse::Ahead;
   impl_->errCode = 0;
   impl_->errDescription.clear();
   std::string native;
@@ -440,7 +569,7 @@ int16_t XmlReader::ReadType(int16_t kind, std::string_view name) {
 }
 
 bool XmlReader::Eof() const {
-  return impl_->eof;
+  return impl_->ahead ? impl_->shownEof : impl_->eof;
 }
 int16_t XmlReader::NodeType() const {
   return impl_->current.type;
@@ -494,6 +623,7 @@ void XmlReader::ReportProgress(std::function<void()> report, int nodes) {
 }
 
 int64_t XmlReader::BytesRead() const {
+  if (impl_->ahead) return impl_->shownBytesRead;
   if (!impl_->reader) return 0;
   long consumed = xmlTextReaderByteConsumed(impl_->reader.get());
   return consumed < 0 ? 0 : consumed;
@@ -507,10 +637,10 @@ int64_t XmlReader::Size() const {
 }
 
 int16_t XmlReader::ErrCode() const {
-  return impl_->errCode;
+  return impl_->ahead ? impl_->shownErrCode : impl_->errCode;
 }
 std::string XmlReader::ErrDescription() const {
-  return impl_->errDescription;
+  return impl_->ahead ? impl_->shownErrDescription : impl_->errDescription;
 }
 
 // ---------------------------------------------------------------------------------------

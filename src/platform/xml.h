@@ -35,9 +35,14 @@ class XmlReader {
   XmlReader(const XmlReader&) = delete;
   XmlReader& operator=(const XmlReader&) = delete;
 
+  // How a file is parsed: ahead of its reader on a thread of its own (a package of some
+  // size is parsed while its rows are written), or in line, each node as it is read. The
+  // nodes, results and errors the reader shows are the same either way.
+  enum class Parse { Ahead, InLine };
+
   // Opens a file named in the system's form (".\importar\DATOS.XMZ"). A failure is not
   // raised: ErrCode() is then 1 or more and ErrDescription() says why.
-  void Open(std::string_view path);
+  void Open(std::string_view path, Parse parse = Parse::Ahead);
   // Opens on an XML text (a record's fromxml).
   void OpenText(std::string_view xml);
   // Opens on the text of an HTTP reply.

@@ -241,6 +241,51 @@ TEST(XmlReader, OnlyARealEndOfTheReplyCountsAsCutShort) {
   }
 }
 
+// A file parsed ahead shows, move by move, what the same file parsed in line shows: the
+// node, the result, the error and the end; also to a walk that stops half-way and closes.
+TEST(XmlReader, AFileParsedAheadShowsWhatAnInLineWalkShows) {
+  std::string big = "<r>";
+  for (int i = 0; i < 5000; ++i)
+    big += "<f><a>" + std::to_string(i) + "</a><b><![CDATA[x]]></b></f>";
+  struct Case {
+    const char* what;
+    std::string xml;
+    int stopAfter;  // moves before the walk closes the reader; 0: to the end
+  };
+  const std::vector<Case> cases = {
+      {"a package of thousands of nodes", big + "</r>", 0},
+      {"a package that breaks off at its end", big, 0},
+      {"a package broken in its middle", "<r><x:a>1</x:a>" + big + "</q>", 0},
+      {"a walk that stops before the error ahead", big + "</q>", 3},
+      {"an encoding error", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r><a>\x81</a></r>",
+       0},
+      {"an empty file", "", 0},
+  };
+  test::WorkFolder folder;
+  for (const auto& c : cases) {
+    folder.Write("paquete.xml", c.xml);
+    std::vector<std::string> walks[2];
+    for (auto parse : {XmlReader::Parse::InLine, XmlReader::Parse::Ahead}) {
+      auto& moves = walks[parse == XmlReader::Parse::Ahead];
+      XmlReader reader;
+      reader.Open(".\\paquete.xml", parse);
+      int16_t rc = 1;
+      for (int n = 1; rc >= 1 && (c.stopAfter == 0 || n <= c.stopAfter); ++n) {
+        rc = reader.Read();
+        moves.push_back(std::to_string(rc) + " " + std::to_string(reader.NodeType()) + " " +
+                        reader.Name() + "=" + reader.Value() + " error " +
+                        std::to_string(reader.ErrCode()) + (reader.Eof() ? " end" : "") +
+                        " bytes " + std::to_string(reader.BytesRead()));
+      }
+      moves.push_back("one more move " + std::to_string(reader.Read()));
+      reader.Close();
+      moves.push_back("closed, error " + std::to_string(reader.ErrCode()) + " " +
+                      reader.ErrDescription());
+    }
+    EXPECT_EQ(walks[1], walks[0]) << c.what;
+  }
+}
+
 TEST(XmlReader, MissingFileIsAnErrorCode) {
   test::WorkFolder folder;
   XmlReader reader;
