@@ -479,7 +479,7 @@ struct XmlReader::Impl {
 
   int16_t Read() {
     if (progress && ++nodesRead % progressEvery == 0) progress();
-    if (parseAhead && file.Get() >= 0 && reader && !eof && !ahead) {
+    if (!ahead && parseAhead && file.Get() >= 0 && reader && !eof) {
       ahead = std::make_unique<ReadAhead>();
       shownErrCode = errCode;
       shownErrDescription = errDescription;
