@@ -27,6 +27,15 @@
 
 namespace kalu {
 
+// A writer whose apply statement finds each of its rows by key in a large table sends a
+// thousand rows a batch: a few hundredths of a second, so the progress display keeps moving.
+constexpr size_t kRowsPerKeyedBatch = 1000;
+// Put before such an apply statement: each batch row is looked up by the table's key.
+// With statistics the planner would rather hash the whole table for every batch of a
+// thousand, which makes the phase grow with the square of the store.
+constexpr const char* kLookUpByKey =
+    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; ";
+
 // Collects rows a procedure decided to write and sends them in batches: COPY into a
 // session-temporary table, then one statement that applies the batch to the store's
 // tables, then a commit that does not wait for the disk. Errors go through the session's

@@ -35,10 +35,7 @@ constexpr const char* kSubmissionsSql =
     "SELECT EnvioOK, EnvioTimbre, EnvioOrd, AlmCve, UniCve, RegCve FROM ENVIOCFDI WHERE "
     "EnvioOrd = ANY (?::integer[]) ORDER BY EnvioOrd, RegCve, UniCve, AlmCve";
 
-// Each document processed: its key, and the paper-invoice submission when one is due. A
-// batch is a thousand documents, sent in a few hundredths of a second so that the progress
-// display keeps moving; each is found by its key, so that no batch reads the whole table.
-constexpr size_t kRowsPerBatch = 1000;
+// Each document processed: its key, and the paper-invoice submission when one is due.
 constexpr const char* kMarksTable = "kalu_facstimbre";
 constexpr const char* kMarksColumns =
     "regcve smallint, unicve smallint, almcve smallint, docord integer, dockey varchar(50), "
@@ -52,11 +49,9 @@ std::string Quoted(std::string_view text) {
 }
 
 // The paper invoices get the submission of the paper uuid and text.
-// Each batch finds its documents by key: with statistics the planner would rather hash the
-// whole table for every batch, which makes the phase grow with the square of the store.
 std::string ApplyMarksSql() {
-  return std::string(
-             "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
+  return std::string(kLookUpByKey) +
+         std::string(
              "UPDATE DOCUMENTOS d SET DocKey = t.dockey FROM {batch} t WHERE d.RegCve = "
              "t.regcve AND d.UniCve = t.unicve AND d.AlmCve = t.almcve AND d.DocOrd = t.docord AND "
              "d.DocKey IS DISTINCT FROM t.dockey; "
@@ -97,7 +92,8 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
   ReadDocuments(invoices);
   ReadSubmissions();
 
-  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, ApplyMarksSql(), kRowsPerBatch);
+  writer_.emplace(ctx_.session, kApp, kMarksTable, kMarksColumns, ApplyMarksSql(),
+                  kRowsPerKeyedBatch);
   MessagePump pump(ctx_);
   const auto total = static_cast<int64_t>(invoices.size());
   int64_t done = 0;

@@ -74,18 +74,12 @@ constexpr std::array<const char*, 3> kTaxBaseTablesRead = {"enviocfdi", "documen
 constexpr const char* kInvoiceRowCountSql =
     " SELECT count(*) FROM ENVIOCFDI WHERE (RegCve = ? AND UniCve = ? AND AlmCve = ?) AND "
     "(EnvioMovCve = 51 or EnvioMovCve = 52) ";
-// The new bases of each row, written by batch. A batch is a thousand rows, sent in a few
-// hundredths of a second so that the progress display keeps moving; each is found by its
-// key, so that no batch reads the whole table.
-constexpr size_t kRowsPerBatch = 1000;
+// The new bases of each row, written by batch.
 constexpr const char* kBasesTable = "kalu_basesenvio";
 constexpr const char* kBasesColumns =
     "regcve smallint, unicve smallint, almcve smallint, envioord integer, basieps numeric, "
     "basiva numeric";
-// Each batch finds its thousand rows by key: with statistics the planner would rather hash
-// the whole table for every batch, which makes the phase grow with the square of the store.
 constexpr const char* kApplyBasesSql =
-    "SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off; "
     "UPDATE ENVIOCFDI e SET EnvioBasIEPS = t.basieps, EnvioBasIVA = t.basiva FROM "
     "{batch} t WHERE e.RegCve = t.regcve AND e.UniCve = t.unicve AND e.AlmCve = "
     "t.almcve AND e.EnvioOrd = t.envioord";
@@ -337,7 +331,8 @@ void AZT903114::U1315S1() {
   int64_t done = 0;
   pump_.BeginWalk(total);
 
-  BatchWriter bases(ctx_.session, kApp, kBasesTable, kBasesColumns, kApplyBasesSql, kRowsPerBatch);
+  BatchWriter bases(ctx_.session, kApp, kBasesTable, kBasesColumns,
+                    std::string(kLookUpByKey) + kApplyBasesSql, kRowsPerKeyedBatch);
   // The rows are read a thousand at a time, each read going on after the last EnvioOrd of
   // the one before, so that the display keeps moving however many rows there are.
   int64_t after = int64_t{INT32_MIN} - 1;
