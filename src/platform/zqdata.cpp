@@ -310,19 +310,54 @@ struct ZQData::Impl {
     return values;
   }
 
+  // A statement's first run: its preparation and its execution go out together in pipeline
+  // mode and come back in one exchange. The status is the preparation's; the execution's
+  // result, a failure included, is left in the statement.
+  int16_t PrepareAndExecute(Statement& s, const std::vector<const char*>& values) {
+    PGconn* c = conn.get();
+    if (!PQenterPipelineMode(c) ||
+        !PQsendPrepare(c, s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr) ||
+        !PQsendQueryPrepared(c, s.cursor.c_str(), s.paramCount, values.data(), nullptr, nullptr,
+                             0) ||
+        !PQpipelineSync(c)) {
+      return Fail(-1, PQerrorMessage(c));
+    }
+    int16_t status = kDbOk;
+    bool preparation = true;
+    for (;;) {
+      ResultPtr res(PQgetResult(c));
+      if (!res) {
+        if (PQstatus(c) != CONNECTION_OK) return Fail(-1, PQerrorMessage(c));
+        continue;  // the end of one statement's results
+      }
+      const auto st = PQresultStatus(res.get());
+      if (st == PGRES_PIPELINE_SYNC) break;
+      if (preparation) {
+        preparation = false;
+        if (st == PGRES_COMMAND_OK) {
+          s.prepared = true;
+        } else {
+          status = FailFrom(res.get());
+        }
+      } else if (st != PGRES_PIPELINE_ABORTED) {
+        s.result = std::move(res);
+      }
+    }
+    if (!PQexitPipelineMode(c) && status == kDbOk) return Fail(-1, PQerrorMessage(c));
+    return status;
+  }
+
   int16_t Run(Statement& s) {
     if (!conn) return Fail(-1, "connection is not open");
     if (const int16_t flushed = Flush(); flushed != kDbOk) return flushed;
-    if (!s.prepared) {
-      ++roundTrips;
-      ResultPtr prep(PQprepare(conn.get(), s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr));
-      if (PQresultStatus(prep.get()) != PGRES_COMMAND_OK) return FailFrom(prep.get());
-      s.prepared = true;
-    }
     const auto values = ParamValues(s);
     ++roundTrips;
-    s.result.reset(PQexecPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(),
-                                  nullptr, nullptr, 0));
+    if (s.prepared) {
+      s.result.reset(PQexecPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(),
+                                    nullptr, nullptr, 0));
+    } else if (const int16_t prepared = PrepareAndExecute(s, values); prepared != kDbOk) {
+      return prepared;
+    }
     s.row = -1;
     auto st = PQresultStatus(s.result.get());
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {

@@ -103,20 +103,39 @@ TEST(Session, RejectedStatementsGiveTheSqlstateClass) {
   TestContext t(db.Name());
   t.session.EnsureConnected();
   ZQData& lib = t.session.Library();
+  // Each statement sent as it is, and as a cursor's prepared statement, whose preparation
+  // and first execution travel together: a failure of either is the statement's.
+  enum class Sent { Immediate, Prepared };
   struct Case {
     const char* sql;
+    Sent sent;
     int32_t native;
     const char* sqlstate;
   } cases[] = {
-      {"SELEC 1", 42, "SQLSTATE 42601"},
-      {"select 1; select 2", 42, "SQLSTATE 42601"},  // one statement only
-      {"INSERT INTO movimientos (movcve) VALUES (51)", 23, "SQLSTATE 23505"},
-      {"ALTER TABLE nowhere ADD COLUMN x smallint", 42, "SQLSTATE 42P01"},
+      {"SELEC 1", Sent::Immediate, 42, "SQLSTATE 42601"},
+      {"select 1; select 2", Sent::Immediate, 42, "SQLSTATE 42601"},  // one statement only
+      {"INSERT INTO movimientos (movcve) VALUES (51)", Sent::Immediate, 23, "SQLSTATE 23505"},
+      {"ALTER TABLE nowhere ADD COLUMN x smallint", Sent::Immediate, 42, "SQLSTATE 42P01"},
+      {"SELEC 1", Sent::Prepared, 42, "SQLSTATE 42601"},
+      {"SELECT movcve FROM nowhere", Sent::Prepared, 42, "SQLSTATE 42P01"},
+      {"INSERT INTO movimientos (movcve) VALUES (51)", Sent::Prepared, 23, "SQLSTATE 23505"},
   };
   for (const auto& c : cases) {
     TestContext fresh(db.Name());
     fresh.session.EnsureConnected();
-    int16_t status = fresh.session.Library().ZQ_DB_ExecImm(fresh.session.Handle(), "T", c.sql);
+    ZQData& library = fresh.session.Library();
+    const int64_t tripsBefore = library.RoundTrips();
+    int16_t status = kDbOk;
+    if (c.sent == Sent::Immediate) {
+      status = library.ZQ_DB_ExecImm(fresh.session.Handle(), "T", c.sql);
+    } else {
+      int16_t stmt = 0;
+      ASSERT_EQ(library.ZQ_DB_Declare_StmtEx(fresh.session.Handle(), "T", "PX", "", 1, stmt),
+                kDbOk);
+      ASSERT_EQ(library.ZQ_DB_Set_StmtCmdText(stmt, c.sql), kDbOk);
+      status = library.ZQ_DB_StmtExecute(stmt);
+      EXPECT_EQ(library.RoundTrips() - tripsBefore, 1) << c.sql;
+    }
     EXPECT_EQ(fresh.session.Check(status), kCodeFailure) << c.sql;
     EXPECT_EQ(fresh.session.NativeCode(), c.native) << c.sql;
     EXPECT_NE(fresh.session.ErrorText().find(c.sqlstate), std::string::npos)
