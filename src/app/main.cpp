@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/json_file.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "run/context.h"
 #include "run/logged_display.h"
@@ -154,7 +155,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
 
 std::string WorkingFolder() {
   std::error_code ec;
-  return std::filesystem::current_path(ec).string();
+  return kalu::TextOf(std::filesystem::current_path(ec));
 }
 
 std::string Now() {
@@ -339,10 +340,10 @@ class UpgradeRun {
     }
     const nlohmann::json backup = storeCopy_ ? storeCopy_->Json() : nlohmann::json(nullptr);
     std::string why;
-    if (WriteJsonFile(opts_.report,
-                      report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup,
-                                       status, error),
-                      why)) {
+    if (WriteJsonFile(
+            opts_.report,
+            report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup, status, error),
+            why)) {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
       log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);

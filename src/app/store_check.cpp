@@ -283,13 +283,9 @@ class StoreChecker {
   void CheckRegistry() {
     const char* title = "Registro del sistema";
     ZQRegAcc registry;
-    RegistryDocument document;
-    const std::string file = registry.File().string();
-    std::error_code ec;
-    if (!std::filesystem::exists(registry.File(), ec)) {
-      return Add(Problem("registry", title, "no existe " + file));
-    }
-    int32_t status = LoadRegistry(registry.File(), document);
+    const std::string file = registry.Where();
+    int32_t status = registry.Check();
+    if (status == kRegNotFound) return Add(Problem("registry", title, "no existe " + file));
     if (status == kRegIoFailed) return Add(Problem("registry", title, "no se puede leer " + file));
     if (status == kRegCorrupt) {
       return Add(Problem("registry", title, "formato no válido en " + file));
