@@ -41,7 +41,7 @@ foreach(src ${tests})
   if(DEFINED KALU_WINDOWS_FILTER_${name})
     set(filter TEST_FILTER ${KALU_WINDOWS_FILTER_${name}})
   endif()
-  gtest_discover_tests(${name} ${filter} PROPERTIES LABELS "unit;windows" DISCOVERY_TIMEOUT 120)
+  gtest_discover_tests(${name} ${filter} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 endforeach()
 
 # The installer, installed silently under Wine, run and uninstalled (it changes only the
