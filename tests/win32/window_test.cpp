@@ -33,13 +33,13 @@ std::string TextOf(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(
       static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return Utf8(text);
+  return Utf8Of(text);
 }
 
 std::string ClassOf(HWND window) {
   wchar_t name[64] = L"";
   GetClassNameW(window, name, 64);
-  return Utf8(name);
+  return Utf8Of(name);
 }
 
 // What a message box showed while it was up.
@@ -162,7 +162,7 @@ class WindowTest : public testing::Test {
     std::wstring text(length + 1u, L'\0');
     SendMessageW(bar, SB_GETTEXTW, number - 1, reinterpret_cast<LPARAM>(text.data()));
     text.resize(length);
-    return Utf8(text);
+    return Utf8Of(text);
   }
   // The text of a cell of the steps list.
   static std::string Cell(int row, int column) {
@@ -172,7 +172,7 @@ class WindowTest : public testing::Test {
     item.pszText = text;
     item.cchTextMax = 256;
     SendMessageW(Control(kStepsListId), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return Utf8(text);
+    return Utf8Of(text);
   }
 
   static inline std::unique_ptr<Display> display_;

@@ -93,7 +93,7 @@ bool MainWindow::Open() {
   font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   if (!font_) return false;
   // The window procedure takes the handle when the window is made (WM_NCCREATE).
-  HWND window = CreateWindowExW(0, kMainWindowClass, Wide(kMainCaption).c_str(),
+  HWND window = CreateWindowExW(0, kMainWindowClass, WideOf(kMainCaption).c_str(),
                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                 860, 700, nullptr, nullptr, Instance(), this);
   if (!window) {
@@ -202,7 +202,7 @@ bool MainWindow::MakeToolBar() {
   for (size_t i = 0; i < std::size(kToolBarButtons); ++i) {
     const ToolBarButton& button = kToolBarButtons[i];
     if (button.separatorBefore) buttons.push_back({0, 0, 0, BTNS_SEP, {}, 0, 0});
-    std::wstring text = Wide(button.text) + L'\0';  // a list of one string
+    std::wstring text = WideOf(button.text) + L'\0';  // a list of one string
     INT_PTR string = SendMessageW(bar, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(text.c_str()));
     buttons.push_back({pictures[i],
                        kFirstCommandId + static_cast<int>(i),
@@ -259,7 +259,7 @@ void MainWindow::ShowClock() {
 }
 
 void MainWindow::SetProgress(std::string_view text) {
-  pendingProgress_ = Wide(text);
+  pendingProgress_ = WideOf(text);
   auto now = std::chrono::steady_clock::now();
   if (!lastPaint_ || now - *lastPaint_ >= std::chrono::milliseconds(kPaintIntervalMs)) {
     ShowProgress();
@@ -306,7 +306,7 @@ void MainWindow::ShowInformation(std::string_view text) {
   if (messageTimeoutMs_ > 0) {
     SetTimer(Handle(), kMessageTimer, static_cast<UINT>(messageTimeoutMs_), nullptr);
   }
-  MessageBoxW(owner, Wide(text).c_str(), Wide(kMainCaption).c_str(), MB_OK | MB_ICONINFORMATION);
+  MessageBoxW(owner, WideOf(text).c_str(), WideOf(kMainCaption).c_str(), MB_OK | MB_ICONINFORMATION);
   KillTimer(Handle(), kMessageTimer);
 }
 

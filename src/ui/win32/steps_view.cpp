@@ -98,11 +98,11 @@ HWND MakeControl(HWND parent, const wchar_t* windowClass, DWORD style, int id, H
 }
 
 void SetText(HWND control, const std::string& text) {
-  SetWindowTextW(control, Wide(text).c_str());
+  SetWindowTextW(control, WideOf(text).c_str());
 }
 
 void SetCell(HWND list, int row, int column, const std::string& text) {
-  std::wstring wide = Wide(text);
+  std::wstring wide = WideOf(text);
   LVITEMW item{};
   item.iSubItem = column;
   item.pszText = wide.data();
@@ -160,7 +160,7 @@ bool StepsView::Create(HWND parent, HFONT font) {
                LVS_EX_SUBITEMIMAGES | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons_.get()));
   for (int c = 0; c < kColumns; ++c) {
-    std::wstring title = Wide(kStepColumns[c].title);
+    std::wstring title = WideOf(kStepColumns[c].title);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     column.fmt = kStepColumns[c].alignRight ? LVCFMT_RIGHT : LVCFMT_LEFT;
@@ -175,7 +175,7 @@ bool StepsView::Create(HWND parent, HFONT font) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(step.id);
-    std::wstring title = Wide(RowTitle(step));
+    std::wstring title = WideOf(RowTitle(step));
     item.pszText = title.data();
     SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     SetRow(item.iItem, step);

@@ -4,7 +4,7 @@
 
 namespace kalu {
 
-std::wstring Wide(std::string_view text) {
+std::wstring WideOf(std::string_view text) {
   if (text.empty()) return {};
   int size = static_cast<int>(text.size());
   int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
@@ -13,7 +13,7 @@ std::wstring Wide(std::string_view text) {
   return wide;
 }
 
-std::string Utf8(std::wstring_view text) {
+std::string Utf8Of(std::wstring_view text) {
   if (text.empty()) return {};
   int size = static_cast<int>(text.size());
   int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);

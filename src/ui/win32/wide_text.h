@@ -7,8 +7,8 @@
 namespace kalu {
 
 // The UTF-16 form of UTF-8 `text` (invalid bytes become U+FFFD).
-std::wstring Wide(std::string_view text);
+std::wstring WideOf(std::string_view text);
 // The UTF-8 form of UTF-16 `text`.
-std::string Utf8(std::wstring_view text);
+std::string Utf8Of(std::wstring_view text);
 
 }  // namespace kalu
