@@ -261,6 +261,7 @@ void StepsView::Show(const std::vector<Step>& steps, int current) {
   auto now = std::chrono::steady_clock::now();
   if (!runStart_ && current >= 0) runStart_ = now;
   bool running = false;
+  const int wasRunning = runningRow_;
   runningRow_ = -1;
   for (size_t i = 0; i < steps.size() && i < static_cast<size_t>(kStepCount); ++i) {
     const Step& step = steps[i];
@@ -272,6 +273,10 @@ void StepsView::Show(const std::vector<Step>& steps, int current) {
       runningSince_ = now;
     }
   }
+
+  // A row whose texts stay as they were is not painted again by itself: the rows that turn
+  // bold or plain are.
+  if (runningRow_ != wasRunning) InvalidateRect(Control(kStepsListId), nullptr, FALSE);
 
   if (current >= 0 && current < static_cast<int>(steps.size())) {
     const Step& step = steps[current];

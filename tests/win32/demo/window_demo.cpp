@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,47 +19,63 @@ namespace {
 
 using kalu::StepId;
 
-// The steps up to the load of the postal codes, with what a sample store's run counts.
-void RunUpToThePostalCodes(kalu::Steps& steps) {
-  steps.Begin(StepId::Backup);
-  steps.SetDetail("kalu_antes_24_03_20_20261207_221005 (8 MB, 2026-12-07 22:10:05)");
-  const std::pair<StepId, int> earlier[] = {
-      {StepId::Schema, 28}, {StepId::View, 0}, {StepId::CartaPorte, 11}, {StepId::StoredViews, 18}};
-  for (auto [id, rows] : earlier) {
-    steps.Begin(id);
-    steps.AddRows(rows);
+// One step of the shown run: how long it takes here, the rows it handles, and the
+// progress text it writes (empty: none).
+struct ShownStep {
+  StepId id;
+  int ms;
+  int rows;
+  const char* progress;
+};
+constexpr ShownStep kRun[] = {
+    {StepId::Backup, 900, 0, "Copiando la base de datos kalu ..."},
+    {StepId::Schema, 400, 28, "Cambios de esquema ..."},
+    {StepId::View, 100, 0, "Borrando Consulta EdoCtaFolios_View ..."},
+    {StepId::CartaPorte, 300, 11, "Actualizando Vehículos"},
+    {StepId::StoredViews, 200, 18, "Creando vistas ..."},
+    {StepId::PostalCodes, 3000, 60000, "Creando Código Postal a Edo 9, Mun 10, Loc 12, C.P. 9011"},
+    {StepId::Colonies, 1000, 10000, "Creando Colonia 06600"},
+    {StepId::SystemData, 300, 47, "Datos del sistema ..."},
+    {StepId::Fiscal, 100, 10, "Actualizando datos fiscales"},
+    {StepId::InvoiceStamps, 100, 7, "Actualizando Documento Serie: A, Folio : 7"},
+    {StepId::TaxBases, 100, 8, ""},
+};
+constexpr int kSliceMs = 50;
+
+// Runs `step` for `share` (0 to 1) of its time, its rows coming in as it goes.
+void Run(kalu::Display& display, kalu::Steps& steps, const ShownStep& step, double share) {
+  steps.Begin(step.id);
+  if (step.id == StepId::Backup) {
+    steps.SetDetail("kalu_antes_24_03_20_20261207_221005 (8 MB, 2026-12-07 22:10:05)");
   }
-  steps.Begin(StepId::PostalCodes);
-  steps.AddRows(23517);
-  steps.SetWork(2'350'000, 6'000'000);
+  const int slices = step.ms / kSliceMs;
+  for (int slice = 1; slice <= slices * share; ++slice) {
+    const int64_t rows = static_cast<int64_t>(step.rows) * slice / slices -
+                         static_cast<int64_t>(step.rows) * (slice - 1) / slices;
+    steps.AddRows(rows);
+    if (step.rows > 0) steps.SetWork(static_cast<int64_t>(step.rows) * slice / slices, step.rows);
+    if (*step.progress) display.SetProgress(step.progress);
+    display.WaitForInput(kSliceMs);
+  }
 }
 
-void FinishTheRun(kalu::Steps& steps) {
-  const std::pair<StepId, int> later[] = {{StepId::PostalCodes, 36483}, {StepId::Colonies, 10000},
-                                          {StepId::SystemData, 47},     {StepId::Fiscal, 10},
-                                          {StepId::InvoiceStamps, 7},   {StepId::TaxBases, 8}};
-  for (auto [id, rows] : later) {
-    steps.Begin(id);
-    steps.AddRows(rows);
-  }
-  steps.End();
-  steps.Summarize({
-      "Resumen de la corrida:",
-      "  PACTUALIZASAT                0.021 s         11 filas        524 filas/s        14 viajes",
-      "  PCARGAVISTASPG               0.012 s          7 filas        583 filas/s         9 viajes",
-      "  PCARGACP_SAT                11.863 s      60000 filas       5058 filas/s       183 viajes",
-      "  PCARGACATCOLONIAS            1.449 s      10000 filas       6901 filas/s        12 viajes",
-      "  PCARGADATOSDELSISTEMA        0.216 s         47 filas        217 filas/s       152 viajes",
-      "  PCARDATOSFISCAL              0.006 s         10 filas       1786 filas/s         8 viajes",
-      "  POBTFACSTIMBRE               0.017 s          7 filas        417 filas/s        12 viajes",
-      "  U1315S1                      0.009 s          8 filas        898 filas/s        10 viajes",
-      "  tabla                    filas antes  filas después",
-      "  codigopostal                       2          60000",
-      "  colonias                           2          10000",
-      "  enviocfdi                          7             10",
-      "  vehiculos                          2              5",
-  });
-}
+const std::vector<std::string> kSummary = {
+    "Resumen de la corrida:",
+    "  PACTUALIZASAT                0.301 s         11 filas         37 filas/s        14 viajes",
+    "  PCARGAVISTASPG               0.203 s         18 filas         89 filas/s         9 viajes",
+    "  PCARGACP_SAT                 3.012 s      60000 filas      19920 filas/s       183 viajes",
+    "  PCARGACATCOLONIAS            1.004 s      10000 filas       9960 filas/s        12 viajes",
+    "  PCARGADATOSDELSISTEMA        0.301 s         47 filas        156 filas/s       152 viajes",
+    "  PCARDATOSFISCAL              0.102 s         10 filas         98 filas/s         8 viajes",
+    "  POBTFACSTIMBRE               0.101 s          7 filas         69 filas/s        12 viajes",
+    "  U1315S1                      0.100 s          8 filas         80 filas/s        10 viajes",
+    "  tabla                    filas antes  filas después",
+    "  codigopostal                       2          60000",
+    "  colonias                           2          10000",
+    "  enviocfdi                          7             10",
+    "  vehiculos                          2              5",
+    "  operadorveh                        1              6",
+};
 
 }  // namespace
 
@@ -67,15 +84,19 @@ int main(int argc, char** argv) {
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
   std::unique_ptr<kalu::Display> display = kalu::CreateWin32Display([] { std::exit(3); });
   if (!display) return 1;
-  auto* view = dynamic_cast<kalu::StepObserver*>(display.get());
   kalu::Steps steps;
-  steps.SetObserver(view);
+  steps.SetObserver(dynamic_cast<kalu::StepObserver*>(display.get()));
   display->ShowMainWindow();
   display->SetMousePointer(kalu::kPointerHourglass);
-  RunUpToThePostalCodes(steps);
-  display->SetProgress("Creando Código Postal a Edo 9, Mun 10, Loc 12, C.P. 9011");
+  for (const ShownStep& step : kRun) {
+    // "during" stands in the load of the postal codes, two fifths of the way.
+    bool stop = moment == "during" && step.id == StepId::PostalCodes;
+    Run(*display, steps, step, stop ? 0.4 : 1.0);
+    if (stop) break;
+  }
   if (moment == "end") {
-    FinishTheRun(steps);
+    steps.End();
+    steps.Summarize(kSummary);
     display->SetProgress("");
     display->SetMousePointer(kalu::kPointerDefault);
     display->ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
