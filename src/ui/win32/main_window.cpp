@@ -306,7 +306,8 @@ void MainWindow::ShowInformation(std::string_view text) {
   if (messageTimeoutMs_ > 0) {
     SetTimer(Handle(), kMessageTimer, static_cast<UINT>(messageTimeoutMs_), nullptr);
   }
-  MessageBoxW(owner, WideOf(text).c_str(), WideOf(kMainCaption).c_str(), MB_OK | MB_ICONINFORMATION);
+  MessageBoxW(owner, WideOf(text).c_str(), WideOf(kMainCaption).c_str(),
+              MB_OK | MB_ICONINFORMATION);
   KillTimer(Handle(), kMessageTimer);
 }
 
