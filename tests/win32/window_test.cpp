@@ -197,6 +197,14 @@ TEST_F(WindowTest, ShowsCaptionToolBarAndProgressInTheThirdPanel) {
   }
   EXPECT_GE(buttons, 3);
 
+  // Shrunk, the window keeps the steps and a few lines of the summary in sight.
+  SetWindowPos(window, nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT shrunk{};
+  GetWindowRect(window, &shrunk);
+  EXPECT_GE(shrunk.right - shrunk.left, 640);
+  EXPECT_GE(shrunk.bottom - shrunk.top, 520);
+  SetWindowPos(window, nullptr, 0, 0, 860, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
   EXPECT_EQ(SendMessageW(Control(kStatusBarId), SB_GETPARTS, 0, 0), 3);
   PumpFor(100);  // the panel has not been painted for a while
   const std::string text = "Actualización de Códigos Postales... 06600";

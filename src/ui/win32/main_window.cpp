@@ -15,6 +15,8 @@ namespace {
 
 enum Timer : UINT_PTR { kClockTimer = 1, kProgressTimer, kStepsTimer, kMessageTimer };
 constexpr int kPanelWidth = 90;
+constexpr int kMinimumWidth = 640;
+constexpr int kMinimumHeight = 520;
 constexpr int kProgressPanel = 2;
 
 HINSTANCE Instance() {
@@ -123,6 +125,12 @@ LRESULT MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_SIZE:
       Layout();
       return 0;
+    case WM_GETMINMAXINFO: {
+      // The steps and a few lines of the summary stay in sight.
+      auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+      limits->ptMinTrackSize = {kMinimumWidth, kMinimumHeight};
+      return 0;
+    }
     case WM_TIMER:
       switch (wParam) {
         case kClockTimer:
