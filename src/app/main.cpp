@@ -31,6 +31,9 @@
 #ifdef KALU_WITH_QT
 #include "ui/qt/qt_display.h"
 #endif
+#ifdef KALU_WITH_WIN32
+#include "ui/win32/win32_display.h"
+#endif
 
 namespace {
 
@@ -256,6 +259,11 @@ class UpgradeRun {
     (void)argc;
     (void)argv;
     (void)DisplayAvailable;
+#endif
+#ifdef KALU_WITH_WIN32
+    if (!opts_.console && !opts_.unattended) {
+      screen_ = CreateWin32Display([this] { WindowClosed(); });
+    }
 #endif
     if (screen_) {
       log_.Line("Pantalla: ventana");
