@@ -126,31 +126,30 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
     } else if (arg == "--drop-backup" || arg == "--report") {
       // Each takes the next argument, which must not be empty.
       if (i + 1 == argc || !*argv[i + 1]) {
-        std::fputs(arg == "--report"
-                       ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
-                       : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
-                         "--list-backups)\n",
-                   stderr);
+        kalu::WriteText(stderr,
+                        arg == "--report"
+                            ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
+                            : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
+                              "--list-backups)\n");
         return kExitUsage;
       }
       (arg == "--report" ? opts.report : opts.dropBackup) = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
-      std::fputs(kHelp, stdout);
+      kalu::WriteText(stdout, kHelp);
       return kExitFinished;
     } else if (arg == "--version") {
       std::printf("kalu-upgrade %s\n", KALU_VERSION);
       return kExitFinished;
     } else {
-      std::fprintf(stderr, "kalu-upgrade: opción desconocida '%s' (vea kalu-upgrade --help)\n",
-                   arg.c_str());
+      kalu::WriteText(stderr,
+                      "kalu-upgrade: opción desconocida '" + arg + "' (vea kalu-upgrade --help)\n");
       return kExitUsage;
     }
   }
   if (opts.Commands() > 1) {
-    std::fputs(
-        "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
-        "(vea kalu-upgrade --help)\n",
-        stderr);
+    kalu::WriteText(stderr,
+                    "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
+                    "(vea kalu-upgrade --help)\n");
     return kExitUsage;
   }
   return std::nullopt;
@@ -185,8 +184,8 @@ int RunStoreCheck(const Options& opts) {
   if (!opts.report.empty()) {
     std::string error;
     if (!WriteJsonFile(opts.report, CheckReport(result, folder, started, Now()), error)) {
-      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el reporte %s: %s\n",
-                   opts.report.c_str(), error.c_str());
+      WriteText(stderr, "kalu-upgrade: no se pudo escribir el reporte " + opts.report + ": " +
+                            error + "\n");
       log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + error);
       status = kExitError;
     }
@@ -355,8 +354,8 @@ class UpgradeRun {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
       log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);
-      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n",
-                   opts_.report.c_str(), why.c_str());
+      WriteText(stderr,
+                "kalu-upgrade: no se pudo escribir el informe " + opts_.report + ": " + why + "\n");
     }
   }
 

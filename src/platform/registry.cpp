@@ -346,7 +346,7 @@ int32_t LoadRegistry(const std::filesystem::path& path, RegistryDocument& docume
     document = RegistryDocument();
     return ec ? kRegIoFailed : kRegOk;
   }
-  std::ifstream in(path, std::ios::binary);  // a path: wide on a system that names files so
+  std::ifstream in(path, std::ios::binary);
   if (!in.is_open()) return kRegIoFailed;
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return kRegIoFailed;
