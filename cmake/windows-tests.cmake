@@ -18,10 +18,9 @@ target_compile_definitions(kalu_test_support PUBLIC
   KALU_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}" KALU_BINARY_DIR="Z:${CMAKE_BINARY_DIR}")
 
 # Unit tests that reach the system through Linux calls of their own (a local FTP server and
-# child processes, signals and resource limits, the TZ variable, gethostname): the Windows
-# tests cover those parts on Windows.
-set(KALU_LINUX_ONLY_TESTS ftp_test package_test registry_test runtime_test
-                           store_copies_names_test)
+# child processes, signals and resource limits, the TZ variable): the Windows tests cover
+# those parts on Windows.
+set(KALU_LINUX_ONLY_TESTS ftp_test package_test registry_test store_copies_names_test)
 # Names matched to the files that exist without regard to case: the Windows file system
 # does that itself (tests/windows covers the Windows paths).
 list(APPEND KALU_LINUX_ONLY_TESTS paths_test)
@@ -29,6 +28,7 @@ list(APPEND KALU_LINUX_ONLY_TESTS paths_test)
 # system's own code page does) where Debian's, over iconv, reports it.
 set(KALU_WINDOWS_FILTER_xml_test "-XmlReader.FailuresAreCodesNotExceptions")
 file(GLOB tests CONFIGURE_DEPENDS tests/unit/*.cpp tests/windows/*.cpp)
+list(FILTER tests EXCLUDE REGEX "_posix_test\\.cpp$")  # tests of the Linux parts
 foreach(src ${tests})
   get_filename_component(name ${src} NAME_WE)
   if(name IN_LIST KALU_LINUX_ONLY_TESTS)
