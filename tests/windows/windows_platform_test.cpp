@@ -3,6 +3,7 @@
 // accents, and the names and text output of the process.
 
 #include <gtest/gtest.h>
+#include <io.h>
 #include <windows.h>
 
 #include <fstream>
@@ -168,6 +169,26 @@ TEST(WindowsProcess, NamesOfTheMachineAndTheUserAndTextOut) {
   std::fclose(out);
   EXPECT_EQ(test::ReadText(folder.Path() / L"salida.txt"),
             "Actualizacion Versión 24.03.20 — Ñ €\n");
+}
+
+TEST(WindowsConsole, TextReachesTheConsoleAsCharactersNotBytes) {
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  std::FILE* console = _wfopen(L"CONOUT$", L"r+");
+  ASSERT_NE(console, nullptr);
+  EXPECT_TRUE(IsTerminal(console));
+  EXPECT_TRUE(WriteText(console, "Versión Ñandú €\n"));
+  // What the console's screen holds on the line just written.
+  HANDLE screen = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(console)));
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+  wchar_t line[15] = {};
+  DWORD read = 0;
+  const COORD start{0, static_cast<SHORT>(info.dwCursorPosition.Y - 1)};
+  ASSERT_TRUE(ReadConsoleOutputCharacterW(screen, line, 15, start, &read));
+  EXPECT_EQ(std::wstring(line, read), L"Versión Ñandú €");
+  std::fclose(console);
+  FreeConsole();
 }
 
 }  // namespace
