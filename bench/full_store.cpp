@@ -398,7 +398,9 @@ int main(int argc, char** argv) {
     command = {wineRun, windowsProgram, "--unattended"};
   }
   const Child run = RunProgram(command, (wf.Path() / "salida.txt").string(), limit);
-  const std::string log = test::ReadText(wf.Path() / "kalu-upgrade.log");
+  // The Windows program writes its log with the system's line ends ("\r\n").
+  std::string log = test::ReadText(wf.Path() / "kalu-upgrade.log");
+  std::erase(log, '\r');
   const auto phases = ReadPhases(log, run.seconds);
   Floors floors(db, store.Store());
   const auto floor = floors.Measure();
