@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/run_report.h"
 #include "app/run_summary.h"
@@ -108,9 +109,9 @@ struct Options {
 
 // Reads the command line into `opts`; an exit status when the program ends here (help,
 // version, or a usage error already told on standard error).
-std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& opts) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--console") {
       opts.console = true;
     } else if (arg == "--unattended") {
@@ -125,7 +126,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
       opts.listBackups = true;
     } else if (arg == "--drop-backup" || arg == "--report") {
       // Each takes the next argument, which must not be empty.
-      if (i + 1 == argc || !*argv[i + 1]) {
+      if (i + 1 == args.size() || args[i + 1].empty()) {
         kalu::WriteText(stderr,
                         arg == "--report"
                             ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
@@ -133,7 +134,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
                               "--list-backups)\n");
         return kExitUsage;
       }
-      (arg == "--report" ? opts.report : opts.dropBackup) = argv[++i];
+      (arg == "--report" ? opts.report : opts.dropBackup) = args[++i];
     } else if (arg == "--help" || arg == "-h") {
       kalu::WriteText(stdout, kHelp);
       return kExitFinished;
@@ -378,7 +379,9 @@ class UpgradeRun {
 
 int main(int argc, char** argv) {
   Options opts;
-  if (std::optional<int> status = ParseOptions(argc, argv, opts)) return *status;
+  if (std::optional<int> status = ParseOptions(kalu::ProgramArguments(argc, argv), opts)) {
+    return *status;
+  }
   if (opts.check) return RunStoreCheck(opts);
   if (opts.Commands() == 1) return RunWayBack(opts);
   return UpgradeRun(opts, argv[0]).Execute(argc, argv);

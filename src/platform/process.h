@@ -7,9 +7,13 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalu {
 
+// The program's arguments as UTF-8 texts, its own name first (the system's own command line
+// where the C runtime would hand `argv` over in another code page).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 // The full path of the running executable (UTF-8); `argv0` when the system cannot tell.
 std::string ProgramPath(const char* argv0);
 // The workstation's name, cut to `length` characters and trimmed; empty for a length of 0

@@ -13,6 +13,10 @@
 
 namespace kalu {
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 std::string ProgramPath(const char* argv0) {
   std::error_code ec;
   std::string path = TextOf(std::filesystem::read_symlink("/proc/self/exe", ec));

@@ -1,6 +1,10 @@
+// windows.h first: the other system headers build on it.
+// clang-format off
+#include <windows.h>
 #include <io.h>
 #include <lmcons.h>
-#include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <vector>
@@ -23,6 +27,16 @@ HANDLE ConsoleOf(std::FILE* stream) {
 }
 
 }  // namespace
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8Of(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
 
 std::string ProgramPath(const char* argv0) {
   std::vector<wchar_t> path(MAX_PATH);

@@ -59,10 +59,23 @@ ProcessResult RunProcess(const std::vector<std::string>& args) {
   Handle child{process.hProcess}, thread{process.hThread};
   CloseHandle(write.h);
   write.h = nullptr;
+  // The output is read until the child has ended and nothing is left: the end of the pipe
+  // cannot be waited for, as the system's own processes that the child starts (under Wine)
+  // may hold its writing end.
   char buf[4096];
-  DWORD n = 0;
-  while (ReadFile(read.h, buf, sizeof buf, &n, nullptr) && n > 0) result.output.append(buf, n);
-  WaitForSingleObject(child.h, INFINITE);
+  for (bool ended = false;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(read.h, nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available > 0) {
+      DWORD n = 0;
+      if (!ReadFile(read.h, buf, sizeof buf, &n, nullptr) || n == 0) break;
+      result.output.append(buf, n);
+    } else if (ended) {
+      break;
+    } else {
+      ended = WaitForSingleObject(child.h, 20) == WAIT_OBJECT_0;
+    }
+  }
   DWORD status = 0;
   GetExitCodeProcess(child.h, &status);
   result.status = static_cast<int>(status);

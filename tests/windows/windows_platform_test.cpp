@@ -17,6 +17,7 @@
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
 #include "runtime/text.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 namespace kalu {
@@ -189,6 +190,19 @@ TEST(WindowsConsole, TextReachesTheConsoleAsCharactersNotBytes) {
   EXPECT_EQ(std::wstring(line, read), L"Versión Ñandú €");
   std::fclose(console);
   FreeConsole();
+}
+
+TEST(WindowsProcess, ArgumentsWithAccentsReachTheProgramAsNamed) {
+  // The program's own arguments, from the system's command line.
+  const std::vector<std::string> args = ProgramArguments(0, nullptr);
+  ASSERT_FALSE(args.empty());
+  EXPECT_TRUE(args[0].ends_with("windows_platform_test.exe")) << args[0];
+  // A report named with accents, given on the command line, is written under that name.
+  test::WorkFolder folder;
+  const test::ProcessResult check = test::RunProcess(
+      {TextOf(test::BinaryDir() / "kalu-upgrade.exe"), "--check", "--report", "revisión_ñ.json"});
+  EXPECT_EQ(check.status, 1) << check.output;  // an empty folder is no store
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / L"revisión_ñ.json")) << check.output;
 }
 
 }  // namespace
