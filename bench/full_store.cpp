@@ -6,7 +6,7 @@
 // the run makes first, beside the database's size; then the total and the program's peak
 // memory.
 //
-//   bench_full_store [factor] [--shape NAME] [--no-stats] [--limit SECONDS]
+//   bench_full_store [factor] [--shape NAME] [--no-stats] [--limit SECONDS] [--windows EXE]
 //     factor     size of the store, 1 being a store of real size (default 1)
 //     --shape    plain, packages, stores, sparse or mixed (default plain)
 //     --no-stats the store has no planner statistics, as right after a restore: its tables
@@ -14,6 +14,9 @@
 //                store in daily use)
 //     --limit    stop the program (kill -9) after that many seconds; the procedures it
 //                finished are shown, the one it was in with the time it had run
+//     --windows  run the Windows build's program EXE (build-win/kalu-upgrade.exe) under Wine
+//                instead: against the sandbox BUILD/pgwin, which listens on 127.0.0.1 too,
+//                with the store's registry imported into the Wine prefix beside EXE
 //
 // The store's system data package and the services' fleet grow with the factor too (at
 // factor 1: 50 catalogues with 2,000 entries, 220 vehicles and 220 operators of the
@@ -117,9 +120,12 @@ struct Child {
   bool killed = false;
 };
 
-// Runs the program in the working folder, its output into `output`, and waits for it (or
-// kills it after `limit` seconds).
-Child RunProgram(const std::string& program, const std::string& output, double limit) {
+// Runs the program (`command` with its arguments) in the working folder, its output into
+// `output`, and waits for it (or kills it after `limit` seconds).
+Child RunProgram(const std::vector<std::string>& command, const std::string& output, double limit) {
+  std::vector<char*> argv;
+  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   Child child;
   const auto start = SteadyClock::now();
   pid_t pid = fork();
@@ -129,7 +135,7 @@ Child RunProgram(const std::string& program, const std::string& output, double l
     dup2(in, 0);
     dup2(out, 1);
     dup2(out, 2);
-    execl(program.c_str(), program.c_str(), "--unattended", static_cast<char*>(nullptr));
+    execv(argv[0], argv.data());
     _exit(127);
   }
   // The peak is the program's own: the high-water mark of its memory as /proc shows it while
@@ -316,6 +322,7 @@ int main(int argc, char** argv) {
   double factor = 1;
   std::string shape = "plain";
   double limit = 0;
+  std::string windowsProgram;
   auto statistics = gen::Statistics::Analysed;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -323,18 +330,29 @@ int main(int argc, char** argv) {
       shape = argv[++i];
     } else if (arg == "--limit" && i + 1 < argc) {
       limit = std::atof(argv[++i]);
+    } else if (arg == "--windows" && i + 1 < argc) {
+      windowsProgram = std::filesystem::absolute(argv[++i]).string();
     } else if (arg == "--no-stats") {
       statistics = gen::Statistics::None;
     } else if (std::atof(arg.c_str()) > 0) {
       factor = std::atof(arg.c_str());
     } else {
-      std::fprintf(
-          stderr,
-          "usage: bench_full_store [factor] [--shape NAME] [--no-stats] [--limit SECONDS]\n");
+      std::fprintf(stderr,
+                   "usage: bench_full_store [factor] [--shape NAME] [--no-stats] [--limit SECONDS] "
+                   "[--windows EXE]\n");
       return 2;
     }
   }
-  const auto pg = test::BinaryDir() / "pg";
+  const bool windows = !windowsProgram.empty();
+  const auto pg = test::BinaryDir() / (windows ? "pgwin" : "pg");
+  if (windows) {
+    // The Windows program reaches the server from Wine over TCP (as the CTest test
+    // CompleteUpgrade.SampleStoreOnWindowsUnderWine does).
+    setenv("KALU_PG_TCP", "1", 1);
+    setenv("KALU_PGPORT", "54331", 1);
+    setenv("KALU_TEST_SANDBOX", pg.c_str(), 1);
+    setenv("WINEPREFIX", (std::filesystem::path(windowsProgram).parent_path() / "wine").c_str(), 1);
+  }
   // Starts the server unless it runs already.
   if (std::system(
           ((test::SourceDir() / "scripts" / "pg-sandbox").string() + " start " + pg.string())
@@ -368,9 +386,21 @@ int main(int argc, char** argv) {
 
   const double storeMegabytes =
       std::atof(db.Value("SELECT pg_database_size('kalu')").c_str()) / 1048576;
-  const Child run = RunProgram((test::BinaryDir() / "kalu-upgrade").string(),
-                               (wf.Path() / "salida.txt").string(), limit);
-  const std::string log = test::ReadText(wf.Path() / "kalu-upgrade.log");
+  std::vector<std::string> command = {(test::BinaryDir() / "kalu-upgrade").string(),
+                                      "--unattended"};
+  if (windows) {
+    const std::string wineRun = (test::SourceDir() / "scripts" / "wine-run").string();
+    wf.Write("Kalu.dsn", "[ODBC]\nServername=127.0.0.1\nPort=54331\n");
+    if (std::system((wineRun + " reg import registry.reg >/dev/null 2>&1").c_str()) != 0) {
+      std::fprintf(stderr, "the store's registry could not be imported into Wine\n");
+      return 1;
+    }
+    command = {wineRun, windowsProgram, "--unattended"};
+  }
+  const Child run = RunProgram(command, (wf.Path() / "salida.txt").string(), limit);
+  // The Windows program writes its log with the system's line ends ("\r\n").
+  std::string log = test::ReadText(wf.Path() / "kalu-upgrade.log");
+  std::erase(log, '\r');
   const auto phases = ReadPhases(log, run.seconds);
   Floors floors(db, store.Store());
   const auto floor = floors.Measure();

@@ -14,6 +14,9 @@
 
 #include "packages/package_format.h"
 #include "packages/pfunciones_mod.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/replacement_file.h"
 
 namespace {
 
@@ -50,7 +53,7 @@ std::string ZlibMeaning(int32_t code) {
 }
 
 bool Read(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
-  int rc = kalu::ReadWholeFile(path, bytes);
+  int rc = kalu::ReadWholeFile(kalu::PathOf(path), bytes);
   if (rc != 0) error = std::string("cannot read ") + path + ": " + std::strerror(rc);
   return rc == 0;
 }
@@ -93,7 +96,7 @@ int Pack(const char* source, const char* target) {
   std::vector<uint8_t> package = kalu::PackDocument(
       std::string_view(reinterpret_cast<const char*>(document.data()), document.size()));
   if (package.empty()) return Fail(std::string(source) + ": too large for a package (2 GB)");
-  if (!kalu::ReplaceFileContent(target, package.data(), package.size(), error)) {
+  if (!kalu::ReplaceFileContent(kalu::PathOf(target), package.data(), package.size(), error)) {
     return Fail(error);
   }
   std::printf("%s: %zu bytes packed into %zu\n", target, document.size(), package.size());
@@ -104,8 +107,8 @@ int Unpack(const char* source, const char* target) {
   Inflated inflated;
   std::string error;
   if (!InflatePackageFile(source, inflated, error)) return Fail(error);
-  if (!kalu::ReplaceFileContent(target, inflated.document.data(), inflated.document.size(),
-                                error)) {
+  if (!kalu::ReplaceFileContent(kalu::PathOf(target), inflated.document.data(),
+                                inflated.document.size(), error)) {
     return Fail(error);
   }
   std::printf("%s: %zu bytes\n", target, inflated.document.size());
@@ -127,9 +130,11 @@ int Check(const char* source) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "pack" && argc == 4) return Pack(argv[2], argv[3]);
-  if (command == "unpack" && argc == 4) return Unpack(argv[2], argv[3]);
-  if (command == "check" && argc == 3) return Check(argv[2]);
+  // The arguments as UTF-8, as the program's texts are.
+  const std::vector<std::string> args = kalu::ProgramArguments(argc, argv);
+  const std::string command = args.size() > 1 ? args[1] : "";
+  if (command == "pack" && args.size() == 4) return Pack(args[2].c_str(), args[3].c_str());
+  if (command == "unpack" && args.size() == 4) return Unpack(args[2].c_str(), args[3].c_str());
+  if (command == "check" && args.size() == 3) return Check(args[2].c_str());
   return Usage();
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/run_report.h"
 #include "app/run_summary.h"
@@ -19,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/json_file.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "run/context.h"
 #include "run/logged_display.h"
@@ -29,6 +31,9 @@
 #include "upgrade/azt903114.h"
 #ifdef KALU_WITH_QT
 #include "ui/qt/qt_display.h"
+#endif
+#ifdef KALU_WITH_WIN32
+#include "ui/win32/win32_display.h"
 #endif
 
 namespace {
@@ -104,9 +109,9 @@ struct Options {
 
 // Reads the command line into `opts`; an exit status when the program ends here (help,
 // version, or a usage error already told on standard error).
-std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& opts) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--console") {
       opts.console = true;
     } else if (arg == "--unattended") {
@@ -121,32 +126,31 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
       opts.listBackups = true;
     } else if (arg == "--drop-backup" || arg == "--report") {
       // Each takes the next argument, which must not be empty.
-      if (i + 1 == argc || !*argv[i + 1]) {
-        std::fputs(arg == "--report"
-                       ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
-                       : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
-                         "--list-backups)\n",
-                   stderr);
+      if (i + 1 == args.size() || args[i + 1].empty()) {
+        kalu::WriteText(stderr,
+                        arg == "--report"
+                            ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
+                            : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
+                              "--list-backups)\n");
         return kExitUsage;
       }
-      (arg == "--report" ? opts.report : opts.dropBackup) = argv[++i];
+      (arg == "--report" ? opts.report : opts.dropBackup) = args[++i];
     } else if (arg == "--help" || arg == "-h") {
-      std::fputs(kHelp, stdout);
+      kalu::WriteText(stdout, kHelp);
       return kExitFinished;
     } else if (arg == "--version") {
       std::printf("kalu-upgrade %s\n", KALU_VERSION);
       return kExitFinished;
     } else {
-      std::fprintf(stderr, "kalu-upgrade: opción desconocida '%s' (vea kalu-upgrade --help)\n",
-                   arg.c_str());
+      kalu::WriteText(stderr,
+                      "kalu-upgrade: opción desconocida '" + arg + "' (vea kalu-upgrade --help)\n");
       return kExitUsage;
     }
   }
   if (opts.Commands() > 1) {
-    std::fputs(
-        "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
-        "(vea kalu-upgrade --help)\n",
-        stderr);
+    kalu::WriteText(stderr,
+                    "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
+                    "(vea kalu-upgrade --help)\n");
     return kExitUsage;
   }
   return std::nullopt;
@@ -154,7 +158,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& opts) {
 
 std::string WorkingFolder() {
   std::error_code ec;
-  return std::filesystem::current_path(ec).string();
+  return kalu::TextOf(std::filesystem::current_path(ec));
 }
 
 std::string Now() {
@@ -181,8 +185,8 @@ int RunStoreCheck(const Options& opts) {
   if (!opts.report.empty()) {
     std::string error;
     if (!WriteJsonFile(opts.report, CheckReport(result, folder, started, Now()), error)) {
-      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el reporte %s: %s\n",
-                   opts.report.c_str(), error.c_str());
+      WriteText(stderr, "kalu-upgrade: no se pudo escribir el reporte " + opts.report + ": " +
+                            error + "\n");
       log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + error);
       status = kExitError;
     }
@@ -255,6 +259,11 @@ class UpgradeRun {
     (void)argc;
     (void)argv;
     (void)DisplayAvailable;
+#endif
+#ifdef KALU_WITH_WIN32
+    if (!opts_.console && !opts_.unattended) {
+      screen_ = CreateWin32Display([this] { WindowClosed(); });
+    }
 #endif
     if (screen_) {
       log_.Line("Pantalla: ventana");
@@ -339,15 +348,15 @@ class UpgradeRun {
     }
     const nlohmann::json backup = storeCopy_ ? storeCopy_->Json() : nlohmann::json(nullptr);
     std::string why;
-    if (WriteJsonFile(opts_.report,
-                      report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup,
-                                       status, error),
-                      why)) {
+    if (WriteJsonFile(
+            opts_.report,
+            report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup, status, error),
+            why)) {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
       log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);
-      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n",
-                   opts_.report.c_str(), why.c_str());
+      WriteText(stderr,
+                "kalu-upgrade: no se pudo escribir el informe " + opts_.report + ": " + why + "\n");
     }
   }
 
@@ -370,7 +379,9 @@ class UpgradeRun {
 
 int main(int argc, char** argv) {
   Options opts;
-  if (std::optional<int> status = ParseOptions(argc, argv, opts)) return *status;
+  if (std::optional<int> status = ParseOptions(kalu::ProgramArguments(argc, argv), opts)) {
+    return *status;
+  }
   if (opts.check) return RunStoreCheck(opts);
   if (opts.Commands() == 1) return RunWayBack(opts);
   return UpgradeRun(opts, argv[0]).Execute(argc, argv);

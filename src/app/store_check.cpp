@@ -14,6 +14,7 @@
 #include "packages/pfunciones_mod.h"
 #include "platform/http.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
 #include "run/steps.h"
@@ -283,13 +284,9 @@ class StoreChecker {
   void CheckRegistry() {
     const char* title = "Registro del sistema";
     ZQRegAcc registry;
-    RegistryDocument document;
-    const std::string file = registry.File().string();
-    std::error_code ec;
-    if (!std::filesystem::exists(registry.File(), ec)) {
-      return Add(Problem("registry", title, "no existe " + file));
-    }
-    int32_t status = LoadRegistry(registry.File(), document);
+    const std::string file = registry.Where();
+    int32_t status = registry.Check();
+    if (status == kRegNotFound) return Add(Problem("registry", title, "no existe " + file));
     if (status == kRegIoFailed) return Add(Problem("registry", title, "no se puede leer " + file));
     if (status == kRegCorrupt) {
       return Add(Problem("registry", title, "formato no válido en " + file));
@@ -412,15 +409,14 @@ void PrintCheckTable(std::FILE* out, const CheckResult& result) {
   std::size_t width = CharLength("Comprobación");
   for (const CheckLine& line : result.lines) width = std::max(width, CharLength(line.title));
   width += 2;
-  std::fprintf(out, "%s%s%s\n", PadRight("Comprobación", width).c_str(),
-               PadRight("Estado", 10).c_str(), "Detalle");
+  std::string table = PadRight("Comprobación", width) + PadRight("Estado", 10) + "Detalle\n";
   for (const CheckLine& line : result.lines) {
-    std::fprintf(out, "%s%s%s\n", PadRight(line.title, width).c_str(),
-                 PadRight(line.ok ? "ok" : "problema", 10).c_str(), line.detail.c_str());
+    table += PadRight(line.title, width) + PadRight(line.ok ? "ok" : "problema", 10) + line.detail +
+             "\n";
   }
-  std::fprintf(out, "%s\n",
-               result.AllOk() ? "La tienda está lista para la actualización."
-                              : "La tienda NO está lista: corrija los problemas.");
+  table += result.AllOk() ? "La tienda está lista para la actualización.\n"
+                          : "La tienda NO está lista: corrija los problemas.\n";
+  WriteText(out, table);
 }
 
 nlohmann::json CheckReport(const CheckResult& result, const std::string& folder,

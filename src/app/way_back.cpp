@@ -5,6 +5,8 @@
 
 #include "app/run_report.h"
 #include "platform/json_file.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 #include "run/steps.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
@@ -90,7 +92,7 @@ CopyRoom Room(StoreCopies& copies) {
     room.where = "el usuario no puede ver la carpeta de datos del servidor";
   } else {
     std::error_code ec;
-    std::filesystem::space_info space = std::filesystem::space(files.directory, ec);
+    std::filesystem::space_info space = std::filesystem::space(PathOf(files.directory), ec);
     if (ec) {
       room.where = files.directory + ": " + ec.message();
     } else {
@@ -358,11 +360,11 @@ int RollBack(const std::string& store, const std::string& report, std::FILE* out
   std::optional<std::string> error;
   try {
     rollback.Run();
-    std::fprintf(out, "%s\n", rollback.Done().c_str());
+    WriteText(out, rollback.Done() + "\n");
     log.Line(rollback.Done());
   } catch (const WayBackRefused& e) {
     error = e.what();
-    std::fprintf(out, "%s\n", e.what());
+    WriteText(out, std::string(e.what()) + "\n");
     log.Line(std::string("Regreso: ") + e.what());
   }
   const int status = error ? 1 : 0;
@@ -381,8 +383,8 @@ int RollBack(const std::string& store, const std::string& report, std::FILE* out
          error ? nlohmann::json{{"number", nullptr}, {"text", *error}} : nlohmann::json(nullptr)}};
     std::string why;
     if (!WriteJsonFile(report, doc, why)) {
-      std::fprintf(stderr, "kalu-upgrade: no se pudo escribir el informe %s: %s\n", report.c_str(),
-                   why.c_str());
+      WriteText(stderr,
+                "kalu-upgrade: no se pudo escribir el informe " + report + ": " + why + "\n");
       log.Line("No se pudo escribir el informe " + report + ": " + why);
       return 1;
     }
@@ -431,11 +433,11 @@ int WithCopies(const std::string& store, std::FILE* out, RunLog& log, Work work)
   } catch (const RuntimeError& e) {
     std::string text =
         "No se pudo leer las copias de la base " + store + ": " + OneLine(e.Description());
-    std::fprintf(out, "%s\n", text.c_str());
+    WriteText(out, text + "\n");
     log.Line(text);
     return 1;
   } catch (const WayBackRefused& e) {
-    std::fprintf(out, "%s\n", e.what());
+    WriteText(out, std::string(e.what()) + "\n");
     log.Line(e.what());
     return 1;
   }
@@ -447,7 +449,7 @@ int ListKept(const std::string& store, std::FILE* out, RunLog& log) {
   return WithCopies(store, out, log, [&](StoreCopies& copies) {
     std::vector<KeptDatabase> kept = copies.Kept();
     if (kept.empty()) {
-      std::fprintf(out, "No hay copias de la base %s.\n", store.c_str());
+      WriteText(out, "No hay copias de la base " + store + ".\n");
       return 0;
     }
     std::optional<KeptDatabase> restorable = copies.NewestCopyOfStore();
@@ -457,9 +459,8 @@ int ListKept(const std::string& store, std::FILE* out, RunLog& log) {
     auto row = [&](const std::string& name, const std::string& kind, const std::string& size,
                    const std::string& moment, const std::string& state) {
       const std::string sizeColumn = std::string(12 - std::min<size_t>(12, CharLength(size)), ' ');
-      std::fprintf(out, "%s  %s  %s%s  %s  %s\n", PadRight(name, width).c_str(),
-                   PadRight(kind, 10).c_str(), sizeColumn.c_str(), size.c_str(),
-                   PadRight(moment, 19).c_str(), state.c_str());
+      WriteText(out, PadRight(name, width) + "  " + PadRight(kind, 10) + "  " + sizeColumn + size +
+                         "  " + PadRight(moment, 19) + "  " + state + "\n");
     };
     row("Base", "Tipo", "Tamaño", "Momento", "Estado");
     for (const KeptDatabase& k : kept) {
@@ -489,7 +490,7 @@ int DropKept(const std::string& store, const std::string& name, std::FILE* out, 
     }
     copies.Drop(*it);
     std::string text = "Se borró " + name + " (" + SizeText(it->bytes) + ").";
-    std::fprintf(out, "%s\n", text.c_str());
+    WriteText(out, text + "\n");
     log.Line(text);
     return 0;
   });

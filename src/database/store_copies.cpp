@@ -127,33 +127,36 @@ std::string QuotedText(std::string_view text) {
 }
 
 std::string UtcText(Moment moment) {
-  auto micros =
-      std::chrono::duration_cast<std::chrono::microseconds>(moment.time_since_epoch()).count();
-  std::time_t seconds = static_cast<std::time_t>(micros / 1000000);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
+  using namespace std::chrono;
+  const auto micros = floor<microseconds>(moment);
+  const auto day = floor<days>(micros);
+  const year_month_day date(day);
+  const hh_mm_ss time(micros - day);
   char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                static_cast<long long>(micros % 1000000));
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ",
+                static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
+                static_cast<long long>(time.subseconds().count()));
   return text;
 }
 
 std::optional<Moment> FromUtcText(std::string_view text) {
+  using namespace std::chrono;
   constexpr size_t kLength = 27;  // 2026-12-07T04:10:05.123456Z
   if (text.size() != kLength || text.back() != 'Z') return std::nullopt;
-  std::tm utc{};
-  int micros = 0, used = 0;
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, micros = 0, used = 0;
   std::string copy(text);
-  if (std::sscanf(copy.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6dZ%n", &utc.tm_year, &utc.tm_mon,
-                  &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &micros, &used) != 7 ||
+  if (std::sscanf(copy.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6dZ%n", &y, &mo, &d, &h, &mi, &s, &micros,
+                  &used) != 7 ||
       used != static_cast<int>(kLength)) {
     return std::nullopt;
   }
-  utc.tm_year -= 1900;
-  utc.tm_mon -= 1;
-  std::time_t seconds = timegm(&utc);
-  return std::chrono::system_clock::from_time_t(seconds) + std::chrono::microseconds(micros);
+  const year_month_day date(year(y), month(static_cast<unsigned>(mo)),
+                            day(static_cast<unsigned>(d)));
+  if (!date.ok()) return std::nullopt;
+  return time_point_cast<Moment::duration>(sys_days(date) + hours(h) + minutes(mi) + seconds(s) +
+                                           microseconds(micros));
 }
 
 std::string LocalText(Moment moment) {

@@ -5,7 +5,7 @@
 namespace kalu {
 
 bool DesktopDatabase::Open(std::string_view systemPath) {
-  file_.reset(std::fopen(NativePath(systemPath).c_str(), "r+b"));
+  file_.reset(OpenFile(NativePath(systemPath), "r+b"));
   return file_ != nullptr;
 }
 

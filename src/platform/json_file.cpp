@@ -1,5 +1,6 @@
 #include "platform/json_file.h"
 
+#include "platform/paths.h"
 #include "platform/replacement_file.h"
 
 namespace kalu {
@@ -8,7 +9,7 @@ bool WriteJsonFile(const std::string& path, const nlohmann::json& doc, std::stri
   // Texts that are not valid UTF-8 (a server message in another encoding) are replaced
   // rather than making the report unwritable.
   std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  ReplacementFile file(path);
+  ReplacementFile file(PathOf(path));
   if (!file.IsOpen() || !file.Write(text.data(), text.size()) || !file.Commit()) {
     error = file.Error();
     return false;

@@ -1,63 +1,15 @@
 #include "platform/paths.h"
 
-#include <cctype>
-#include <optional>
-#include <string>
-#include <system_error>
-
-#include "runtime/text.h"
-
 namespace kalu {
 
-namespace {
-
-// The name of the entry of `folder` that is `name` without regard to case: the exact name
-// when it exists, else the first such entry in name order; nothing when there is none.
-std::optional<std::string> ExistingEntry(const std::filesystem::path& folder,
-                                         const std::string& name) {
-  const std::filesystem::path where = folder.empty() ? "." : folder;
-  std::error_code ec;
-  std::optional<std::string> found;
-  std::filesystem::directory_iterator it(where, ec);
-  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    std::string entry = it->path().filename().string();
-    if (entry == name) return entry;
-    if (EqualsIgnoreCase(entry, name) && (!found || entry < *found)) found = entry;
-  }
-  return found;
+std::filesystem::path PathOf(std::string_view utf8) {
+  return std::filesystem::path(
+      std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
-}  // namespace
-
-std::filesystem::path NativePath(std::string_view systemPath) {
-  std::string text(systemPath);
-  for (char& c : text) {
-    if (c == '\\') c = '/';
-  }
-  // A drive stands for the root of the file system.
-  if (text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0]))) {
-    text.erase(0, 2);
-    if (!text.starts_with('/')) text.insert(0, "/");
-  }
-
-  std::filesystem::path result = text.starts_with('/') ? "/" : "";
-  bool matching = true;  // below a component that does not exist nothing can be found
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('/', start);
-    if (end == std::string::npos) end = text.size();
-    std::string name = text.substr(start, end - start);
-    start = end + 1;
-    if (name.empty() || name == ".") continue;  // ".\" is the working folder
-    if (name != ".." && matching) {
-      std::optional<std::string> entry = ExistingEntry(result, name);
-      matching = entry.has_value();
-      if (entry) name = *entry;
-    }
-    result /= name;
-  }
-  if (text.ends_with('/') && !result.empty() && result != "/") result += "/";
-  return result;
+std::string TextOf(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace kalu

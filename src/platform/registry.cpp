@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/paths.h"
 #include "platform/replacement_file.h"
 #include "runtime/text.h"
 
@@ -333,9 +334,9 @@ void RegistryDocument::SetValue(RegistryRoot root, std::string_view path, Regist
 }
 
 std::filesystem::path DefaultRegistryPath() {
-  if (const char* env = std::getenv("KALU_REGISTRY"); env && *env) return env;
+  if (const char* env = std::getenv("KALU_REGISTRY"); env && *env) return PathOf(env);
   const char* home = std::getenv("HOME");
-  std::filesystem::path base = home && *home ? home : ".";
+  std::filesystem::path base = home && *home ? PathOf(home) : std::filesystem::path(".");
   return base / ".config" / "kalu" / "registry.reg";
 }
 
@@ -360,6 +361,43 @@ int32_t SaveRegistry(const std::filesystem::path& path, const RegistryDocument& 
   ReplacementFile file(path);
   return file.IsOpen() && file.Write(text.data(), text.size()) && file.Commit() ? kRegOk
                                                                                 : kRegIoFailed;
+}
+
+int32_t RegistryFile::Check() const {
+  std::error_code ec;
+  if (!std::filesystem::exists(file_, ec)) return ec ? kRegIoFailed : kRegNotFound;
+  RegistryDocument document;
+  return LoadRegistry(file_, document);
+}
+
+std::string RegistryFile::Where() const {
+  return TextOf(file_);
+}
+
+int32_t RegistryFile::ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                                RegistryValue& value) const {
+  RegistryDocument registry;
+  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  if (!registry.KeyExists(root, key)) return kRegNotFound;
+  const RegistryValue* found = registry.FindValue(root, key, name);
+  if (!found) return kRegNotFound;
+  value = *found;
+  return kRegOk;
+}
+
+int32_t RegistryFile::WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) {
+  RegistryDocument registry;
+  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  registry.SetValue(root, key, std::move(value));  // creates the key when missing
+  return SaveRegistry(file_, registry);
+}
+
+int32_t RegistryFile::CreateKey(RegistryRoot root, std::string_view key) {
+  RegistryDocument registry;
+  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  if (registry.KeyExists(root, key)) return kRegOk;
+  registry.CreateKey(root, key);
+  return SaveRegistry(file_, registry);
 }
 
 }  // namespace kalu

@@ -1,5 +1,7 @@
 #pragma once
-// The registry of the current user, kept in a file in the registry editor's export format:
+// The registry of the current user. A program reads and writes it through a RegistryStore:
+// the system's own registry where the system has one, and elsewhere a file in the registry
+// editor's export format:
 //
 //   Windows Registry Editor Version 5.00
 //
@@ -15,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,7 +79,8 @@ class RegistryDocument {
   std::vector<RegistryKey> keys_;
 };
 
-// The registry file of the process: KALU_REGISTRY, or ~/.config/kalu/registry.reg.
+// The registry file where the system has no registry: KALU_REGISTRY, or
+// ~/.config/kalu/registry.reg.
 std::filesystem::path DefaultRegistryPath();
 
 // Reads a registry file: kRegOk (a missing file is an empty registry), kRegIoFailed or
@@ -85,5 +89,44 @@ int32_t LoadRegistry(const std::filesystem::path& path, RegistryDocument& docume
 // Writes a registry file atomically, creating its folder when needed: kRegOk or
 // kRegIoFailed.
 int32_t SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document);
+
+// Values of the registry by root, key and value name (names without regard to case). The
+// statuses are those above.
+class RegistryStore {
+ public:
+  virtual ~RegistryStore() = default;
+  // kRegOk when the registry can be read; kRegNotFound when it does not exist (a registry
+  // file that is not there), kRegIoFailed or kRegCorrupt.
+  virtual int32_t Check() const = 0;
+  // What the operator is told the registry is: a file's path, or the system's registry.
+  virtual std::string Where() const = 0;
+  // kRegOk with the value; kRegNotFound when the key or the value is missing; or the
+  // status of a registry that cannot be read.
+  virtual int32_t ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                            RegistryValue& value) const = 0;
+  // Sets the value (named by value.name), creating the key when it is missing.
+  virtual int32_t WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) = 0;
+  // Creates the key when it is missing.
+  virtual int32_t CreateKey(RegistryRoot root, std::string_view key) = 0;
+};
+
+// A registry file as a RegistryStore: read afresh for every operation, written atomically.
+class RegistryFile : public RegistryStore {
+ public:
+  explicit RegistryFile(std::filesystem::path file) : file_(std::move(file)) {}
+  int32_t Check() const override;
+  std::string Where() const override;
+  int32_t ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                    RegistryValue& value) const override;
+  int32_t WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) override;
+  int32_t CreateKey(RegistryRoot root, std::string_view key) override;
+
+ private:
+  std::filesystem::path file_;
+};
+
+// The registry of the process: the system's registry of the current user where the system
+// has one, else the registry file of DefaultRegistryPath().
+std::unique_ptr<RegistryStore> ProcessRegistry();
 
 }  // namespace kalu

@@ -20,6 +20,11 @@ namespace kalu {
 // "." + six letters or digits, in the target's folder ("Importar/.SQLPG.XMZ.oZ1uae").
 // True when `fileName` is such a name for the target named `targetName`.
 bool IsTemporaryOf(std::string_view fileName, std::string_view targetName);
+// The temporary name for the target named `targetName` with the six letters or digits
+// `random`.
+std::string TemporaryNameOf(std::string_view targetName, std::string_view random);
+// The folder a replacement of `target` writes in ("." for a name without a folder).
+std::filesystem::path FolderOf(const std::filesystem::path& target);
 
 class ReplacementFile {
  public:

@@ -1,8 +1,9 @@
 #pragma once
-// The installation's private-profile settings file (`kalu-upgrade.INI` beside the program):
-// sections and keys are compared without regard to case, as the system's settings reader
-// does.
+// Private-profile settings files: the installation's `kalu-upgrade.INI` beside the program,
+// and the data source file `Kalu.dsn`. Sections and keys are compared without regard to
+// case, as the system's settings reader does.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +12,7 @@ namespace kalu {
 
 // The value of `key` in `section` of the settings file at `path` (a native path); nothing
 // when the file, the section or the key is missing. The first occurrence wins.
-std::optional<std::string> ReadSettingsValue(const std::string& path, std::string_view section,
-                                             std::string_view key);
+std::optional<std::string> ReadSettingsValue(const std::filesystem::path& path,
+                                             std::string_view section, std::string_view key);
 
 }  // namespace kalu

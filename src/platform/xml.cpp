@@ -1,10 +1,8 @@
 #include "platform/xml.h"
 
-#include <fcntl.h>
 #include <libxml/xmlreader.h>
 #include <libxml/xmlwriter.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -69,6 +67,16 @@ struct ReaderDeleter {
   void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
 };
 
+// The library is checked, and made ready for threads, before its first use: a library of
+// another major version than the headers' ends the program with the library's own message.
+void CheckLibrary() {
+  static const bool checked = [] {
+    LIBXML_TEST_VERSION;
+    return true;
+  }();
+  (void)checked;
+}
+
 class FileDescriptor {
  public:
   FileDescriptor() = default;
@@ -84,13 +92,19 @@ class FileDescriptor {
   }
   int Get() const { return fd_; }
   void Reset() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) CloseDescriptor(fd_);
     fd_ = -1;
   }
 
  private:
   int fd_ = -1;
 };
+
+// The library's read callback over a FileDescriptor: the bytes read, 0 at the end, -1 on
+// a failure.
+int ReadFromDescriptor(void* context, char* buffer, int length) {
+  return ReadDescriptor(static_cast<FileDescriptor*>(context)->Get(), buffer, length);
+}
 
 // libxml2 reports a few failures (an encoding conversion that fails, a failed read) only
 // through its generic error handler, which writes to standard error. While a reader's
@@ -515,7 +529,7 @@ struct XmlReader::Impl {
   }
 };
 
-XmlReader::XmlReader() : impl_(std::make_unique<Impl>()) {}
+XmlReader::XmlReader() : impl_((CheckLibrary(), std::make_unique<Impl>())) {}
 XmlReader::~XmlReader() = default;
 
 void XmlReader::Open(std::string_view path, Parse parse) {
@@ -523,22 +537,25 @@ void XmlReader::Open(std::string_view path, Parse parse) {
   impl_->parseAhead = parse == Parse::Ahead;
   impl_->errCode = 0;
   impl_->errDescription.clear();
-  std::string native;
+  std::filesystem::path native;
   try {
-    native = NativePath(path).string();
+    native = NativePath(path);
   } catch (const std::exception& e) {
     impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + e.what());
     return;
   }
-  FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(OpenForReading(native));
   if (fd.Get() < 0) {
     impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + std::strerror(errno));
     return;
   }
   impl_->genericError.clear();
   GenericErrorsTo guard = impl_->GenericErrorsToThis();
-  xmlTextReader* created = xmlReaderForFd(fd.Get(), native.c_str(), nullptr, kReaderOptions);
   impl_->file = std::move(fd);
+  // The library reads through the program's own descriptor: a descriptor is the C
+  // runtime's, and the library's may be another one.
+  xmlTextReader* created = xmlReaderForIO(&ReadFromDescriptor, nullptr, &impl_->file,
+                                          TextOf(native).c_str(), nullptr, kReaderOptions);
   impl_->Start(created);
 }
 
@@ -696,7 +713,7 @@ struct XmlWriter::Impl {
   }
 };
 
-XmlWriter::XmlWriter() : impl_(std::make_unique<Impl>()) {}
+XmlWriter::XmlWriter() : impl_((CheckLibrary(), std::make_unique<Impl>())) {}
 XmlWriter::~XmlWriter() = default;
 
 void XmlWriter::OpenToText() {

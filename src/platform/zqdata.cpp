@@ -1,6 +1,5 @@
 #include "platform/zqdata.h"
 
-#include <ini.h>
 #include <libpq-fe.h>
 
 #include <algorithm>
@@ -8,12 +7,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <thread>
 #include <utility>
 
 #include "platform/paths.h"
+#include "platform/settings_file.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 
@@ -98,19 +99,21 @@ struct DsnSettings {
   std::string host, port, database, sslmode;
 };
 
-int DsnHandler(void* user, const char* section, const char* name, const char* value) {
-  auto* dsn = static_cast<DsnSettings*>(user);
-  if (!EqualsIgnoreCase(section, "ODBC")) return 1;
-  if (EqualsIgnoreCase(name, "Servername") || EqualsIgnoreCase(name, "Server")) {
-    dsn->host = Trim(value);
-  } else if (EqualsIgnoreCase(name, "Port")) {
-    dsn->port = Trim(value);
-  } else if (EqualsIgnoreCase(name, "Database")) {
-    dsn->database = Trim(value);
-  } else if (EqualsIgnoreCase(name, "SSLmode")) {
-    dsn->sslmode = Trim(value);
-  }
-  return 1;
+// The connection settings of the data source file's section [ODBC], as PostgreSQL's ODBC
+// data sources write them; nothing when the file cannot be read.
+std::optional<DsnSettings> ReadDsn(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  auto value = [&](std::string_view key) {
+    return Trim(ReadSettingsValue(file, "ODBC", key).value_or(""));
+  };
+  DsnSettings dsn;
+  dsn.host = value("Servername");
+  if (dsn.host.empty()) dsn.host = value("Server");
+  dsn.port = value("Port");
+  dsn.database = value("Database");
+  dsn.sslmode = value("SSLmode");
+  return dsn;
 }
 
 std::string ShortestText(double value) {
@@ -462,11 +465,9 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
   if (it == impl_->decls.end()) return impl_->Fail(-1, "connection is not declared");
   const ConnDecl& decl = it->second;
 
-  DsnSettings dsn;
-  auto dsnPath = NativePath(decl.fileDsn);
-  if (ini_parse(dsnPath.c_str(), DsnHandler, &dsn) < 0) {
-    return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
-  }
+  std::optional<DsnSettings> read = ReadDsn(NativePath(decl.fileDsn));
+  if (!read) return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
+  DsnSettings dsn = std::move(*read);
   if (auto db = ConnectionDataValue(decl.connData, "Database")) dsn.database = *db;
 
   std::vector<const char*> keys, values;

@@ -39,22 +39,20 @@ bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
   return false;
 }
 
-ZQRegAcc::ZQRegAcc() : file_(DefaultRegistryPath()) {}
-ZQRegAcc::ZQRegAcc(std::filesystem::path file) : file_(std::move(file)) {}
+ZQRegAcc::ZQRegAcc() : store_(ProcessRegistry()) {}
+ZQRegAcc::ZQRegAcc(std::filesystem::path file)
+    : store_(std::make_unique<RegistryFile>(std::move(file))) {}
 
 std::string ZQRegAcc::ReadRegKey(std::string_view fullPath) {
   RegistryPath path;
   if (!ParseRegistryPath(fullPath, path)) return {};
-  RegistryDocument registry;
-  if (LoadRegistry(file_, registry) != kRegOk) return {};
-  if (!registry.KeyExists(path.root, path.key)) return {};
-  const RegistryValue* value = registry.FindValue(path.root, path.key, path.value);
-  if (!value) return {};
-  switch (value->type) {
+  RegistryValue value;
+  if (store_->ReadValue(path.root, path.key, path.value, value) != kRegOk) return {};
+  switch (value.type) {
     case RegistryValue::Type::String:
-      return value->text;
+      return value.text;
     case RegistryValue::Type::Dword:
-      return std::to_string(static_cast<int32_t>(value->dword));
+      return std::to_string(static_cast<int32_t>(value.dword));
     case RegistryValue::Type::Other:
       break;
   }
@@ -78,23 +76,15 @@ int32_t ZQRegAcc::WriteRegKey(std::string_view fullPath, int32_t number) {
 int32_t ZQRegAcc::Write(std::string_view fullPath, RegistryValue value) {
   RegistryPath path;
   if (!ParseRegistryPath(fullPath, path)) return kRegInvalidParameter;
-  RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
   value.name = path.value;
-  registry.SetValue(path.root, path.key, std::move(value));  // creates the key when missing
-  return SaveRegistry(file_, registry);
+  return store_->WriteValue(path.root, path.key, std::move(value));
 }
 
 int32_t ZQRegAcc::CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key) {
   key = RegistryKeyHandle();
   RegistryPath path;
   if (!ParseRegistryPath(fullPath, path)) return kRegInvalidParameter;
-  RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
-  if (!registry.KeyExists(path.root, path.key)) {
-    registry.CreateKey(path.root, path.key);
-    if (int32_t status = SaveRegistry(file_, registry); status != kRegOk) return status;
-  }
+  if (int32_t status = store_->CreateKey(path.root, path.key); status != kRegOk) return status;
   key.open = true;
   key.root = path.root;
   key.key = path.key;
@@ -104,7 +94,7 @@ int32_t ZQRegAcc::CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle&
 int32_t ZQRegAcc::CreateRegKey(std::string_view fullPath) {
   RegistryKeyHandle key;
   int32_t status = CreateRegKeyNoCl(fullPath, key);
-  key.open = false;  // closing a key of the file has nothing to release
+  key.open = false;  // the key is closed by the store after every operation
   return status;
 }
 

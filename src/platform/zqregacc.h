@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,8 +35,9 @@ struct RegistryKeyHandle {
 
 class ZQRegAcc {
  public:
-  // The registry file of the process (KALU_REGISTRY, or ~/.config/kalu/registry.reg).
+  // The registry of the process (ProcessRegistry()).
   ZQRegAcc();
+  // The registry file `file`.
   explicit ZQRegAcc(std::filesystem::path file);
 
   // A string value as stored, a double-word value as its signed 32-bit number in decimal
@@ -50,12 +52,14 @@ class ZQRegAcc {
   // Creates (or opens) the key of the path and closes it.
   int32_t CreateRegKey(std::string_view fullPath);
 
-  const std::filesystem::path& File() const { return file_; }
+  // Whether the registry can be read, and what it is, for the operator (RegistryStore).
+  int32_t Check() const { return store_->Check(); }
+  std::string Where() const { return store_->Where(); }
 
  private:
   int32_t Write(std::string_view fullPath, RegistryValue value);
 
-  std::filesystem::path file_;
+  std::unique_ptr<RegistryStore> store_;
 };
 
 }  // namespace kalu

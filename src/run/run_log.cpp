@@ -3,11 +3,12 @@
 #include <ctime>
 
 #include "platform/clock.h"
+#include "platform/paths.h"
 
 namespace kalu {
 
 RunLog::RunLog(const std::string& path) {
-  if (!path.empty()) file_.reset(std::fopen(path.c_str(), "a"));
+  if (!path.empty()) file_.reset(OpenFile(PathOf(path), "a"));
 }
 
 void RunLog::Line(std::string_view text) {

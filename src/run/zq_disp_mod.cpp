@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "database/session.h"
+#include "platform/paths.h"
 #include "platform/settings_file.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
@@ -25,24 +26,24 @@ int ReportViewerAlive() {
 }  // namespace
 
 std::string SettingsFilePath(const std::string& programPath) {
-  std::filesystem::path p(programPath);
-  std::string folder = p.parent_path().string();
+  const std::filesystem::path p = PathOf(programPath);
+  std::string folder = TextOf(p.parent_path());
   if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder + Trim(p.stem().string()) + ".INI";
+  return folder + Trim(TextOf(p.stem())) + ".INI";
 }
 
 std::string ReadSettingsPath(const std::string& settingsFile, std::string defaultFolder,
                              std::string_view key) {
   defaultFolder = WithBackslash(std::move(defaultFolder));
   // The system reads each setting into a buffer of 2048 characters.
-  std::optional<std::string> value = ReadSettingsValue(settingsFile, "ZQFiles", key);
+  std::optional<std::string> value = ReadSettingsValue(PathOf(settingsFile), "ZQFiles", key);
   std::string result = value ? value->substr(0, 2047) : defaultFolder;
   result = result.substr(0, result.find('\0'));
   return WithBackslash(std::move(result));
 }
 
 void StartUp(Context& ctx, const std::string& programPath, const std::string& logname) {
-  std::string programFolder = std::filesystem::path(programPath).parent_path().string();
+  std::string programFolder = TextOf(PathOf(programPath).parent_path());
   std::string settings = SettingsFilePath(programPath);
   ctx.folders.data = ReadSettingsPath(settings, programFolder, "DataPath");
   ctx.folders.data2 = ReadSettingsPath(settings, programFolder, "DataPath");

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "gen/sandbox.h"
 #include "run/steps.h"
 #include "runtime/failure_point.h"
 #include "support/generated_store.h"
@@ -314,6 +315,32 @@ void ExpectStoppedRunsEndAsOneRun(const std::string& name, const std::vector<Sto
         << system;
     EXPECT_EQ(FilesIn(store.folder.Path() / "Importar"), kPackages);
   }
+}
+
+// The Windows build (KALU_WINDOWS_PROGRAM names its kalu-upgrade.exe) upgrades the sample
+// store under Wine as the Linux build does: it reaches the sandbox over TCP 127.0.0.1 (a
+// sandbox started with KALU_PG_TCP=1) and reads the store system's values from the registry
+// of its Wine prefix, into which the registry file of the store is imported as a registry
+// editor export. CTest runs it as CompleteUpgrade.SampleStoreOnWindowsUnderWine.
+TEST(CompleteUpgrade, SampleStoreThroughTheWindowsBuildUnderWine) {
+  const char* windowsProgram = std::getenv("KALU_WINDOWS_PROGRAM");
+  if (!windowsProgram || !*windowsProgram) GTEST_SKIP() << "no Windows build named";
+  const std::filesystem::path program = windowsProgram;
+  const std::string wineRun = (test::SourceDir() / "scripts" / "wine-run").string();
+  setenv("WINEPREFIX", (program.parent_path() / "wine").c_str(), 1);
+  test::WorkFolder wf;
+  TestDatabase db("kalu");
+  test::SampleStore store;
+  wf.Write("Kalu.dsn", "[ODBC]\nServername=127.0.0.1\nPort=" +
+                           gen::Sandbox::In(test::SandboxDir()).port + "\n");
+  auto imported = test::RunProcess({wineRun, "reg", "import", "registry.reg"});
+  ASSERT_EQ(imported.status, 0) << imported.output;
+
+  auto run = test::RunProcess({wineRun, program.string(), "--unattended"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  ExpectDump(db, test::SourceDir() / "fixtures" / "expected" / "store_after.txt");
+  const std::string log = test::ReadText("kalu-upgrade.log");
+  EXPECT_NE(log.find("Fin: actualización terminada (estado 0)"), std::string::npos) << log;
 }
 
 TEST(CompleteUpgrade, RunKilledAtAnyMomentAndRunAgainEndsAsOneRun) {

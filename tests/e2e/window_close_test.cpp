@@ -3,7 +3,8 @@
 // button does (a WM_DELETE_WINDOW message) while the tax bases are being recomputed, and
 // the process ends at once with exit status 3, the log saying so, and the database
 // holding only what was committed before. And pictures of the window for a person to see:
-// the steps during a long step (large catalogues) and at the end.
+// the steps during a long step (large catalogues) and at the end. The same for the Windows
+// build's native window under Wine, when KALU_WINDOWS_PROGRAM names its kalu-upgrade.exe.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -25,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "gen/sandbox.h"
 #include "support/sample_store.h"
 #include "support/test_support.h"
 
@@ -247,6 +249,48 @@ bool WaitFor(Pred pred, Clock::duration timeout) {
   return true;
 }
 
+// The program of a test and what it needs to reach the store and show its window on the
+// virtual display.
+struct Program {
+  std::vector<std::string> command;  // the program, and what runs it
+  std::vector<std::pair<std::string, std::string>> env;
+  std::string pictures;  // the prefix of its pictures' names
+};
+
+Program LinuxProgram(const std::string& display) {
+  return {
+      {(test::BinaryDir() / "kalu-upgrade").string()},
+      {{"DISPLAY", display},
+       {"QT_QPA_PLATFORM", "xcb"},
+       {"LSAN_OPTIONS",
+        "suppressions=" + (test::SourceDir() / "tests/support/lsan-suppressions.txt").string()}},
+      "window-"};
+}
+
+// The Windows build's program (KALU_WINDOWS_PROGRAM) under Wine, in a Wine prefix beside it
+// whose windows go to the X display (scripts/wine-run with KALU_WINE_GRAPHICS=x11): the
+// store's registry imported there, Kalu.dsn on TCP 127.0.0.1 (a sandbox started with
+// KALU_PG_TCP=1). Empty when no Windows build is named.
+std::optional<Program> WindowsProgram(const std::string& display) {
+  const char* exe = std::getenv("KALU_WINDOWS_PROGRAM");
+  if (!exe || !*exe) return std::nullopt;
+  const std::filesystem::path program = exe;
+  const std::string wineRun = (test::SourceDir() / "scripts" / "wine-run").string();
+  Program windows{{wineRun, program.string()},
+                  {{"DISPLAY", display},
+                   {"WINEPREFIX", (program.parent_path() / "wine-x11").string()},
+                   {"KALU_WINE_GRAPHICS", "x11"}},
+                  "window-win32-"};
+  // The prefix's desktop of an earlier test drew on a display that is gone.
+  ChildProcess({"wineserver", "-k"}, windows.env).Wait(30s);
+  std::ofstream("Kalu.dsn") << "[ODBC]\nServername=127.0.0.1\nPort="
+                            << gen::Sandbox::In(test::SandboxDir()).port << "\n";
+  std::optional<int> imported =
+      ChildProcess({wineRun, "reg", "import", "registry.reg"}, windows.env).Wait(120s);
+  if (!imported || !WIFEXITED(*imported) || WEXITSTATUS(*imported) != 0) return std::nullopt;
+  return windows;
+}
+
 // Enough open invoices of the store (12, 1, 5) that recomputing their tax bases takes a
 // while: each with its document and three lines.
 void AddInvoices(const test::TestDatabase& db, int count) {
@@ -269,28 +313,31 @@ void AddInvoices(const test::TestDatabase& db, int count) {
       "ANALYZE documentos; ANALYZE docdeta; ANALYZE enviocfdi;");
 }
 
-TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommittedWork) {
-  if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
-  const std::filesystem::path program = test::BinaryDir() / "kalu-upgrade";
-  ASSERT_TRUE(std::filesystem::exists(program)) << program;
-
+// The store and the screen of a test: a working folder with the sample store, its
+// database, and a virtual display with a client that sees its windows.
+struct Scene {
   test::WorkFolder folder;
-  test::TestDatabase db("kalu");
+  test::TestDatabase db{"kalu"};
   test::SampleStore store;
+  VirtualDisplay screen;
+};
+
+// The operator closes the window of `program` while the tax bases are recomputed.
+void CloseDuringTheTaxBases(Scene& scene, const Program& program) {
+  test::WorkFolder& folder = scene.folder;
+  test::TestDatabase& db = scene.db;
   constexpr int kInvoices = 100000;
   AddInvoices(db, kInvoices);
-
-  VirtualDisplay screen;
-  ASSERT_FALSE(screen.Name().empty()) << "Xvfb did not start; see xvfb.log in the build folder";
-  XClient x(screen.Name());
-  ASSERT_TRUE(x.Connected()) << "cannot reach " << screen.Name();
+  XClient x(scene.screen.Name());
+  ASSERT_TRUE(x.Connected()) << "cannot reach " << scene.screen.Name();
 
   const std::filesystem::path log = folder.Path() / "kalu-upgrade.log";
   const std::filesystem::path reportFile = folder.Path() / "informe.json";
-  ChildProcess run(
-      {program.string(), "--report", reportFile.string()},
-      {{"DISPLAY", screen.Name()}, {"KALU_MESSAGE_TIMEOUT_MS", "200"}, {"QT_QPA_PLATFORM", "xcb"}},
-      (folder.Path() / "output.txt").string());
+  std::vector<std::string> command = program.command;
+  command.insert(command.end(), {"--report", "informe.json"});
+  std::vector<std::pair<std::string, std::string>> env = program.env;
+  env.emplace_back("KALU_MESSAGE_TIMEOUT_MS", "200");
+  ChildProcess run(command, env, (folder.Path() / "output.txt").string());
 
   // A real window with the program's caption appears.
   Window window = 0;
@@ -312,8 +359,9 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
   ASSERT_FALSE(run.Wait(0s).has_value()) << "the run ended before the close\n" << ReadFile(log);
   if (OnPath("import")) {
     // A picture of the screen with the progress of the recalculation, for a person to see.
-    std::string picture = (test::BinaryDir() / "xvfb-window.png").string();
-    std::string command = "import -display " + screen.Name() + " -window root " + picture;
+    std::string picture =
+        (test::BinaryDir() / ("xvfb-" + program.pictures + "closing.png")).string();
+    std::string command = "import -display " + scene.screen.Name() + " -window root " + picture;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
   }
   x.RequestClose(window);
@@ -360,6 +408,24 @@ TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommit
       5s));
 }
 
+TEST(WindowCloseTest, ClosingTheWindowDuringTheRunEndsItWithStatus3AndOnlyCommittedWork) {
+  if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
+  ASSERT_TRUE(std::filesystem::exists(test::BinaryDir() / "kalu-upgrade"));
+  Scene scene;
+  ASSERT_FALSE(scene.screen.Name().empty()) << "Xvfb did not start; see xvfb.log";
+  CloseDuringTheTaxBases(scene, LinuxProgram(scene.screen.Name()));
+}
+
+TEST(WindowCloseTest, ClosingTheWindowsBuildsWindowUnderWineEndsTheRunAsOnLinux) {
+  if (!std::getenv("KALU_WINDOWS_PROGRAM")) GTEST_SKIP() << "no Windows build named";
+  if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
+  Scene scene;
+  ASSERT_FALSE(scene.screen.Name().empty()) << "Xvfb did not start; see xvfb.log";
+  std::optional<Program> windows = WindowsProgram(scene.screen.Name());
+  ASSERT_TRUE(windows.has_value()) << "the store's registry could not be imported into Wine";
+  CloseDuringTheTaxBases(scene, *windows);
+}
+
 // Takes a picture of the whole virtual screen into the build folder's `xvfb-pictures`.
 void TakePicture(const std::string& display, const std::string& name) {
   std::filesystem::path folder = test::BinaryDir() / "xvfb-pictures";
@@ -369,35 +435,22 @@ void TakePicture(const std::string& display, const std::string& name) {
   EXPECT_GT(std::filesystem::file_size(folder / name), 0u) << name;
 }
 
-TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd) {
-  if (!OnPath("Xvfb") || !OnPath("import")) {
-    GTEST_SKIP() << "Xvfb and ImageMagick's import are needed (scripts/setup installs them)";
-  }
-  const std::filesystem::path program = test::BinaryDir() / "kalu-upgrade";
+// Pictures of the window of `program` during the load of a large postal code catalogue and
+// at the end, with the summary and the closing message.
+void PicturesOfALongStepAndTheEnd(Scene& scene, const Program& program) {
   const std::filesystem::path generator = test::BinaryDir() / "catalog_gen";
-  ASSERT_TRUE(std::filesystem::exists(program)) << program;
   ASSERT_TRUE(std::filesystem::exists(generator)) << generator;
-
-  test::WorkFolder folder;
-  test::TestDatabase db("kalu");
-  test::SampleStore store;
+  test::WorkFolder& folder = scene.folder;
   // Large catalogues in place of the sample's, so that their load takes a while (two thirds
   // of the country's postal codes).
   std::string generate = generator.string() + " --postal-codes 60000 --colonies 10000 --pack " +
                          (folder.Path() / "Importar").string() + " >/dev/null";
   ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
 
-  VirtualDisplay screen;
-  ASSERT_FALSE(screen.Name().empty()) << "Xvfb did not start; see xvfb.log in the build folder";
   const std::filesystem::path log = folder.Path() / "kalu-upgrade.log";
-  ChildProcess run(
-      {program.string()},
-      {{"DISPLAY", screen.Name()},
-       {"KALU_MESSAGE_TIMEOUT_MS", "3000"},
-       {"QT_QPA_PLATFORM", "xcb"},
-       {"LSAN_OPTIONS",
-        "suppressions=" + (test::SourceDir() / "tests/support/lsan-suppressions.txt").string()}},
-      (folder.Path() / "output.txt").string());
+  std::vector<std::pair<std::string, std::string>> env = program.env;
+  env.emplace_back("KALU_MESSAGE_TIMEOUT_MS", "3000");
+  ChildProcess run(program.command, env, (folder.Path() / "output.txt").string());
 
   // Well inside the load of the postal codes: the package is read a good part of the way.
   ASSERT_TRUE(WaitFor(
@@ -410,7 +463,7 @@ TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd
   std::this_thread::sleep_for(1s);
   EXPECT_EQ(ReadFile(log).find("PCARGACP_SAT: terminado"), std::string::npos)
       << "the load ended before the picture; the test needs a bigger catalogue";
-  TakePicture(screen.Name(), "window-during-step.png");
+  TakePicture(scene.screen.Name(), program.pictures + "during-step.png");
 
   // The closing message stands over the steps, all done, and the run's summary.
   ASSERT_TRUE(WaitFor(
@@ -421,12 +474,34 @@ TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd
       },
       600s));
   std::this_thread::sleep_for(1s);
-  TakePicture(screen.Name(), "window-at-end.png");
+  TakePicture(scene.screen.Name(), program.pictures + "at-end.png");
 
   std::optional<int> status = run.Wait(60s);
   ASSERT_TRUE(status.has_value());
   ASSERT_TRUE(WIFEXITED(*status)) << "wait status " << *status;
   EXPECT_EQ(WEXITSTATUS(*status), 0) << ReadFile(folder.Path() / "output.txt");
+}
+
+TEST(WindowPictures, TheStepsDuringTheLoadOfALargePostalCodeCatalogueAndAtTheEnd) {
+  if (!OnPath("Xvfb") || !OnPath("import")) {
+    GTEST_SKIP() << "Xvfb and ImageMagick's import are needed (scripts/setup installs them)";
+  }
+  ASSERT_TRUE(std::filesystem::exists(test::BinaryDir() / "kalu-upgrade"));
+  Scene scene;
+  ASSERT_FALSE(scene.screen.Name().empty()) << "Xvfb did not start; see xvfb.log";
+  PicturesOfALongStepAndTheEnd(scene, LinuxProgram(scene.screen.Name()));
+}
+
+TEST(WindowPictures, TheWindowsBuildsWindowUnderWineDuringALongStepAndAtTheEnd) {
+  if (!std::getenv("KALU_WINDOWS_PROGRAM")) GTEST_SKIP() << "no Windows build named";
+  if (!OnPath("Xvfb") || !OnPath("import")) {
+    GTEST_SKIP() << "Xvfb and ImageMagick's import are needed (scripts/setup installs them)";
+  }
+  Scene scene;
+  ASSERT_FALSE(scene.screen.Name().empty()) << "Xvfb did not start; see xvfb.log";
+  std::optional<Program> windows = WindowsProgram(scene.screen.Name());
+  ASSERT_TRUE(windows.has_value()) << "the store's registry could not be imported into Wine";
+  PicturesOfALongStepAndTheEnd(scene, *windows);
 }
 
 }  // namespace

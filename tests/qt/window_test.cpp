@@ -27,6 +27,7 @@
 
 #include "run/steps.h"
 #include "support/test_support.h"
+#include "support/window_scenes.h"
 #include "ui/qt/main_form.h"
 #include "ui/qt/qt_display.h"
 
@@ -282,40 +283,22 @@ TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
   auto* elapsed = form.findChild<QLabel*>(QStringLiteral("Elapsed"));
   ASSERT_TRUE(list && bar && caption && error && summary && elapsed);
   ASSERT_EQ(list->topLevelItemCount(), kStepCount);
-  auto states = [&] {
-    std::vector<std::string> texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-      texts.push_back(list->topLevelItem(i)->text(1).toStdString());
-    return texts;
-  };
-  auto row = [&](StepId id, int column) {
-    return list->topLevelItem(static_cast<int>(id))->text(column).toStdString();
+  const test::ListCell cell = [&](int r, int c) {
+    return list->topLevelItem(r)->text(c).toStdString();
   };
   auto picture = [&](const char* name) {
     PumpFor(2 * MainForm::kStepsPaintIntervalMs);
     EXPECT_TRUE(form.grab().save(QString::fromStdString((PictureFolder() / name).string())));
   };
-  const std::string w = "en espera", r = "en curso", ok = "ok", f = "falló";
+  const std::string w = "en espera", ok = "ok", f = "falló";
 
   Steps steps;
   steps.SetObserver(view);
-  EXPECT_EQ(states(), std::vector<std::string>(kStepCount, w));
+  EXPECT_EQ(test::ListedStates(cell), std::vector<std::string>(kStepCount, w));
   // The copy of the database says what it made after the step's title.
-  steps.Begin(StepId::Backup);
-  steps.SetDetail("kalu_antes_24_03_20_20261207_221005 (8 MB, 2026-12-07 22:10:05)");
-  for (StepId id : {StepId::Schema, StepId::View, StepId::CartaPorte, StepId::StoredViews}) {
-    steps.Begin(id);
-    steps.AddRows(1200);
-  }
-  steps.Begin(StepId::PostalCodes);
-  steps.SetWork(400, 1000);
+  test::RunUpToThePostalCodes(steps);
   picture("steps-running.png");
-  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, ok, r, w, w, w, w, w}));
-  EXPECT_EQ(row(StepId::Backup, 0),
-            "1. Respaldo: kalu_antes_24_03_20_20261207_221005 (8 MB, 2026-12-07 22:10:05)");
-  EXPECT_EQ(row(StepId::StoredViews, 3), "1.200");
-  EXPECT_EQ(row(StepId::StoredViews, 2).back(), 's');
-  EXPECT_EQ(row(StepId::Colonies, 2), "");
+  test::ExpectListUpToThePostalCodes(cell);
   EXPECT_EQ(caption->text().toStdString(), "Paso 6 de 11: Códigos postales");
   EXPECT_EQ(bar->value(), 40);
   EXPECT_EQ(bar->text().toStdString(), "40 %");
@@ -324,7 +307,8 @@ TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
 
   steps.Fail("Error 1060: SQLSTATE 23505: duplicate key value");
   picture("steps-failed.png");
-  EXPECT_EQ(states(), (std::vector<std::string>{ok, ok, ok, ok, ok, f, w, w, w, w, w}));
+  EXPECT_EQ(test::ListedStates(cell),
+            (std::vector<std::string>{ok, ok, ok, ok, ok, f, w, w, w, w, w}));
   EXPECT_TRUE(error->isVisible());
   EXPECT_EQ(error->text().toStdString(),
             "Códigos postales falló: Error 1060: SQLSTATE 23505: duplicate key value");
@@ -333,11 +317,10 @@ TEST_F(WindowTest, StepsListShowsEachStepsStateProgressAndTheSummary) {
 
   Steps finished;
   finished.SetObserver(view);
-  for (int i = 0; i < kStepCount; ++i) finished.Begin(static_cast<StepId>(i));
-  finished.End();
-  finished.Summarize({"Resumen de la corrida:", "  U1315S1                      0.125 s"});
+  test::FinishEveryStep(finished,
+                        {"Resumen de la corrida:", "  U1315S1                      0.125 s"});
   picture("steps-done.png");
-  EXPECT_EQ(states(), std::vector<std::string>(kStepCount, ok));
+  EXPECT_EQ(test::ListedStates(cell), std::vector<std::string>(kStepCount, ok));
   EXPECT_FALSE(error->isVisible());
   EXPECT_TRUE(summary->isVisible());
   EXPECT_EQ(summary->toPlainText().toStdString(),

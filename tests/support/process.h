@@ -9,6 +9,9 @@
 
 namespace kalu::test {
 
+// SIGKILL, the signal no process can catch.
+constexpr int kKillSignal = 9;
+
 struct ProcessResult {
   int status = -1;     // exit status, or 128 + signal
   std::string output;  // standard output and error together
@@ -30,7 +33,7 @@ class BackgroundProcess {
 
   bool Running();
   // Sends `signal` (SIGKILL by default), waits for the end and returns the exit status.
-  int Kill(int signal = SIGKILL);
+  int Kill(int signal = kKillSignal);
 
  private:
   int pid_ = -1;

@@ -2,7 +2,6 @@
 // so every case checks the exact characters.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
 #include <clocale>
@@ -364,14 +363,6 @@ TEST(Texts, ReplaceFindAndNewLine) {
   EXPECT_EQ(FindText("abcdef", "cd"), 3);
 }
 
-TEST(Texts, WorkstationName) {
-  char host[256] = {};
-  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
-  EXPECT_EQ(WorkstationName(255), Trim(host));
-  EXPECT_EQ(WorkstationName(2), Trim(std::string(host).substr(0, 2)));
-  EXPECT_EQ(WorkstationName(0), "");
-}
-
 TEST(Texts, TrimCaseAndCharacters) {
   EXPECT_EQ(Trim("  a b  "), "a b");
   EXPECT_EQ(RTrim("  a  "), "  a");
@@ -392,8 +383,7 @@ TEST(SystemClock, LocalTimeInWholeSecondsAndSteadyTicks) {
   SystemClock clock;
   std::time_t before = std::time(nullptr);
   DateValue now = clock.Now();
-  std::tm local{};
-  localtime_r(&before, &local);
+  const std::tm local = LocalTime(before);
   DateParts p = SplitDate(now);
   EXPECT_EQ(std::make_tuple(p.year, p.month, p.day),
             std::make_tuple(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday));

@@ -1,10 +1,9 @@
 #include "ui/console/console_display.h"
 
-#include <poll.h>
-
 #include <chrono>
 #include <thread>
 
+#include "platform/process.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
 
@@ -33,7 +32,7 @@ std::string ConsoleDisplay::Paint(const char* color, std::string_view text) cons
 }
 
 void ConsoleDisplay::EndProgressLine() {
-  if (terminal_ && progressShown_) std::fputs("\r\x1b[K", out_);
+  if (terminal_ && progressShown_) WriteText(out_, "\r\x1b[K");
   progressShown_ = false;
   progressText_.clear();
 }
@@ -43,17 +42,15 @@ void ConsoleDisplay::SetProgress(std::string_view text) {
     progressText_ = CutToChars(text, 100);
     PaintProgressLine();
   } else if (IsPhase(text)) {
-    std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(out_);
+    WriteText(out_, std::string(text) + "\n");
   }
 }
 
 void ConsoleDisplay::PaintProgressLine() {
   std::string line = progressText_.empty() ? "" : Paint(kCyan, progressText_);
   if (percent_ >= 0) line += "  " + Paint(kBold, std::to_string(percent_) + " %");
-  std::fprintf(out_, "\r\x1b[K%s", line.c_str());
+  WriteText(out_, "\r\x1b[K" + line);
   progressShown_ = !progressText_.empty() || percent_ >= 0;
-  std::fflush(out_);
 }
 
 std::string ConsoleDisplay::StepLine(const Step& step) {
@@ -75,8 +72,7 @@ void ConsoleDisplay::StepsChanged(const std::vector<Step>& steps, int current) {
     if (!ended) continue;
     EndProgressLine();
     const char* color = steps[i].state == StepState::Failed ? kRed : kBold;
-    std::fprintf(out_, "%s\n", Paint(color, StepLine(steps[i])).c_str());
-    std::fflush(out_);
+    WriteText(out_, Paint(color, StepLine(steps[i])) + "\n");
   }
   if (!terminal_) return;
   bool running = current >= 0 && steps[current].state == StepState::Running;
@@ -90,16 +86,14 @@ void ConsoleDisplay::StepsChanged(const std::vector<Step>& steps, int current) {
 void ConsoleDisplay::ShowMessage(std::string_view text) {
   EndProgressLine();
   std::string shown = ReplaceAll(text, "\r\n", "\n");
-  std::fprintf(out_, "%s\n", Paint(kBold, "[ACEPTAR] " + shown).c_str());
+  WriteText(out_, Paint(kBold, "[ACEPTAR] " + shown) + "\n");
   if (in_) {
-    std::fputs("Presione Enter para ACEPTAR...", out_);
-    std::fflush(out_);
+    WriteText(out_, "Presione Enter para ACEPTAR...");
     int c;
     while ((c = std::fgetc(in_)) != EOF && c != '\n') {
     }
-    std::fputc('\n', out_);
+    WriteText(out_, "\n");
   }
-  std::fflush(out_);
 }
 
 void ConsoleDisplay::ShowError(std::string_view text) {
@@ -113,13 +107,11 @@ void ConsoleDisplay::Noticed(std::string_view text) {
 void ConsoleDisplay::PrintLine(const char* color, std::string_view text) {
   EndProgressLine();
   std::string shown = ReplaceAll(text, "\r\n", "\n");
-  std::fprintf(out_, "%s\n", Paint(color, shown).c_str());
-  std::fflush(out_);
+  WriteText(out_, Paint(color, shown) + "\n");
 }
 
 void ConsoleDisplay::ShowMainWindow() {
-  std::fprintf(out_, "%s\n", Paint(kBold, "Actualizacion Versión 24.03.20").c_str());
-  std::fflush(out_);
+  WriteText(out_, Paint(kBold, "Actualizacion Versión 24.03.20") + "\n");
 }
 
 void ConsoleDisplay::HideWindows() {
@@ -131,8 +123,7 @@ void ConsoleDisplay::WaitForInput(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return;
   }
-  pollfd fd{fileno(in_), POLLIN, 0};
-  poll(&fd, 1, ms);
+  kalu::WaitForInput(in_, ms);
 }
 
 }  // namespace kalu

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QMessageBox>
 #include <QStyle>
+#include <iterator>
 
 namespace kalu {
 
@@ -34,11 +35,7 @@ MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
   }
   toolBar_->setObjectName(QStringLiteral("ZqToolBar"));
   toolBar_->setMovable(false);
-  AddButton("Consultas", QStringLiteral("Consultas"), 0);
-  AddButton("Reportes", QStringLiteral("Reportes"), 1);
-  toolBar_->addSeparator();
-  AddButton("ZQRefrescar", QStringLiteral("Refrescar"), 2);
-  AddButton("ZQAcercaDe", QStringLiteral("Acerca de"), 3);
+  for (size_t i = 0; i < std::size(kToolBarButtons); ++i) AddButton(kToolBarButtons[i], i);
 
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("ZqStatusBar"));
@@ -67,12 +64,14 @@ MainForm::~MainForm() {
   takeCentralWidget();
 }
 
-void MainForm::AddButton(const char* key, const QString& text, size_t image) {
-  QString command = QString::fromUtf8(key);
-  QAction* button = toolBar_->addAction(imageList_.at(image), text);
-  button->setObjectName(command);
-  button->setToolTip(text);
-  connect(button, &QAction::triggered, this, [this, command] { Dispatch(command); });
+void MainForm::AddButton(const ToolBarButton& button, size_t image) {
+  if (button.separatorBefore) toolBar_->addSeparator();
+  QString command = QString::fromUtf8(button.key);
+  QString text = QString::fromUtf8(button.text);
+  QAction* action = toolBar_->addAction(imageList_.at(image), text);
+  action->setObjectName(command);
+  action->setToolTip(text);
+  connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
 }
 
 void MainForm::ShowClock() {
@@ -121,10 +120,8 @@ void MainForm::ShowSummary(const std::vector<std::string>& lines) {
 }
 
 void MainForm::Dispatch(const QString& key) {
-  // Commands of the framework ("ZQ…") have no handler in this program. Any other command
-  // belongs to the active child window, and this program opens none.
-  if (key.toUpper().startsWith(QStringLiteral("ZQ"))) return;
-  ShowInformation(this, QStringLiteral("Opcion no disponible"), messageTimeoutMs_);
+  if (IsFrameworkCommand(key.toStdString())) return;
+  ShowInformation(this, QString::fromUtf8(kNotAvailable), messageTimeoutMs_);
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

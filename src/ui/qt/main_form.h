@@ -16,11 +16,10 @@
 #include <vector>
 
 #include "run/steps.h"
+#include "run/window_content.h"
 #include "ui/qt/steps_view.h"
 
 namespace kalu {
-
-inline constexpr const char* kMainCaption = "Actualizacion Versión 24.03.20";
 
 // Shows an information message with the information icon and only an OK button, and
 // returns when it is acknowledged. A positive `timeoutMs` acknowledges it by itself (as
@@ -56,7 +55,7 @@ class MainForm : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void AddButton(const char* key, const QString& text, size_t image);
+  void AddButton(const ToolBarButton& button, size_t image);
   void ShowClock();
   void ShowProgress();
   void PaintSteps();

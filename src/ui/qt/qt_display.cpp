@@ -14,22 +14,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "run/window_content.h"
 #include "ui/qt/main_form.h"
 
 namespace kalu {
 
 namespace {
-
-// Unattended runs set KALU_MESSAGE_TIMEOUT_MS so that every message acknowledges itself.
-int MessageTimeoutFromEnvironment() {
-  const char* value = std::getenv("KALU_MESSAGE_TIMEOUT_MS");
-  if (!value || !*value) return 0;
-  try {
-    return std::max(0, std::stoi(value));
-  } catch (const std::exception&) {
-    return 0;
-  }
-}
 
 // Qt ends the process when its platform cannot start (no X server behind DISPLAY, say).
 // A child process tries first, quietly, so that the program can fall back to the console.

@@ -6,11 +6,14 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <iterator>
+
+#include "run/window_content.h"
 
 namespace kalu {
 
 namespace {
-enum Column { kTitle, kState, kTime, kRows, kColumns };
+constexpr int kColumns = static_cast<int>(std::size(kStepColumns));
 
 // A transparent icon: waiting steps keep the row height of the others.
 QIcon BlankIcon() {
@@ -22,18 +25,11 @@ QIcon BlankIcon() {
 QString Text(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// "1. Respaldo": the step's number and title, and what it made (the copy of the database).
-QString RowTitle(const Step& step) {
-  QString title = QStringLiteral("%1. %2").arg(static_cast<int>(step.id) + 1).arg(Text(step.title));
-  if (!step.detail.empty()) title += QStringLiteral(": ") + Text(step.detail);
-  return title;
-}
 }  // namespace
 
 StepsView::StepsView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("StepsView"));
-  heading_.setText(QStringLiteral("Pasos de la actualización"));
+  heading_.setText(QString::fromUtf8(kStepsHeading));
   QFont bold = heading_.font();
   bold.setBold(true);
   heading_.setFont(bold);
@@ -42,25 +38,27 @@ StepsView::StepsView(QWidget* parent) : QWidget(parent) {
 
   list_.setObjectName(QStringLiteral("StepsList"));
   list_.setColumnCount(kColumns);
-  list_.setHeaderLabels({QStringLiteral("Paso"), QStringLiteral("Estado"), QStringLiteral("Tiempo"),
-                         QStringLiteral("Filas")});
+  QStringList headers;
+  for (const StepColumn& column : kStepColumns) headers << QString::fromUtf8(column.title);
+  list_.setHeaderLabels(headers);
   list_.setRootIsDecorated(false);
   list_.setSelectionMode(QAbstractItemView::NoSelection);
   list_.setFocusPolicy(Qt::NoFocus);
   list_.header()->setStretchLastSection(false);
-  list_.header()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
-  for (int c : {kState, kTime, kRows}) list_.header()->setSectionResizeMode(c, QHeaderView::Fixed);
-  list_.header()->resizeSection(kState, 110);
-  list_.header()->resizeSection(kTime, 90);
-  list_.header()->resizeSection(kRows, 100);
+  for (int c = 0; c < kColumns; ++c) {
+    int width = kStepColumns[c].width;
+    list_.header()->setSectionResizeMode(c, width == 0 ? QHeaderView::Stretch : QHeaderView::Fixed);
+    if (width > 0) list_.header()->resizeSection(c, width);
+  }
   const Steps waiting;  // the steps of a run, none begun yet
   for (const Step& step : waiting.All()) {
     auto* item = new QTreeWidgetItem(&list_);  // the list owns its items
-    item->setText(kTitle, RowTitle(step));
-    item->setText(kState, QString::fromUtf8(StateText(StepState::Waiting)));
-    item->setIcon(kState, BlankIcon());
-    item->setTextAlignment(kTime, Qt::AlignRight | Qt::AlignVCenter);
-    item->setTextAlignment(kRows, Qt::AlignRight | Qt::AlignVCenter);
+    item->setText(kTitleColumn, Text(RowTitle(step)));
+    item->setText(kStateColumn, QString::fromUtf8(StateText(StepState::Waiting)));
+    item->setIcon(kStateColumn, BlankIcon());
+    for (int c = 0; c < kColumns; ++c) {
+      if (kStepColumns[c].alignRight) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
   }
   // Every step stays in sight: the list is as tall as its rows, which are all of one height
   // (a waiting step has a blank icon where the others have theirs).
@@ -105,13 +103,10 @@ StepsView::StepsView(QWidget* parent) : QWidget(parent) {
 
 void StepsView::ShowElapsed() {
   qint64 seconds = run_.isValid() ? run_.elapsed() / 1000 : 0;
-  elapsed_.setText(QStringLiteral("Tiempo transcurrido: %1:%2:%3")
-                       .arg(seconds / 3600)
-                       .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+  elapsed_.setText(Text(ElapsedText(seconds)));
   if (runningRow_ >= 0) {
     double now = runningSeconds_ + static_cast<double>(runningSince_.elapsed()) / 1000;
-    list_.topLevelItem(runningRow_)->setText(kTime, Text(SecondsText(now)));
+    list_.topLevelItem(runningRow_)->setText(kTimeColumn, Text(SecondsText(now)));
   }
 }
 
@@ -122,19 +117,18 @@ void StepsView::Show(const std::vector<Step>& steps, int current) {
   for (size_t i = 0; i < steps.size() && i < static_cast<size_t>(list_.topLevelItemCount()); ++i) {
     const Step& step = steps[i];
     QTreeWidgetItem* item = list_.topLevelItem(static_cast<int>(i));
-    item->setText(kState, QString::fromUtf8(StateText(step.state)));
-    bool started = step.state != StepState::Waiting;
-    item->setText(kTime, started ? Text(SecondsText(step.seconds)) : QString());
-    item->setText(kRows, started && step.rows > 0 ? Text(GroupedNumber(step.rows)) : QString());
-    item->setToolTip(kState, Text(step.error));
-    item->setText(kTitle, RowTitle(step));
+    item->setText(kStateColumn, QString::fromUtf8(StateText(step.state)));
+    item->setText(kTimeColumn, Text(RowTime(step)));
+    item->setText(kRowsColumn, Text(RowRows(step)));
+    item->setToolTip(kStateColumn, Text(step.error));
+    item->setText(kTitleColumn, Text(RowTitle(step)));
     QStyle::StandardPixmap icon = QStyle::SP_CustomBase;
     if (step.state == StepState::Running) icon = QStyle::SP_MediaPlay;
     if (step.state == StepState::Done) icon = QStyle::SP_DialogApplyButton;
     if (step.state == StepState::Failed) icon = QStyle::SP_MessageBoxCritical;
-    item->setIcon(kState,
+    item->setIcon(kStateColumn,
                   icon == QStyle::SP_CustomBase ? BlankIcon() : style()->standardIcon(icon));
-    QFont font = item->font(kTitle);
+    QFont font = item->font(kTitleColumn);
     font.setBold(step.state == StepState::Running);
     for (int c = 0; c < kColumns; ++c) item->setFont(c, font);
     if (step.state == StepState::Running) {
@@ -147,20 +141,17 @@ void StepsView::Show(const std::vector<Step>& steps, int current) {
 
   if (current >= 0 && current < static_cast<int>(steps.size())) {
     const Step& step = steps[current];
-    caption_.setText(QStringLiteral("Paso %1 de %2: %3")
-                         .arg(current + 1)
-                         .arg(steps.size())
-                         .arg(Text(step.title)));
-    int percent = PercentDone(step);
-    if (step.state == StepState::Running && percent < 0) {
+    caption_.setText(Text(StepCaption(steps, current)));
+    StepBar state = StepBarOf(step);
+    if (state.busy) {
       bar_.setRange(0, 0);  // amount of work unknown: the bar only shows that it goes on
       bar_.setTextVisible(false);
     } else {
       bar_.setRange(0, 100);
-      bar_.setValue(step.state == StepState::Done ? 100 : (percent < 0 ? 0 : percent));
-      bar_.setTextVisible(step.state == StepState::Running || step.state == StepState::Done);
+      bar_.setValue(state.percent);
+      bar_.setTextVisible(state.showPercent);
     }
-    error_.setText(QStringLiteral("%1 falló: %2").arg(Text(step.title), Text(step.error)));
+    error_.setText(Text(FailureText(step)));
     error_.setVisible(step.state == StepState::Failed);
   }
   // The elapsed time goes on while a step runs and stands still between and after them.
@@ -174,7 +165,7 @@ void StepsView::ShowSummary(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) text << Text(line);
   summary_.setPlainText(text.join(QLatin1Char('\n')));
   summary_.show();
-  caption_.setText(QStringLiteral("Actualización terminada"));
+  caption_.setText(QString::fromUtf8(kRunFinishedCaption));
   bar_.hide();
 }
 

@@ -1,6 +1,5 @@
-#include "platform/process.h"
-
 #include <limits.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,13 +7,19 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/paths.h"
+#include "platform/process.h"
 #include "runtime/text.h"
 
 namespace kalu {
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 std::string ProgramPath(const char* argv0) {
   std::error_code ec;
-  std::string path = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  std::string path = TextOf(std::filesystem::read_symlink("/proc/self/exe", ec));
   return path.empty() ? std::string(argv0) : path;
 }
 
@@ -31,6 +36,16 @@ std::string LoginName() {
 
 bool IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
+}
+
+bool WriteText(std::FILE* stream, std::string_view text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fflush(stream) == 0 && written;
+}
+
+void WaitForInput(std::FILE* stream, int ms) {
+  pollfd fd{fileno(stream), POLLIN, 0};
+  poll(&fd, 1, ms);
 }
 
 }  // namespace kalu

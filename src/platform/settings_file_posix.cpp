@@ -1,7 +1,6 @@
-#include "platform/settings_file.h"
-
 #include <ini.h>
 
+#include "platform/settings_file.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -25,8 +24,8 @@ int FindKey(void* user, const char* section, const char* name, const char* value
 
 }  // namespace
 
-std::optional<std::string> ReadSettingsValue(const std::string& path, std::string_view section,
-                                             std::string_view key) {
+std::optional<std::string> ReadSettingsValue(const std::filesystem::path& path,
+                                             std::string_view section, std::string_view key) {
   KeyLookup lookup{section, key, std::nullopt};
   ini_parse(path.c_str(), FindKey, &lookup);
   return lookup.value;

@@ -1,0 +1,94 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <random>
+#include <system_error>
+
+#include "platform/paths.h"
+#include "platform/replacement_file.h"
+#include "runtime/failure_point.h"
+
+namespace kalu {
+
+namespace {
+
+std::string LastError() {
+  return std::error_code(static_cast<int>(GetLastError()), std::system_category()).message();
+}
+
+// Six letters or digits for a temporary name.
+std::string RandomPart() {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device device;
+  std::string random;
+  for (int i = 0; i < 6; ++i) random += kLetters[device() % (sizeof kLetters - 1)];
+  return random;
+}
+
+// Removes the temporary files of `target` left by writers that are gone: a live writer
+// holds its file open without leave to delete it, which ends with its process, however
+// it ends.
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+  const std::string targetName = TextOf(target.filename());
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(FolderOf(target), ec)) {
+    if (!IsTemporaryOf(TextOf(entry.path().filename()), targetName)) continue;
+    if (!entry.is_regular_file(ec)) continue;
+    DeleteFileW(entry.path().c_str());  // refused while its writer has it open
+  }
+}
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
+  RemoveStaleTemporaries(target_);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary_ =
+        FolderOf(target_) / PathOf(TemporaryNameOf(TextOf(target_.filename()), RandomPart()));
+    handle = CreateFileW(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (handle == INVALID_HANDLE_VALUE) {
+    error_ = "cannot create a file in '" + TextOf(FolderOf(target_)) + "': " + LastError();
+    temporary_.clear();
+    return;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    error_ = "cannot open '" + TextOf(temporary_) + "'";
+    CloseHandle(handle);
+    return;
+  }
+  file_.reset(_fdopen(fd, "wb"));
+  if (!file_) {
+    error_ = "cannot open '" + TextOf(temporary_) + "'";
+    _close(fd);
+  }
+}
+
+bool ReplacementFile::Commit() {
+  if (!file_ || failed_) return false;
+  // The content is on disk before the name points at it, so that no moment, a power cut
+  // included, shows the target with a part of it.
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_.get())));
+  if (std::fflush(file_.get()) != 0 || !FlushFileBuffers(handle)) {
+    return Fail("cannot write '" + TextOf(temporary_) + "': " + LastError());
+  }
+  FailurePoint("file-written", TextOf(target_.filename()));
+  // The system renames only a file that is closed.
+  if (std::fclose(file_.release()) != 0) {
+    return Fail("cannot write '" + TextOf(temporary_) + "'");
+  }
+  if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return Fail("cannot replace '" + TextOf(target_) + "': " + LastError());
+  }
+  committed_ = true;
+  return true;
+}
+
+}  // namespace kalu
