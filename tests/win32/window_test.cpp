@@ -17,11 +17,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/wide_text.h"
 #include "run/steps.h"
 #include "support/window_scenes.h"
 #include "ui/win32/controls.h"
 #include "ui/win32/main_window.h"
-#include "ui/win32/wide_text.h"
 #include "ui/win32/win32_display.h"
 
 namespace kalu {

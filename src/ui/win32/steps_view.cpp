@@ -4,9 +4,9 @@
 
 #include <iterator>
 
+#include "platform/wide_text.h"
 #include "run/window_content.h"
 #include "ui/win32/controls.h"
-#include "ui/win32/wide_text.h"
 
 namespace kalu {
 

@@ -76,6 +76,15 @@ class Win32Display : public Display, public StepObserver {
   int16_t pointer_ = kPointerDefault;
 };
 
+// Started from the desktop, the program (a console program, for --console) gets a console
+// window of its own, which stays empty while the main window shows the run: it is hidden.
+// A console shared with a command prompt stays as it is.
+void HideOwnConsole() {
+  HWND console = GetConsoleWindow();
+  DWORD processes[2];
+  if (console && GetConsoleProcessList(processes, 2) == 1) ShowWindow(console, SW_HIDE);
+}
+
 }  // namespace
 
 std::unique_ptr<Display> CreateWin32Display(std::function<void()> onClose) {
@@ -86,6 +95,7 @@ std::unique_ptr<Display> CreateWin32Display(std::function<void()> onClose) {
   std::unique_ptr<MainWindow> window =
       MainWindow::Create(std::move(onClose), MessageTimeoutFromEnvironment());
   if (!window) return nullptr;
+  HideOwnConsole();
   return std::make_unique<Win32Display>(std::move(window));
 }
 
