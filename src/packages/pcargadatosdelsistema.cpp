@@ -59,11 +59,11 @@ void PCARGADATOSDELSISTEMA::Purge() {
     datNoCa_ = p02672.Text(1);
     Cursor p02673(ctx_.session, kApp, "P02673", "DELETE FROM DATOS1  WHERE DatNoCa = ?",
                   CursorKind::Update);
-    p02673.SetText(1, datNoCa_, 10);
+    p02673.SetText(1, datNoCa_, kNumberWidth);
     p02673.Execute();
     Cursor p02674(ctx_.session, kApp, "P02674", "DELETE FROM DATOS  WHERE DatNoCa = ?",
                   CursorKind::Update);
-    p02674.SetText(1, datNoCa_, 10);
+    p02674.SetText(1, datNoCa_, kNumberWidth);
     p02674.Execute();
     pump.EveryTenMs();
   }

@@ -266,6 +266,20 @@ struct ZQData::Impl {
     return ++queued >= kQueuedPerSync ? Sync() : kDbOk;
   }
 
+  // Reads the results that come back in pipeline mode up to the next sync, handing each to
+  // `each`; the failure when the connection is lost on the way.
+  int16_t ReadToSync(const std::function<void(ResultPtr)>& each) {
+    for (;;) {
+      ResultPtr res(PQgetResult(conn.get()));
+      if (!res) {
+        if (PQstatus(conn.get()) != CONNECTION_OK) return Fail(-1, PQerrorMessage(conn.get()));
+        continue;  // the end of one statement's results
+      }
+      if (PQresultStatus(res.get()) == PGRES_PIPELINE_SYNC) return kDbOk;
+      each(std::move(res));
+    }
+  }
+
   // Reads the results of the statements sent since the last sync: the first failure among
   // them is the status (the server skips the rest of them).
   int16_t Sync() {
@@ -273,19 +287,14 @@ struct ZQData::Impl {
     queued = 0;
     if (!PQpipelineSync(conn.get())) return Fail(-1, PQerrorMessage(conn.get()));
     int16_t status = kDbOk;
-    for (;;) {
-      ResultPtr res(PQgetResult(conn.get()));
-      if (!res) {
-        if (PQstatus(conn.get()) != CONNECTION_OK) return Fail(-1, PQerrorMessage(conn.get()));
-        continue;  // the end of one statement's results
-      }
+    const int16_t read = ReadToSync([&](ResultPtr res) {
       const auto st = PQresultStatus(res.get());
-      if (st == PGRES_PIPELINE_SYNC) break;
       if (status == kDbOk && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK &&
           st != PGRES_PIPELINE_ABORTED) {
         status = FailFrom(res.get());
       }
-    }
+    });
+    if (read != kDbOk) return read;
     // A statement whose preparation the failure skipped is prepared again on its next use.
     if (status != kDbOk) {
       for (Statement* s : preparedInPipeline) s->prepared = false;
@@ -327,14 +336,8 @@ struct ZQData::Impl {
     }
     int16_t status = kDbOk;
     bool preparation = true;
-    for (;;) {
-      ResultPtr res(PQgetResult(c));
-      if (!res) {
-        if (PQstatus(c) != CONNECTION_OK) return Fail(-1, PQerrorMessage(c));
-        continue;  // the end of one statement's results
-      }
+    const int16_t read = ReadToSync([&](ResultPtr res) {
       const auto st = PQresultStatus(res.get());
-      if (st == PGRES_PIPELINE_SYNC) break;
       if (preparation) {
         preparation = false;
         if (st == PGRES_COMMAND_OK) {
@@ -345,7 +348,8 @@ struct ZQData::Impl {
       } else if (st != PGRES_PIPELINE_ABORTED) {
         s.result = std::move(res);
       }
-    }
+    });
+    if (read != kDbOk) return read;
     if (!PQexitPipelineMode(c) && status == kDbOk) return Fail(-1, PQerrorMessage(c));
     return status;
   }
