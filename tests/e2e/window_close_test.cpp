@@ -441,9 +441,9 @@ void PicturesOfALongStepAndTheEnd(Scene& scene, const Program& program) {
   const std::filesystem::path generator = test::BinaryDir() / "catalog_gen";
   ASSERT_TRUE(std::filesystem::exists(generator)) << generator;
   test::WorkFolder& folder = scene.folder;
-  // Large catalogues in place of the sample's, so that their load takes a while (two thirds
-  // of the country's postal codes).
-  std::string generate = generator.string() + " --postal-codes 60000 --colonies 10000 --pack " +
+  // Large catalogues in place of the sample's, so that their load takes a while (as many
+  // postal codes as the country has).
+  std::string generate = generator.string() + " --postal-codes 95000 --colonies 10000 --pack " +
                          (folder.Path() / "Importar").string() + " >/dev/null";
   ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
 
@@ -460,7 +460,7 @@ void PicturesOfALongStepAndTheEnd(Scene& scene, const Program& program) {
       },
       300s));
   ASSERT_FALSE(run.Wait(0s).has_value()) << ReadFile(log);
-  std::this_thread::sleep_for(1s);
+  std::this_thread::sleep_for(300ms);
   EXPECT_EQ(ReadFile(log).find("PCARGACP_SAT: terminado"), std::string::npos)
       << "the load ended before the picture; the test needs a bigger catalogue";
   TakePicture(scene.screen.Name(), program.pictures + "during-step.png");
