@@ -124,6 +124,13 @@ std::string ShortestText(double value) {
 
 }  // namespace
 
+std::string DataSourceServer(std::string_view fileDsn) {
+  DsnSettings dsn = ReadDsn(NativePath(std::string(fileDsn))).value_or(DsnSettings{});
+  std::string host =
+      dsn.host.empty() || dsn.host.front() == '/' ? "socket local " + dsn.host : dsn.host;
+  return Trim(host) + ":" + (dsn.port.empty() ? "5432" : dsn.port);
+}
+
 std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key) {
   size_t pos = 0;
   while (pos <= data.size()) {
@@ -151,7 +158,9 @@ struct ZQData::Impl {
   int64_t rowsChanged = 0;    // of the last statement run at once
   bool writesBehind = false;  // statements executed go out without waiting
   int queued = 0;             // statements sent in pipeline mode since the last sync
-  std::vector<Statement*> preparedInPipeline;
+  // The statements whose preparation is on its way in the pipeline, by their index in
+  // `stmts`, which may grow while they wait.
+  std::vector<int16_t> preparedInPipeline;
   bool unflushedCommits = false;  // commits that did not wait for the disk since the last that did
   std::function<void(std::string_view)> noteSink;
 
@@ -245,7 +254,8 @@ struct ZQData::Impl {
   // Sends a statement with no rows to read in pipeline mode, without waiting for its result;
   // every so many statements the results come back in one exchange, so that neither side
   // waits on a full socket.
-  int16_t Send(Statement& s) {
+  int16_t Send(int16_t index) {
+    Statement& s = stmts[index];
     constexpr int kQueuedPerSync = 256;
     if (!conn) return Fail(-1, "connection is not open");
     if (PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF && !PQenterPipelineMode(conn.get())) {
@@ -256,7 +266,7 @@ struct ZQData::Impl {
         return Fail(-1, PQerrorMessage(conn.get()));
       }
       s.prepared = true;
-      preparedInPipeline.push_back(&s);
+      preparedInPipeline.push_back(index);
     }
     const auto values = ParamValues(s);
     if (!PQsendQueryPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(), nullptr,
@@ -297,7 +307,7 @@ struct ZQData::Impl {
     if (read != kDbOk) return read;
     // A statement whose preparation the failure skipped is prepared again on its next use.
     if (status != kDbOk) {
-      for (Statement* s : preparedInPipeline) s->prepared = false;
+      for (int16_t index : preparedInPipeline) stmts[index].prepared = false;
     }
     preparedInPipeline.clear();
     return status;
@@ -425,6 +435,9 @@ int16_t ZQData::ZQ_DB_Init(int16_t& value) {
 
 int16_t ZQData::ZQ_DB_End() {
   impl_->stmts.clear();
+  impl_->preparedInPipeline.clear();
+  impl_->queued = 0;
+  impl_->writesBehind = false;
   impl_->cursors.clear();
   impl_->conn.reset();
   impl_->unflushedCommits = false;
@@ -720,7 +733,7 @@ int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
   s->result.reset();
-  return impl_->writesBehind ? impl_->Send(*s) : impl_->Run(*s);
+  return impl_->writesBehind ? impl_->Send(stmt) : impl_->Run(*s);
 }
 
 bool ZQData::ZQ_DB_WritesBehind(bool on) {

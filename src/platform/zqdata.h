@@ -49,6 +49,10 @@ enum class DbType : int16_t { Short = 1, Long = 2, Double = 3, Char = 4, Date = 
 // case), if it is there.
 std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key);
 
+// "localhost:5432": the server and port the data source file `fileDsn` (system form) names,
+// as libpq takes them when it names none ("socket local" for a Unix socket).
+std::string DataSourceServer(std::string_view fileDsn);
+
 // The run log's note for a text cut to the width of its parameter, written once per
 // parameter of a cursor (or column of a batch): "Texto recortado a 80 caracteres:
 // PCARGACATCOLONIAS, cursor P14944, parametro 3".

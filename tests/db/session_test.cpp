@@ -250,6 +250,13 @@ TEST(Cursor, WritesBehindAreReadBackBeforeAnyOtherCall) {
     WritesBehind writes(t.session);
     Cursor upd(t.session, "T", "PW3", "UPDATE w SET n = n + 1000", CursorKind::Update);
     upd.Execute();
+    // Statements declared while others wait in the pipeline: the library's table of
+    // statements grows under them.
+    for (int i = 0; i < 40; ++i) {
+      const std::string id = "PWN" + std::to_string(i);
+      Cursor more(t.session, "T", id, "UPDATE w SET n = n WHERE k = ''", CursorKind::Update);
+      more.Execute();
+    }
     Cursor ins(t.session, "T", "PW1", "INSERT INTO w (k, n) VALUES (?, ?)", CursorKind::Update);
     ins.SetText(1, "7", 4).SetInt16(2, 7).Execute();  // a key already there: sent all the same
     EXPECT_EQ(Raised([&] { t.session.Commit(); }).Number(), kErrFatalDatabase);
