@@ -13,6 +13,7 @@
 //
 // The points of the program:
 //   step:<step>               a step begins (its key in the run report)
+//   statement-sent:schema:<n> the n-th schema change is sent, not yet committed
 //   views-dropped:<what>      views dropped, not yet created again ("EdoCtaFolios_View",
 //                             or the package of the stored views)
 //   file-written:<file name>  a replacement file is written whole, not yet renamed over

@@ -131,9 +131,17 @@ void AZT903114::Run() {
   Finish();
 }
 
+// The schema changes are one transaction, each statement under its savepoint: a run that
+// ends among them (a failure, a kill, a power cut) leaves the store's tables as they were,
+// never a table dropped and not yet created again.
 void AZT903114::ApplySchemaChanges() {
   ctx_.steps.Begin(StepId::Schema);
-  for (const SchemaChange& change : SchemaChanges()) StatementStep(change.statement);
+  int64_t sent = 0;
+  for (const SchemaChange& change : SchemaChanges()) {
+    StatementStep(change.statement);
+    FailurePoint("statement-sent", "schema", ++sent);
+  }
+  CommitStatements();
 }
 
 void AZT903114::RecreateFoliosView() {
@@ -163,6 +171,7 @@ void AZT903114::ApplyDataFixes() {
   // The data fixes belong to the schema step, which resumes for them.
   ctx_.steps.Begin(StepId::Schema);
   for (const char* sql : DataFixStatements()) StatementStep(sql);
+  CommitStatements();
 }
 
 void AZT903114::ReloadStoredViews() {
@@ -263,6 +272,9 @@ void AZT903114::StatementStep(std::string_view sql) {
   executionText_ = statementText_;
   CheckOnly(ctx_.session.ExecImmediate(kApp, executionText_));
   ctx_.steps.AddRows(ctx_.session.Library().RowsChanged());
+}
+
+void AZT903114::CommitStatements() {
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 

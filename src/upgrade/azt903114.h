@@ -44,8 +44,9 @@ class AZT903114 {
   int16_t StoreWarehouse() const { return storeWarehouse_; }
 
  private:
-  // Sends one literal statement at once and commits it.
+  // Sends one literal statement at once; CommitStatements commits those sent.
   void StatementStep(std::string_view sql);
+  void CommitStatements();
   // The steps of the run, in their order.
   void ApplySchemaChanges();
   void RecreateFoliosView();
