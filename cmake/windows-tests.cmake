@@ -44,6 +44,11 @@ foreach(src ${tests})
   gtest_discover_tests(${name} ${filter} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 endforeach()
 
+# A program that holds a file open as an antivirus scanner does, for the complete upgrade
+# under Wine (the Linux build's CompleteUpgrade.SampleStoreOnWindowsUnderWine).
+add_executable(hold_file tests/support/hold_file_windows.cpp)
+target_link_options(hold_file PRIVATE -municode)
+
 # The installer, installed silently under Wine, run and uninstalled (it changes only the
 # build's Wine prefix).
 add_test(NAME nsis_package_install

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "database/cursor.h"
+#include "run/window_content.h"
 #include "runtime/errors.h"
 #include "upgrade/schema_changes.h"
 
@@ -45,6 +46,11 @@ void RunSummary::Write(Context& ctx) const {
 std::vector<std::string> RunSummary::Lines(const Context& ctx) const {
   std::vector<std::string> lines = {"Resumen de la corrida:"};
   for (const std::string& notice : ctx.steps.Notices()) lines.push_back("  " + notice);
+  for (const Step& step : ctx.steps.All()) {
+    if (step.state == StepState::Failed && !step.error.empty()) {
+      lines.push_back("  " + FailureText(step));
+    }
+  }
   for (const auto& t : ctx.timings) {
     double perSecond = t.seconds > 0 ? static_cast<double>(t.rows) / t.seconds : 0;
     char line[160];

@@ -2,26 +2,42 @@
 
 #include "packages/pftpgetxmz.h"
 #include "packages/pfunciones_mod.h"
+#include "platform/paths.h"
+#include "platform/replacement_file.h"
 #include "runtime/text.h"
 
 namespace kalu {
 
-bool ObtainPackage(Context& ctx, int16_t local, const std::string& fileName) {
-  if (local != 0) {
-    DecompressPackageFile(ctx, kPackageFolder, fileName);
-    return true;
-  }
+namespace {
+
+std::string PackagePath(const std::string& fileName) {
+  return ".\\importar\\" + fileName;
+}
+
+}  // namespace
+
+std::optional<std::string> ObtainPackage(Context& ctx, int16_t local, const std::string& fileName) {
+  if (local != 0) return DecompressPackageFile(ctx, kPackageFolder, fileName);
   std::string source = fileName;
   std::string folder = kPackageFolder;
   int16_t arrived = 0;
   PFTPGETXMZ(ctx).Run(source, folder, arrived);
-  return arrived != 0;
+  if (arrived == 0) return std::nullopt;
+  // The download left the package inflated in its place; a file that cannot be read opens
+  // as an empty document, which the reader reports.
+  std::vector<uint8_t> bytes;
+  ReadWholeFile(NativePath(PackagePath(fileName)), bytes);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void OpenPackage(XmlReader& reader, const std::string& fileName, std::string document) {
+  reader.OpenDocument(PackagePath(fileName), std::move(document));
 }
 
 void WalkPackage(Context& ctx, XmlReader& reader, const std::string& app,
-                 const std::string& fileName,
+                 const std::string& fileName, std::string document,
                  const std::function<void(const std::string&)>& visit) {
-  reader.Open(".\\importar\\" + fileName);
+  OpenPackage(reader, fileName, std::move(document));
   // Where the reader is costs little only in UTF-8 documents: it is asked now and then,
   // also while `visit` reads on by itself.
   constexpr int kNodesPerProgress = 1024;
@@ -34,9 +50,15 @@ void WalkPackage(Context& ctx, XmlReader& reader, const std::string& app,
   ctx.steps.SetWork(size, size);
   reader.Close();
   Progress(ctx, "");
-  if (reader.ErrCode() > 0) {
-    ctx.log.Line(app + ": lectura de " + fileName + " interrumpida: " + reader.ErrDescription());
-  }
+  PackageReadWhole(ctx, reader, app, fileName);
+}
+
+bool PackageReadWhole(Context& ctx, const XmlReader& reader, const std::string& app,
+                      const std::string& fileName) {
+  if (reader.ErrCode() <= 0) return true;
+  ctx.log.Line(app + ": lectura de " + fileName + " interrumpida: " + reader.ErrDescription());
+  ctx.steps.Fault("No se pudo leer el paquete " + fileName + ": " + reader.ErrDescription());
+  return false;
 }
 
 void PackageProgress(Context& ctx, const XmlReader& reader) {

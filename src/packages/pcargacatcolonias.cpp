@@ -25,7 +25,7 @@ int64_t ColonyKey(int32_t postalCode, int16_t colony) {
 }  // namespace
 
 void PCARGACATCOLONIAS::Run(int16_t& AV26Local) {
-  if (ObtainPackage(ctx_, AV26Local, kPackage)) {
+  if (std::optional<std::string> document = ObtainPackage(ctx_, AV26Local, kPackage)) {
     Progress(ctx_, "Actualización de Códigos Postales...");
     rowFlag_ = 0;
     knownColonies_.clear();
@@ -38,23 +38,24 @@ void PCARGACATCOLONIAS::Run(int16_t& AV26Local) {
     // The start and the end of a row carry the same name; the row is stored at its end.
     // The fields are not cleared between rows: a missing field keeps the previous row's.
     WriteDecidedOnFailure(ctx_.session, newColonies_, [&] {
-      WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
-        if (name == "RowColonia") {
-          if (rowFlag_ != 0) {
-            U1115I1(AV26Local);
-            U1215I1(AV26Local);
-            rowFlag_ = 0;
-          } else {
-            rowFlag_ = 1;
-          }
-        } else if (name == "CPCve") {
-          postalCode_ = ToInt32(LeadingNumericValue(reader_.Value()));
-        } else if (name == "Colonia") {
-          colony_ = ToInt16(LeadingNumericValue(reader_.Value()));
-        } else if (name == "ColoniaNombre") {
-          colonyName_ = Trim(reader_.Value());
-        }
-      });
+      WalkPackage(ctx_, reader_, kApp, kPackage, std::move(*document),
+                  [&](const std::string& name) {
+                    if (name == "RowColonia") {
+                      if (rowFlag_ != 0) {
+                        U1115I1(AV26Local);
+                        U1215I1(AV26Local);
+                        rowFlag_ = 0;
+                      } else {
+                        rowFlag_ = 1;
+                      }
+                    } else if (name == "CPCve") {
+                      postalCode_ = ToInt32(LeadingNumericValue(reader_.Value()));
+                    } else if (name == "Colonia") {
+                      colony_ = ToInt16(LeadingNumericValue(reader_.Value()));
+                    } else if (name == "ColoniaNombre") {
+                      colonyName_ = Trim(reader_.Value());
+                    }
+                  });
     });
     newColonies_->Flush();
     pump_.ReportRows();

@@ -30,7 +30,7 @@ std::string Number(int32_t value) {
 }  // namespace
 
 void PCARGACP_SAT::Run(int16_t& AV26Local) {
-  if (ObtainPackage(ctx_, AV26Local, kPackage)) {
+  if (std::optional<std::string> document = ObtainPackage(ctx_, AV26Local, kPackage)) {
     Progress(ctx_, "Actualización de Códigos Postales...");
     rowFlag_ = 0;
     state_ = 0;
@@ -38,23 +38,24 @@ void PCARGACP_SAT::Run(int16_t& AV26Local) {
     // The state walk: a pair is applied when the next "EdoCve" or the end of the state
     // table arrives; the end of the state table hands over to the postal-code walk.
     WriteDecidedOnFailure(ctx_.session, newCodes_, [&] {
-      WalkPackage(ctx_, reader_, kApp, kPackage, [&](const std::string& name) {
-        if (name == "EdoCve") {
-          if (rowFlag_ != 0) {
-            U1111E1(AV26Local);
-          } else {
-            rowFlag_ = 1;
-          }
-          state_ = ToInt16(LeadingNumericValue(reader_.Value()));
-        } else if (name == "EdoAlias") {
-          alias_ = reader_.Value();
-        } else if (name == "EDO_Rel" && rowFlag_ != 0) {
-          U1111E1(AV26Local);
-          rowFlag_ = 0;
-          U1211E1(AV26Local);
-          rowFlag_ = 0;
-        }
-      });
+      WalkPackage(ctx_, reader_, kApp, kPackage, std::move(*document),
+                  [&](const std::string& name) {
+                    if (name == "EdoCve") {
+                      if (rowFlag_ != 0) {
+                        U1111E1(AV26Local);
+                      } else {
+                        rowFlag_ = 1;
+                      }
+                      state_ = ToInt16(LeadingNumericValue(reader_.Value()));
+                    } else if (name == "EdoAlias") {
+                      alias_ = reader_.Value();
+                    } else if (name == "EDO_Rel" && rowFlag_ != 0) {
+                      U1111E1(AV26Local);
+                      rowFlag_ = 0;
+                      U1211E1(AV26Local);
+                      rowFlag_ = 0;
+                    }
+                  });
     });
   }
   ProcedureEpilogue(ctx_, true);

@@ -11,7 +11,7 @@ namespace kalu {
 
 namespace {
 
-constexpr const char* kPackagePath = ".\\importar\\DATOS.XMZ";
+constexpr const char* kPackage = "DATOS.XMZ";
 constexpr int kNumberWidth = 10;  // DatNoCa
 
 }  // namespace
@@ -28,23 +28,26 @@ void PCARGADATOSDELSISTEMA::zq_Init_all() {
 
 void PCARGADATOSDELSISTEMA::Run(int16_t& AV18Local) {
   zq_Init_all();
-  if (!ObtainPackage(ctx_, AV18Local, "DATOS.XMZ")) {
+  std::optional<std::string> document = ObtainPackage(ctx_, AV18Local, kPackage);
+  if (!document) {
     ProcedureEpilogue(ctx_, /*commit=*/true);
     return;
   }
 
   Progress(ctx_, "Cargando Actualización de Datos del Sistema...");
-  reader_.Open(kPackagePath);
+  OpenPackage(reader_, kPackage, *document);
   reader_.ReadType(XmlReader::kElement, "Modo");
   mode_ = ToInt16(LeadingNumericValue(reader_.Value()));
   if (mode_ == 1) Purge();
   LoadCatalogues();
 
   reader_.Close();
-  reader_.Open(kPackagePath);
+  PackageReadWhole(ctx_, reader_, kApp, kPackage);
+  OpenPackage(reader_, kPackage, std::move(*document));
   LoadEntries();
 
   reader_.Close();
+  PackageReadWhole(ctx_, reader_, kApp, kPackage);
   Progress(ctx_, " ");
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }

@@ -9,14 +9,21 @@
 
 namespace kalu {
 
+namespace {
+
+constexpr const char* kPackage = "SQLPG.XMZ";
+
+}  // namespace
+
 void PCARGAVISTASPG::Run(int16_t& AV17Local) {
-  if (!ObtainPackage(ctx_, AV17Local, "SQLPG.XMZ")) {
+  std::optional<std::string> document = ObtainPackage(ctx_, AV17Local, kPackage);
+  if (!document) {
     ProcedureEpilogue(ctx_, /*commit=*/true);
     return;
   }
 
   Progress(ctx_, "Actualización Catalogo de calidades...");
-  reader_.Open(".\\importar\\SQLPG.XMZ");
+  OpenPackage(reader_, kPackage, std::move(*document));
   if (reader_.Read() >= 1) {
     name_.clear();
     text_.clear();
@@ -35,6 +42,7 @@ void PCARGAVISTASPG::Run(int16_t& AV17Local) {
     }
   }
   reader_.Close();
+  PackageReadWhole(ctx_, reader_, kApp, kPackage);
   Progress(ctx_, "");
   Progress(ctx_, "");
   ProcedureEpilogue(ctx_, /*commit=*/true);

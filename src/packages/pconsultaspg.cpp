@@ -68,9 +68,12 @@ void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
   ProcedureEpilogue(ctx_, /*commit=*/false);
 }
 
+// The views were not all dropped or created again: the message, and the step fails.
 void PCONSULTASPG::ShowReaderError() {
-  ctx_.display.ShowMessage("Error:" + NumberToText(reader_.ErrCode(), 10, 0) + " " +
-                           reader_.ErrDescription());
+  const std::string text =
+      "Error:" + NumberToText(reader_.ErrCode(), 10, 0) + " " + reader_.ErrDescription();
+  ctx_.display.ShowMessage(text);
+  ctx_.steps.Fault(text);
 }
 
 void PCONSULTASPG::Execute(const std::string& sql, std::string& AV12Archiv,

@@ -30,12 +30,14 @@ std::vector<uint8_t> ReadPackage(const std::string& path) {
 
 }  // namespace
 
-void DecompressPackageFile(Context& ctx, const std::string& folder, const std::string& fileName) {
+std::string DecompressPackageFile(Context& ctx, const std::string& folder,
+                                  const std::string& fileName) {
   std::string path = folder;
   if (path.empty() || path.back() != '\\') path += '\\';
   path += fileName;
 
-  PackageInput input = SplitPackage(ReadPackage(path));
+  std::vector<uint8_t> bytes = ReadPackage(path);
+  PackageInput input = SplitPackage(bytes);
 
   // From here on nothing leaves the call as an error: a failed inflation is shown and the
   // package keeps its bytes; a failed write leaves the former file in place.
@@ -44,12 +46,15 @@ void DecompressPackageFile(Context& ctx, const std::string& folder, const std::s
     ctx.display.ShowMessage("ERROR " + std::to_string(result) +
                             ": Se tratara de desencriptar el archivo, pero esta incorrecto el "
                             "formato ");
-    return;
+    return std::string(bytes.begin(), bytes.end());
   }
+  bytes = {};
   std::string error;
   if (!ReplaceFileContent(NativePath(path), input.buffer.data(), input.buffer.size(), error)) {
-    ctx.log.Line("No se pudo reescribir el paquete " + path + ": " + error);
+    ctx.log.Line("Aviso: no se pudo reescribir el paquete " + path +
+                 " (se carga lo que se descomprimió en memoria): " + error);
   }
+  return std::string(input.buffer.begin(), input.buffer.end());
 }
 
 int32_t InflateBuffer(std::vector<uint8_t>& buffer, int32_t size) {

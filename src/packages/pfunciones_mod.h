@@ -13,12 +13,16 @@
 namespace kalu {
 
 // Inflates the package `folder` + `fileName` (a "\" is put between them when the folder
-// does not end with one) so that the file holds the XML document itself. A missing,
-// unreadable or empty package raises a run-time error before anything is touched. When
-// the payload does not inflate, the message "ERROR <code>: Se tratara de desencriptar el
-// archivo, pero esta incorrecto el formato " is shown and the file keeps its former bytes;
-// the document replaces the package only once it is complete.
-void DecompressPackageFile(Context& ctx, const std::string& folder, const std::string& fileName);
+// does not end with one) so that the file holds the XML document itself, and returns the
+// document the loaders read. A missing, unreadable or empty package raises a run-time
+// error before anything is touched. When the payload does not inflate, the message "ERROR
+// <code>: Se tratara de desencriptar el archivo, pero esta incorrecto el formato " is
+// shown, and the file keeps its former bytes, which are returned. The document replaces
+// the package only once it is complete, and only if the system lets it: a package that
+// another program holds open, or that is read-only, keeps its former bytes (the run log
+// says so) and its document is loaded all the same.
+std::string DecompressPackageFile(Context& ctx, const std::string& folder,
+                                  const std::string& fileName);
 
 // Inflates `buffer` (the payload, as long as the whole package file) into a document of
 // `size` bytes with zlib's uncompress and an output room of size + 1 % + 12 bytes. On

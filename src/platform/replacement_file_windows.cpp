@@ -40,6 +40,36 @@ void RemoveStaleTemporaries(const std::filesystem::path& target) {
   }
 }
 
+// How long a replacement waits for a program that holds the target open (an antivirus
+// scanner, an indexer, a backup or sync agent) before it gives up.
+constexpr DWORD kPatienceMs = 5000;
+constexpr DWORD kRetryMs = 100;
+
+// Renames the temporary file over the target. A read-only target (a package copied from a
+// medium) loses that attribute first; a target that another program holds open without
+// leave to delete it is tried again for a few seconds.
+bool MoveOverTarget(const std::filesystem::path& temporary, const std::filesystem::path& target) {
+  for (DWORD waited = 0;; waited += kRetryMs) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+         error != ERROR_LOCK_VIOLATION) ||
+        waited >= kPatienceMs) {
+      SetLastError(error);
+      return false;
+    }
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+      continue;
+    }
+    Sleep(kRetryMs);
+  }
+}
+
 }  // namespace
 
 ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
@@ -83,8 +113,7 @@ bool ReplacementFile::Commit() {
   if (std::fclose(file_.release()) != 0) {
     return Fail("cannot write '" + TextOf(temporary_) + "'");
   }
-  if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveOverTarget(temporary_, target_)) {
     return Fail("cannot replace '" + TextOf(target_) + "': " + LastError());
   }
   committed_ = true;

@@ -106,6 +106,21 @@ int ReadFromDescriptor(void* context, char* buffer, int length) {
   return ReadDescriptor(static_cast<FileDescriptor*>(context)->Get(), buffer, length);
 }
 
+// A document in memory, read by the library as it reads a file: a part at a time.
+struct MemoryInput {
+  const std::string* text = nullptr;
+  std::size_t next = 0;
+};
+
+int ReadFromMemory(void* context, char* buffer, int length) {
+  auto* input = static_cast<MemoryInput*>(context);
+  const std::size_t n = std::min(static_cast<std::size_t>(length < 0 ? 0 : length),
+                                 input->text->size() - input->next);
+  std::memcpy(buffer, input->text->data() + input->next, n);
+  input->next += n;
+  return static_cast<int>(n);
+}
+
 // libxml2 reports a few failures (an encoding conversion that fails, a failed read) only
 // through its generic error handler, which writes to standard error. While a reader's
 // parser runs, this hands them to the reader instead, and puts the former handler back.
@@ -143,7 +158,8 @@ struct XmlReader::Impl {
 
   std::unique_ptr<xmlTextReader, ReaderDeleter> reader;
   FileDescriptor file;
-  std::string document;  // the text a reader opened on a text parses
+  std::string document;  // the text a reader opened on a text or a document parses
+  MemoryInput memory;    // where the library reads a document in memory
 
   std::deque<Node> pending;  // nodes already built by the look-ahead, in document order
   Node current;
@@ -493,7 +509,7 @@ struct XmlReader::Impl {
 
   int16_t Read() {
     if (progress && ++nodesRead % progressEvery == 0) progress();
-    if (!ahead && parseAhead && file.Get() >= 0 && reader && !eof) {
+    if (!ahead && parseAhead && reader && !eof) {
       ahead = std::make_unique<ReadAhead>();
       shownErrCode = errCode;
       shownErrDescription = errDescription;
@@ -559,11 +575,29 @@ void XmlReader::Open(std::string_view path, Parse parse) {
   impl_->Start(created);
 }
 
+void XmlReader::OpenDocument(std::string_view name, std::string document, Parse parse) {
+  impl_->Reset();
+  impl_->parseAhead = parse == Parse::Ahead;
+  impl_->errCode = 0;
+  impl_->errDescription.clear();
+  impl_->reply = false;
+  impl_->cutShort = false;
+  impl_->genericError.clear();
+  GenericErrorsTo guard = impl_->GenericErrorsToThis();
+  impl_->document = std::move(document);
+  impl_->memory = MemoryInput{&impl_->document, 0};
+  xmlTextReader* created = xmlReaderForIO(&ReadFromMemory, nullptr, &impl_->memory,
+                                          std::string(name).c_str(), nullptr, kReaderOptions);
+  impl_->Start(created);
+}
+
 void XmlReader::OpenText(std::string_view xml) {
+  impl_->parseAhead = false;
   impl_->OpenText(xml, "text.xml", false);
 }
 
 void XmlReader::OpenReplyText(std::string_view xml) {
+  impl_->parseAhead = false;
   impl_->OpenText(xml, "reply.xml", true);
 }
 

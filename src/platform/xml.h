@@ -43,6 +43,9 @@ class XmlReader {
   // Opens a file named in the system's form (".\importar\DATOS.XMZ"). A failure is not
   // raised: ErrCode() is then 1 or more and ErrDescription() says why.
   void Open(std::string_view path, Parse parse = Parse::Ahead);
+  // Opens on a document already in memory (a package inflated there), named `name` in its
+  // errors, parsed as Open parses a file.
+  void OpenDocument(std::string_view name, std::string document, Parse parse = Parse::Ahead);
   // Opens on an XML text (a record's fromxml).
   void OpenText(std::string_view xml);
   // Opens on the text of an HTTP reply.

@@ -70,7 +70,7 @@ void Steps::SetDetail(std::string_view detail) {
 void Steps::End() {
   if (!running_) return;
   Step& s = steps_[current_];
-  s.state = StepState::Done;
+  s.state = s.error.empty() ? StepState::Done : StepState::Failed;
   s.seconds = SinceBegin();
   if (s.total > 0) s.done = s.total;
   running_ = false;
@@ -85,6 +85,19 @@ void Steps::Fail(std::string_view error) {
   s.error = std::string(error);
   running_ = false;
   Changed();
+}
+
+void Steps::Fault(std::string_view error) {
+  if (!running_ || !steps_[current_].error.empty()) return;
+  steps_[current_].error = std::string(error);
+  Changed();
+}
+
+bool Steps::AnyFailed() const {
+  for (const Step& s : steps_) {
+    if (s.state == StepState::Failed) return true;
+  }
+  return false;
 }
 
 void Steps::Summarize(const std::vector<std::string>& lines) {

@@ -69,7 +69,7 @@ struct Step {
   int64_t rows = 0;    // rows handled
   int64_t done = 0;    // amount of work done of `total`; `total` 0 means unknown
   int64_t total = 0;
-  std::string error;   // number and text of the error that failed it
+  std::string error;   // number and text of the error that failed it, or that it met
   std::string detail;  // what the step made or found, when rows do not tell it: the copy
 };
 
@@ -105,6 +105,11 @@ class Steps {
   // Ends the running step as failed with the error's number and text; nothing when no
   // step is running.
   void Fail(std::string_view error);
+  // The running step did not do its work (a package that could not be read), but the run
+  // goes on: it ends as failed with `error`, the first one told.
+  void Fault(std::string_view error);
+  // Some step ended as failed.
+  bool AnyFailed() const;
 
   // Hands the summary of the finished run (the run log's lines) to the observer.
   void Summarize(const std::vector<std::string>& lines);

@@ -24,9 +24,9 @@ TEST(Program, OptionsAndExitStatuses) {
   WorkFolder wf;
   auto help = RunProcess({Program(), "--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* text :
-       {"--console", "--unattended", "--check", "--report ARCHIVO", "Estado de salida",
-        "0  actualización", "1  terminada por un error", "2  argumentos", "3  el operador"}) {
+  for (const char* text : {"--console", "--unattended", "--check", "--report ARCHIVO",
+                           "Estado de salida", "0  actualización", "1  terminada por un error",
+                           "2  argumentos", "3  el operador", "4  terminada con pasos fallidos"}) {
     EXPECT_NE(help.output.find(text), std::string::npos) << text;
   }
   auto version = RunProcess({Program(), "--version"});
@@ -95,6 +95,47 @@ TEST(Program, UnreachableServicesEndTheRunAndASecondRunCompletesTheRefresh) {
   EXPECT_EQ(second.status, 0) << second.output;
   EXPECT_EQ(db.Value("select ctrfecsat from control where ctrreg = 12"), "2024-03-20");
   EXPECT_NE(db.Value("select count(*) from vehiculos where vehlocal = 1"), "0");
+}
+
+// A package that cannot be read fails its step, the other steps are done, and the run ends
+// with a status of its own; a run with a good package then loads the catalogue.
+TEST(Program, DamagedPackageFailsItsStepAndTheRunEndsWithStatusFour) {
+  WorkFolder wf;
+  test::TestDatabase db("kalu");
+  test::SampleStore store;
+  {
+    std::fstream package("Importar/CATCOLONIAS.XMZ",
+                         std::ios::in | std::ios::out | std::ios::binary);
+    package.seekg(0, std::ios::end);
+    package.seekp(static_cast<std::streamoff>(package.tellg()) / 2);
+    package.write(std::string(40, '\0').data(), 40);
+  }
+  auto damaged = RunProcess({Program(), "--unattended", "--report", "informe.json"});
+  EXPECT_EQ(damaged.status, 4) << damaged.output;
+  EXPECT_NE(damaged.output.find("Colonias ............................... falló"),
+            std::string::npos)
+      << damaged.output;
+  EXPECT_NE(damaged.output.find("No se pudo leer el paquete CATCOLONIAS.XMZ"), std::string::npos)
+      << damaged.output;
+  EXPECT_EQ(test::JsonSchemaProblems("run-report.schema.json", "informe.json"), "");
+  auto report = nlohmann::json::parse(test::ReadText("informe.json"));
+  EXPECT_EQ(report["exit_status"], 4);
+  std::vector<std::string> states;
+  for (const auto& step : report["steps"]) states.push_back(step["status"]);
+  EXPECT_EQ(states, (std::vector<std::string>{"done", "done", "done", "done", "done", "done",
+                                              "failed", "done", "done", "done", "done"}));
+  const std::string log = test::ReadText("kalu-upgrade.log");
+  EXPECT_NE(log.find("Mensaje: ERROR -3: Se tratara de desencriptar"), std::string::npos) << log;
+  EXPECT_NE(log.find("  Colonias falló: No se pudo leer el paquete CATCOLONIAS.XMZ"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Fin: terminada con pasos fallidos (estado 4)"), std::string::npos) << log;
+  EXPECT_EQ(db.Value("select count(*) from colonias"), "0");
+
+  store.WritePackages();
+  auto again = RunProcess({Program(), "--unattended"});
+  EXPECT_EQ(again.status, 0) << again.output;
+  EXPECT_NE(db.Value("select count(*) from colonias"), "0");
 }
 
 TEST(Program, ServicePortOutOfRangeEndsTheRunBeforeAnyServiceCall) {

@@ -5,7 +5,8 @@
 //  - no value comes from outside the document: a file the document names as an external
 //    entity or DTD never shows up in what is read;
 //  - the text as a file shows the same moves (node, result, error, end, bytes read)
-//    whether it is parsed ahead on a thread of its own or in line.
+//    whether it is parsed ahead on a thread of its own or in line, and so does the text
+//    opened as a document in memory (a package inflated there).
 
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,10 +66,10 @@ void Walk(std::string_view document, bool reply) {
   Check(reader.ErrCode() == code, "the error code stays readable after Close");
 }
 
-// Every move of a walk over the file, as the reader shows it.
-std::vector<std::string> FileMoves(const char* path, kalu::XmlReader::Parse parse) {
+// Every move of a walk over the document `open` opens, as the reader shows it.
+std::vector<std::string> Moves(const std::function<void(kalu::XmlReader&)>& open) {
   kalu::XmlReader reader;
-  reader.Open(path, parse);
+  open(reader);
   std::vector<std::string> moves;
   int16_t status = 1;
   while (status >= 1) {
@@ -90,9 +92,15 @@ void CompareParses(std::string_view document) {
   if (!f) return;
   std::fwrite(document.data(), 1, document.size(), f);
   std::fclose(f);
-  Check(FileMoves(kDocumentFile, kalu::XmlReader::Parse::Ahead) ==
-            FileMoves(kDocumentFile, kalu::XmlReader::Parse::InLine),
+  using Parse = kalu::XmlReader::Parse;
+  const std::vector<std::string> inLine =
+      Moves([&](kalu::XmlReader& r) { r.Open(kDocumentFile, Parse::InLine); });
+  Check(Moves([&](kalu::XmlReader& r) { r.Open(kDocumentFile, Parse::Ahead); }) == inLine,
         "a file parsed ahead shows what an in-line walk shows");
+  Check(Moves([&](kalu::XmlReader& r) {
+          r.OpenDocument(kDocumentFile, std::string(document), Parse::Ahead);
+        }) == inLine,
+        "a document in memory shows what its file shows");
 }
 
 }  // namespace

@@ -60,6 +60,10 @@ std::string ConsoleDisplay::StepLine(const Step& step) {
   line += std::string(" ") + StateText(step.state) + "  " + SecondsText(step.seconds);
   if (step.rows > 0) line += "  " + GroupedNumber(step.rows) + " filas";
   if (!step.detail.empty()) line += "  " + step.detail;
+  // The first line of the error that failed it: a fatal error is shown whole after it.
+  if (step.state == StepState::Failed && !step.error.empty()) {
+    line += "  " + step.error.substr(0, step.error.find_first_of("\r\n"));
+  }
   return line;
 }
 

@@ -1,0 +1,67 @@
+// A package rewritten in place on a store's Windows PC, where other programs hold files
+// open and packages come read-only from a medium.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/replacement_file.h"
+#include "support/test_support.h"
+
+namespace kalu {
+namespace {
+
+std::string Content(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A handle as an antivirus scanner or a backup agent opens it: others may read and write,
+// nobody may delete or rename the file.
+HANDLE Hold(const std::filesystem::path& path) {
+  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TEST(WindowsReplacement, APackageHeldOrReadOnlyIsReplacedOnceItCanBe) {
+  test::WorkFolder wf;
+  const std::filesystem::path package = wf.Path() / "DATOS.XMZ";
+  std::ofstream(package, std::ios::binary) << "comprimido";
+  std::string error;
+
+  // Let go a second later: the replacement waits for it.
+  HANDLE held = Hold(package);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread letGo([held] {
+    Sleep(1000);
+    CloseHandle(held);
+  });
+  EXPECT_TRUE(ReplaceFileContent(package, "<DATOS/>", 8, error)) << error;
+  letGo.join();
+  EXPECT_EQ(Content(package), "<DATOS/>");
+
+  // Held for longer than the replacement waits: the former content stays, and the failure
+  // says why.
+  held = Hold(package);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(ReplaceFileContent(package, "<OTRO/>", 7, error));
+  EXPECT_NE(error.find("DATOS.XMZ"), std::string::npos) << error;
+  CloseHandle(held);
+  EXPECT_EQ(Content(package), "<DATOS/>");
+
+  // Read-only, as copied from a medium.
+  ASSERT_TRUE(SetFileAttributesW(package.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(ReplaceFileContent(package, "<NUEVO/>", 8, error)) << error;
+  EXPECT_EQ(Content(package), "<NUEVO/>");
+}
+
+}  // namespace
+}  // namespace kalu
