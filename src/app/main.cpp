@@ -42,11 +42,12 @@ constexpr int kExitFinished = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitClosed = 3;
+constexpr int kExitFailedSteps = 4;
 
 constexpr const char* kHelp =
     "Uso: kalu-upgrade [--console] [--unattended] [--no-backup] [--report ARCHIVO]\n"
     "     kalu-upgrade --check [--no-backup] [--report ARCHIVO]\n"
-    "     kalu-upgrade --rollback [--report ARCHIVO]\n"
+    "     kalu-upgrade --rollback [--to COPIA] [--discard-later-changes] [--report ARCHIVO]\n"
     "     kalu-upgrade --list-backups\n"
     "     kalu-upgrade --drop-backup NOMBRE\n"
     "\n"
@@ -62,9 +63,14 @@ constexpr const char* kHelp =
     "                servicios, espacio en disco, copia de respaldo, sesiones conectadas)\n"
     "                y muestra una tabla; estado 0 si todo está bien, 1 si hay algún\n"
     "                problema\n"
-    "  --rollback    regresa la base a como estaba antes de la última corrida: la copia\n"
-    "                hecha antes de ella toma el lugar de la base, que queda aparte como\n"
-    "                kalu_fallida_<momento>\n"
+    "  --rollback    regresa la base a como estaba antes de la primera corrida de la\n"
+    "                última versión: la copia hecha antes de ella toma el lugar de la base,\n"
+    "                que queda aparte como kalu_fallida_<momento>; no lo hace si la base\n"
+    "                cambió después de la actualización\n"
+    "  --to COPIA    (con --rollback) restaura esa copia de --list-backups\n"
+    "  --discard-later-changes\n"
+    "                (con --rollback) regresa la base aunque haya cambiado después de la\n"
+    "                actualización: esos cambios quedan en la base apartada\n"
     "  --list-backups\n"
     "                muestra las copias de la base y las bases apartadas, con su tamaño\n"
     "  --drop-backup NOMBRE\n"
@@ -84,7 +90,9 @@ constexpr const char* kHelp =
     "  1  terminada por un error (se muestra y queda en la bitácora), o sin poder hacer\n"
     "     la copia de la base antes de cambiar nada\n"
     "  2  argumentos incorrectos\n"
-    "  3  el operador cerró la ventana\n";
+    "  3  el operador cerró la ventana\n"
+    "  4  terminada con pasos fallidos: un paquete no se pudo leer (el paso dice \"falló\"\n"
+    "     con su mensaje; los demás pasos se hicieron)\n";
 
 bool DisplayAvailable() {
   for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -103,6 +111,8 @@ struct Options {
   bool listBackups = false;
   std::string dropBackup;  // the copy or failed database to drop, empty for none
   std::string report;      // the JSON report's file, empty for none
+  std::string rollbackTo;  // --to: the copy a rollback restores, empty for the store's own
+  bool discardLater = false;
   // The commands that are not a run; at most one is given.
   int Commands() const { return check + rollback + listBackups + !dropBackup.empty(); }
 };
@@ -124,17 +134,21 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
       opts.rollback = true;
     } else if (arg == "--list-backups") {
       opts.listBackups = true;
-    } else if (arg == "--drop-backup" || arg == "--report") {
+    } else if (arg == "--discard-later-changes") {
+      opts.discardLater = true;
+    } else if (arg == "--drop-backup" || arg == "--report" || arg == "--to") {
       // Each takes the next argument, which must not be empty.
       if (i + 1 == args.size() || args[i + 1].empty()) {
         kalu::WriteText(stderr,
                         arg == "--report"
                             ? "kalu-upgrade: --report necesita el nombre del archivo del informe\n"
-                            : "kalu-upgrade: --drop-backup necesita el nombre de la copia (vea "
-                              "--list-backups)\n");
+                            : "kalu-upgrade: " + arg +
+                                  " necesita el nombre de la copia (vea --list-backups)\n");
         return kExitUsage;
       }
-      (arg == "--report" ? opts.report : opts.dropBackup) = args[++i];
+      (arg == "--report" ? opts.report
+       : arg == "--to"   ? opts.rollbackTo
+                         : opts.dropBackup) = args[++i];
     } else if (arg == "--help" || arg == "-h") {
       kalu::WriteText(stdout, kHelp);
       return kExitFinished;
@@ -151,6 +165,12 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
     kalu::WriteText(stderr,
                     "kalu-upgrade: --check, --rollback, --list-backups y --drop-backup van solos "
                     "(vea kalu-upgrade --help)\n");
+    return kExitUsage;
+  }
+  if ((!opts.rollbackTo.empty() || opts.discardLater) && !opts.rollback) {
+    kalu::WriteText(stderr,
+                    "kalu-upgrade: --to y --discard-later-changes van con --rollback (vea "
+                    "kalu-upgrade --help)\n");
     return kExitUsage;
   }
   return std::nullopt;
@@ -204,7 +224,7 @@ int RunWayBack(const Options& opts) {
   if (opts.rollback) {
     log.Line("Regreso de la base " + store + " (kalu-upgrade " KALU_VERSION " --rollback) en " +
              WorkingFolder());
-    return RollBack(store, opts.report, stdout, log);
+    return RollBack(store, {opts.rollbackTo, opts.discardLater, opts.report}, stdout, log);
   }
   if (opts.listBackups) return ListKept(store, stdout, log);
   log.Line("Borrar " + opts.dropBackup + " (kalu-upgrade " KALU_VERSION " --drop-backup)");
@@ -241,6 +261,11 @@ class UpgradeRun {
       return EndWithError({std::nullopt, std::string("Error: ") + e.what()});
     }
     if (storeCopy_) MarkRunFinished(session_, *storeCopy_, log_);
+    if (ctx.steps.AnyFailed()) {
+      WriteReport(kExitFailedSteps, std::nullopt);
+      log_.Line("Fin: terminada con pasos fallidos (estado 4)");
+      return kExitFailedSteps;
+    }
     WriteReport(kExitFinished, std::nullopt);
     log_.Line("Fin: actualización terminada (estado 0)");
     return kExitFinished;

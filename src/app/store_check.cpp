@@ -190,7 +190,8 @@ class StoreChecker {
       connected_ = true;
       Add(Ok("database", title, "conectada con el usuario del sistema (solo lectura)"));
     } catch (const RuntimeError& e) {
-      Add(Problem("database", title, OneLine(e.Description())));
+      Add(Problem("database", title,
+                  StoreMissingText(session_).value_or(OneLine(e.Description()))));
     }
   }
 
@@ -374,7 +375,7 @@ class StoreChecker {
         connected_ = false;  // the session ended with the error; the lines below say why
       }
     }
-    for (CheckLine& line : WayBackCheckLines(session_, ownPid, noBackup_)) {
+    for (CheckLine& line : WayBackCheckLines(session_, ownPid, noBackup_, connected_)) {
       Add(std::move(line));
     }
   }

@@ -56,6 +56,43 @@ std::string CountText(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// "clientes (1 fila), documentos (30 filas)".
+std::string ChangesText(const std::vector<LaterChange>& changes) {
+  std::string text;
+  for (const LaterChange& c : changes) {
+    text += (text.empty() ? "" : ", ") + c.table + " (" +
+            CountText(static_cast<size_t>(c.rows), "fila", "filas") + ")";
+  }
+  return text;
+}
+
+// The changes of `more` added to those of `changes`, table by table.
+void AddChanges(std::vector<LaterChange>& changes, const std::vector<LaterChange>& more) {
+  for (const LaterChange& c : more) {
+    auto it = std::find_if(changes.begin(), changes.end(),
+                           [&](const LaterChange& k) { return k.table == c.table; });
+    if (it == changes.end()) {
+      changes.push_back(c);
+    } else {
+      it->rows += c.rows;
+    }
+  }
+}
+
+// What changed in the store since the last run of the release of `copy` ended, with what
+// had changed before that run; of a run that did not finish only the latter is known.
+std::vector<LaterChange> ChangesAfter(StoreCopies& copies, const KeptDatabase& copy) {
+  std::vector<LaterChange> changes = copy.earlier;
+  if (copy.runEnd) AddChanges(changes, copies.ChangesSince(*copy.runEnd));
+  return changes;
+}
+
+// The server and the database the data source names, for the operator to look for.
+std::string WhereText(const std::string& store, const std::string& fileDsn) {
+  return "la base " + store + " no existe en el servidor " + DataSourceServer(fileDsn) +
+         "; revise Kalu.dsn (Servername, Port, Database) en la carpeta de trabajo";
+}
+
 // The store's database-level failure as a refusal: what the server said and the remedies.
 [[noreturn]] void RefuseCopy(const std::string& store, const std::string& cause,
                              const std::string& remedy) {
@@ -143,6 +180,12 @@ std::vector<DatabaseSession> OthersConnected(StoreCopies& copies, const std::str
   return copies.Sessions(database);
 }
 
+nlohmann::json LaterJson(const std::vector<LaterChange>& changes) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const LaterChange& c : changes) list.push_back({{"table", c.table}, {"rows", c.rows}});
+  return list;
+}
+
 nlohmann::json KeptJson(const KeptDatabase& kept) {
   return {{"name", kept.name},
           {"size_bytes", kept.bytes < 0 ? nlohmann::json(nullptr) : nlohmann::json(kept.bytes)},
@@ -176,6 +219,16 @@ nlohmann::json RunCopy::Json() const {
   return doc;
 }
 
+std::optional<std::string> StoreMissingText(const Session& session) {
+  StoreCopies copies(session.Database(), session.FileDsn());
+  try {
+    copies.Connect();
+    if (copies.StoreOid() == 0) return WhereText(session.Database(), session.FileDsn());
+  } catch (const RuntimeError&) {
+  }
+  return std::nullopt;
+}
+
 RunCopy KeepStoreAsItWas(Session& session, bool skip, RunLog& log,
                          const std::function<void()>& waiting) {
   RunCopy run;
@@ -201,18 +254,38 @@ RunCopy KeepStoreAsItWas(Session& session, bool skip, RunLog& log,
             std::string("permita al usuario conectarse a la base ") +
                 StoreCopies::kMaintenanceDatabase + ", " + kNoBackupRemedy + ".");
   }
+  if (copies.StoreOid() == 0) {
+    throw WayBackRefused("No se puede actualizar la base " + store + ": " +
+                         WhereText(store, session.FileDsn()) + ".\nNada se cambió.");
+  }
   try {
-    if (copies.StoreOid() == 0) {
-      storeUnreachable();
-      RefuseCopy(store, "no existe", "revise Kalu.dsn");
-    }
     WaitForOwnSessions(copies, log);
-    if (auto newest = copies.NewestCopyOfStore(); newest && !newest->runFinished) {
+    if (auto newest = copies.NewestCopyOfStore();
+        newest && (!newest->runFinished || newest->release == KALU_VERSION)) {
       run.status = RunCopy::Status::Covered;
       run.copy = std::move(*newest);
+      if (run.copy.runFinished) {
+        // Run again after its release's upgrade: the business done since goes into the
+        // copy's record, for a rollback to tell, and the run is pending until it ends.
+        if (run.copy.runEnd) {
+          std::vector<LaterChange> since = copies.ChangesSince(*run.copy.runEnd);
+          if (!since.empty()) {
+            log.Line("Respaldo: la base cambió después de la actualización anterior: " +
+                     ChangesText(since));
+          }
+          AddChanges(run.copy.earlier, since);
+        }
+        KeptDatabase pending = run.copy;
+        pending.runFinished = false;
+        pending.runEnd.reset();
+        copies.Record(pending);
+      }
       run.seconds = SecondsSince(start);
       log.Line("Respaldo: la copia " + run.copy.name + " (hecha el " + MomentText(run.copy.moment) +
-               ") cubre esta corrida: la corrida anterior no terminó; no se hace otra copia");
+               ") cubre esta corrida: " +
+               (run.copy.runFinished ? "la actualización a " + run.copy.release + " ya se hizo"
+                                     : std::string("la corrida anterior no terminó")) +
+               "; no se hace otra copia");
       return run;
     }
     StoreRights rights = copies.Rights();
@@ -247,7 +320,7 @@ void MarkRunFinished(const Session& session, const RunCopy& run, RunLog& log) {
   if (run.status == RunCopy::Status::Skipped) return;
   try {
     StoreCopies copies(session.Database(), session.FileDsn());
-    copies.MarkRunFinished(run.copy);
+    copies.MarkRunFinished(run.copy, copies.MarkStore());
     log.Line("Respaldo: la copia " + run.copy.name + " queda como la de una corrida terminada");
   } catch (const RuntimeError& e) {
     log.Line("Respaldo: no se pudo anotar en la copia " + run.copy.name +
@@ -261,7 +334,8 @@ namespace {
 // The rollback's steps; a refusal raises WayBackRefused.
 class Rollback {
  public:
-  Rollback(std::string store, RunLog& log) : store_(std::move(store)), copies_(store_), log_(log) {}
+  Rollback(std::string store, const RollbackRequest& request, RunLog& log)
+      : store_(std::move(store)), request_(request), copies_(store_), log_(log) {}
 
   void Run() {
     log_.Line("Regreso: inicio");
@@ -270,6 +344,7 @@ class Rollback {
                 StoreCopies::kMaintenanceDatabase + ".");
     try {
       FindCopy();
+      CheckLaterChanges();
       CheckRights();
       log_.Line("Regreso: revisando las sesiones conectadas");
       CheckSessions(store_);
@@ -283,13 +358,19 @@ class Rollback {
   }
 
   std::string Done() const {
-    return "La base " + store_ +
-           " volvió a como estaba antes de la corrida: se restauró la copia " + copy_.name +
-           ", hecha el " + MomentText(copy_.moment) + ". La base que había quedó como " + failed_ +
-           " para revisarla; bórrela con --drop-backup " + failed_ + " cuando ya no la necesite.";
+    std::string text = "La base " + store_ +
+                       " volvió a como estaba antes de la corrida: se restauró la copia " +
+                       copy_.name + ", hecha el " + MomentText(copy_.moment) +
+                       ". La base que había quedó como " + failed_ + " para revisarla";
+    if (!later_.empty()) {
+      text += ", con los cambios posteriores a la actualización que se apartaron: " +
+              ChangesText(later_);
+    }
+    return text + "; bórrela con --drop-backup " + failed_ + " cuando ya no la necesite.";
   }
   const KeptDatabase& Copy() const { return copy_; }
   const std::string& Failed() const { return failed_; }
+  const std::vector<LaterChange>& Later() const { return later_; }
 
  private:
   [[noreturn]] void Refuse(const std::string& cause, const std::string& remedy) {
@@ -297,10 +378,24 @@ class Rollback {
                          "\nNada se cambió. Remedio: " + remedy + ".");
   }
 
-  // The newest copy made of the store as it is now; after a rollback the store is that
-  // copy, and the copies older than it were made of another database.
+  // The copy asked for, or the one made before the newest upgrade of the store as it is
+  // now; after a rollback the store is that copy, and the copies older than it were made
+  // of another database.
   void FindCopy() {
-    if (copies_.StoreOid() == 0) Refuse("no existe la base", "revise Kalu.dsn");
+    if (copies_.StoreOid() == 0) {
+      throw WayBackRefused("No se puede regresar la base " + store_ + ": " +
+                           WhereText(store_, Session::kFileDsn) + ".\nNada se cambió.");
+    }
+    if (!request_.to.empty()) {
+      for (KeptDatabase& kept : copies_.Kept()) {
+        if (kept.name == request_.to && kept.kind == KeptKind::Copy) {
+          copy_ = std::move(kept);
+          return;
+        }
+      }
+      Refuse(request_.to + " no es una copia completa de la base " + store_,
+             "elija una copia de --list-backups");
+    }
     if (auto newest = copies_.NewestCopyOfStore()) {
       copy_ = std::move(*newest);
       return;
@@ -319,6 +414,27 @@ class Rollback {
     }
     throw WayBackRefused("No hay copia de respaldo de la base " + store_ +
                          " para regresarla (vea --list-backups).\nNada se cambió.");
+  }
+
+  // The business done after the store's newest upgrade would go aside with the store: only
+  // when the request says so.
+  void CheckLaterChanges() {
+    std::optional<KeptDatabase> upgrade = copies_.NewestCopyOfStore();
+    if (!upgrade) return;
+    std::vector<LaterChange> later = ChangesAfter(copies_, *upgrade);
+    if (later.empty()) return;
+    if (!request_.discardLater) {
+      Refuse("la base cambió después de la actualización a " + upgrade->release + ": " +
+                 ChangesText(later) +
+                 " (cantidades aproximadas). Regresarla apartaría esos cambios",
+             "si esos cambios deben quedarse, no regrese la base; para regresarla de todos "
+             "modos, repita con --rollback --discard-later-changes: la base de ahora, con esos "
+             "cambios, quedará aparte como " +
+                 store_ + StoreCopies::kFailedInfix + "<momento>");
+    }
+    later_ = std::move(later);
+    log_.Line("Regreso: se apartan los cambios posteriores a la actualización: " +
+              ChangesText(later_));
   }
 
   void CheckRights() {
@@ -345,18 +461,22 @@ class Rollback {
   }
 
   std::string store_;
+  const RollbackRequest& request_;
   StoreCopies copies_;
   RunLog& log_;
   KeptDatabase copy_;
+  std::vector<LaterChange> later_;
   std::string failed_;
   std::string user_;
 };
 
 }  // namespace
 
-int RollBack(const std::string& store, const std::string& report, std::FILE* out, RunLog& log) {
+int RollBack(const std::string& store, const RollbackRequest& request, std::FILE* out,
+             RunLog& log) {
+  const std::string& report = request.report;
   const auto started = std::chrono::system_clock::now();
-  Rollback rollback(store, log);
+  Rollback rollback(store, request, log);
   std::optional<std::string> error;
   try {
     rollback.Run();
@@ -379,6 +499,7 @@ int RollBack(const std::string& store, const std::string& report, std::FILE* out
         {"exit_status", status},
         {"restored", error ? nlohmann::json(nullptr) : KeptJson(rollback.Copy())},
         {"failed_database", error ? nlohmann::json(nullptr) : nlohmann::json(rollback.Failed())},
+        {"later_changes", LaterJson(error ? std::vector<LaterChange>{} : rollback.Later())},
         {"error",
          error ? nlohmann::json{{"number", nullptr}, {"text", *error}} : nlohmann::json(nullptr)}};
     std::string why;
@@ -407,12 +528,27 @@ const char* KindText(KeptKind kind) {
   return "";
 }
 
-std::string StateText(const KeptDatabase& kept, const std::optional<KeptDatabase>& restorable) {
+// What the newest upgrade of the store left behind, as --list-backups and --check say it:
+// whether the store changed after the upgrade.
+std::string LaterText(StoreCopies& copies, const KeptDatabase& upgrade) {
+  std::vector<LaterChange> later = ChangesAfter(copies, upgrade);
+  if (!later.empty()) {
+    return "la base cambió después de la actualización: " + ChangesText(later) +
+           "; --rollback los apartaría solo con --discard-later-changes";
+  }
+  return upgrade.runFinished ? "sin cambios después de la actualización"
+                             : "sin cambios conocidos después de la actualización";
+}
+
+std::string StateText(const KeptDatabase& kept, const std::optional<KeptDatabase>& restorable,
+                      const std::string& later) {
   switch (kept.kind) {
     case KeptKind::Copy: {
       std::string text = "antes de " + kept.release +
                          (kept.runFinished ? ", corrida terminada" : ", corrida sin terminar");
-      if (restorable && restorable->name == kept.name) text += "; la restaura --rollback";
+      if (restorable && restorable->name == kept.name) {
+        text += "; la restaura --rollback; " + later;
+      }
       return text;
     }
     case KeptKind::Failed:
@@ -453,6 +589,7 @@ int ListKept(const std::string& store, std::FILE* out, RunLog& log) {
       return 0;
     }
     std::optional<KeptDatabase> restorable = copies.NewestCopyOfStore();
+    const std::string later = restorable ? LaterText(copies, *restorable) : std::string();
     std::size_t width = CharLength("Base");
     for (const KeptDatabase& k : kept) width = std::max(width, CharLength(k.name));
     // Name, kind, size (to the right), moment and state, two blanks apart.
@@ -465,7 +602,7 @@ int ListKept(const std::string& store, std::FILE* out, RunLog& log) {
     row("Base", "Tipo", "Tamaño", "Momento", "Estado");
     for (const KeptDatabase& k : kept) {
       row(k.name, KindText(k.kind), SizeText(k.bytes), MomentText(k.moment),
-          StateText(k, restorable));
+          StateText(k, restorable, later));
     }
     return 0;
   });
@@ -496,15 +633,28 @@ int DropKept(const std::string& store, const std::string& name, std::FILE* out, 
   });
 }
 
-std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPid, bool skip) {
+std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPid, bool skip,
+                                         bool connected) {
   const std::string store = session.Database();
   const char* rightsTitle = "Copia de respaldo: permiso";
   const char* roomTitle = "Copia de respaldo: espacio";
   const char* sessionsTitle = "Sesiones conectadas";
+  const char* laterTitle = "Cambios después de la actualización";
   auto line = [](const char* id, const char* title, bool ok, std::string detail) {
     return CheckLine{id, title, ok, std::move(detail), std::nullopt};
   };
   std::vector<CheckLine> lines;
+  if (!connected) {
+    // Nothing of the store can be told without it; --no-backup needs none of it.
+    const std::string why = std::string("sin conexión a la base de datos") +
+                            (skip ? "; no se hará copia (--no-backup)" : "");
+    for (auto [id, title] :
+         {std::pair{"backup_rights", rightsTitle}, std::pair{"backup_space", roomTitle},
+          std::pair{"sessions", sessionsTitle}}) {
+      lines.push_back(line(id, title, skip, why));
+    }
+    return lines;
+  }
   StoreCopies copies(store, session.FileDsn());
   try {
     copies.Connect();
@@ -541,6 +691,14 @@ std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPi
                            CountText(sessions.size(), "sesión", "sesiones") + ":" +
                                SessionsText(sessions, rights.user, " ") +
                                (skip ? "" : "; la copia de respaldo no se puede hacer con ellas")));
+    }
+    // After the sessions: the count opens a session of its own on the store.
+    if (std::optional<KeptDatabase> upgrade = copies.NewestCopyOfStore()) {
+      lines.push_back(line("later_changes", laterTitle, true,
+                           LaterText(copies, *upgrade) + " (copia " + upgrade->name + ")"));
+    } else {
+      lines.push_back(
+          line("later_changes", laterTitle, true, "no hay copia de una actualización de la base"));
     }
   } catch (const RuntimeError& e) {
     const std::string why = "sin conexión con la base de mantenimiento " +

@@ -4,10 +4,12 @@
 // place. `--list-backups` and `--drop-backup` show and drop the copies and the failed
 // databases a rollback set aside; `--check` tells whether a copy can be made.
 //
-// One copy per upgrade, not per run: the copy's comment says whether the run it was made
-// for has finished (StoreCopies). A run that finds the newest copy of the store with its
-// run unfinished makes none: the store is then half-upgraded, and that copy, made before
-// the unfinished run, is still the store as it was.
+// One copy per upgrade of a release, not per run: the copy's comment says whether the run
+// it was made for has finished (StoreCopies). A run that finds a copy of the store made
+// before its release's first run makes none: the store is then half-upgraded, or already
+// upgraded and run again, and that copy is still the store as it was before the release.
+// At the end of every run the copy records how the run left the store, so that a rollback
+// can tell the business done afterwards, which it would set aside.
 
 #include <chrono>
 #include <cstdint>
@@ -40,7 +42,7 @@ class WayBackRefused : public std::runtime_error {
 struct RunCopy {
   enum class Status {
     Made,     // a copy was made before the run
-    Covered,  // the copy of an unfinished earlier run covers this one
+    Covered,  // the copy made before an earlier run of the release covers this one
     Skipped,  // --no-backup
   };
   Status status = Status::Skipped;
@@ -64,9 +66,18 @@ RunCopy KeepStoreAsItWas(Session& session, bool skip, RunLog& log,
 // finished; a failure is logged.
 void MarkRunFinished(const Session& session, const RunCopy& copy, RunLog& log);
 
+// What --rollback is asked to do.
+struct RollbackRequest {
+  std::string to;             // the copy to restore (--to), empty for the store's own
+  bool discardLater = false;  // --discard-later-changes: the business done after the
+                              // upgrade goes aside with the replaced database
+  std::string report;         // the JSON report's file, empty for none
+};
+
 // kalu-upgrade --rollback: the exit status (0 rolled back, 1 refused or failed); what
-// happened goes to `out` and `log`, and to the JSON report `report` when not empty.
-int RollBack(const std::string& store, const std::string& report, std::FILE* out, RunLog& log);
+// happened goes to `out` and `log`, and to the JSON report when asked for. A store written
+// since its upgrade ended is not rolled back unless the request says to set that aside.
+int RollBack(const std::string& store, const RollbackRequest& request, std::FILE* out, RunLog& log);
 // kalu-upgrade --list-backups: the copies and failed databases of the store.
 int ListKept(const std::string& store, std::FILE* out, RunLog& log);
 // kalu-upgrade --drop-backup NAME.
@@ -76,6 +87,13 @@ int DropKept(const std::string& store, const std::string& name, std::FILE* out, 
 // role may copy and rename the store, whether the server's disk has room for a copy, and
 // the sessions connected to the store other than `checkPid` (the check's own). With `skip`
 // (--no-backup) no copy is needed, and neither is a problem.
-std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPid, bool skip);
+// Without `connected` (the check could not reach the store) each line says so. Beside them
+// a line tells whether the store changed after its newest upgrade.
+std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPid, bool skip,
+                                         bool connected);
+
+// When the store database of `session` does not exist on its server (the maintenance
+// database says so): what to tell the operator, naming the server and the data source.
+std::optional<std::string> StoreMissingText(const Session& session);
 
 }  // namespace kalu

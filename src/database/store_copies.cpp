@@ -59,6 +59,15 @@ constexpr const char* kKeptSql =
     "has_database_privilege(d.oid, 'CONNECT') AND d.datconnlimit <> -2 THEN "
     "pg_database_size(d.oid) ELSE -1 END FROM pg_database d WHERE strpos(d.datname, ?) = 1 OR "
     "strpos(d.datname, ?) = 1";
+// The store's own tables: those of the server's schemas left out.
+constexpr const char* kStoreTablesSql =
+    "SELECT c.oid, n.nspname, c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
+    "c.relnamespace WHERE c.relkind = 'r' AND n.nspname <> 'information_schema' AND n.nspname "
+    "NOT LIKE 'pg\\_%' ORDER BY c.oid";
+// The next transaction id, without taking one: the check's session may be read-only.
+constexpr const char* kNextXidSql = "SELECT txid_snapshot_xmax(txid_current_snapshot())";
+// A transaction id of its own, newer than every one committed before it.
+constexpr const char* kOwnXidSql = "SELECT txid_current()";
 constexpr const char* kNameTakenSql = "SELECT 1 FROM pg_database WHERE datname = ?";
 // The store's database-level grants, as statements that give them to another database.
 constexpr const char* kGrantsSql =
@@ -172,11 +181,28 @@ std::string FailedName(std::string_view store, Moment now) {
   return std::string(store) + StoreCopies::kFailedInfix + Stamp(now, "%Y%m%d_%H%M%S");
 }
 
-std::string CopyComment(uint32_t sourceOid, std::string_view release, Moment made,
-                        bool runFinished) {
-  return std::string(kCopyTag) + "; de=" + std::to_string(sourceOid) +
-         "; version=" + std::string(release) + "; hecha=" + UtcText(made) +
-         "; corrida=" + (runFinished ? "terminada" : "pendiente");
+std::string CopyComment(const KeptDatabase& copy) {
+  std::string comment = std::string(kCopyTag) + "; de=" + std::to_string(copy.sourceOid) +
+                        "; version=" + copy.release +
+                        "; hecha=" + UtcText(copy.moment.value_or(Moment())) +
+                        "; corrida=" + (copy.runFinished ? "terminada" : "pendiente");
+  if (copy.runEnd) {
+    comment += "; fin=" + std::to_string(copy.runEnd->xid) + "; filas=";
+    for (size_t i = 0; i < copy.runEnd->rows.size(); ++i) {
+      const auto& [oid, rows] = copy.runEnd->rows[i];
+      comment += (i ? "," : "") + std::to_string(oid) + ":" + std::to_string(rows);
+    }
+  }
+  if (!copy.earlier.empty()) {
+    comment += "; previos=";
+    for (size_t i = 0; i < copy.earlier.size(); ++i) {
+      std::string table = copy.earlier[i].table;
+      std::replace_if(
+          table.begin(), table.end(), [](char c) { return c == ';' || c == ',' || c == ':'; }, '_');
+      comment += (i ? "," : "") + table + ":" + std::to_string(copy.earlier[i].rows);
+    }
+  }
+  return comment;
 }
 
 std::string FailedComment(const KeptDatabase& copy, Moment setAside) {
@@ -202,12 +228,39 @@ KeptDatabase ReadComment(std::string name, KeptKind kindByName, std::string_view
   }
   auto fields = Fields(comment, kCopyTag);
   if (!fields) return kept;
+  // "a:1,b:2" as its pairs; a part that is not such a pair is passed over.
+  auto pairs = [](const std::string& list, auto add) {
+    for (size_t pos = 0; pos < list.size();) {
+      size_t end = std::min(list.find(',', pos), list.size());
+      std::string part = list.substr(pos, end - pos);
+      if (size_t colon = part.rfind(':'); colon != std::string::npos && colon > 0) {
+        add(part.substr(0, colon), std::strtoll(part.c_str() + colon + 1, nullptr, 10));
+      }
+      pos = end + 1;
+    }
+  };
+  std::optional<uint64_t> endXid;
+  std::string endRows;
   for (const auto& [key, value] : *fields) {
     if (key == "de")
       kept.sourceOid = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
     if (key == "version") kept.release = value;
     if (key == "hecha") kept.moment = FromUtcText(value);
     if (key == "corrida") kept.runFinished = value == "terminada";
+    if (key == "fin") endXid = std::strtoull(value.c_str(), nullptr, 10);
+    if (key == "filas") endRows = value;
+    if (key == "previos") {
+      pairs(value, [&](std::string table, int64_t rows) {
+        kept.earlier.push_back({std::move(table), rows});
+      });
+    }
+  }
+  if (endXid && *endXid != 0) {
+    kept.runEnd = RunEndMark{*endXid, {}};
+    pairs(endRows, [&](const std::string& oid, int64_t rows) {
+      kept.runEnd->rows.emplace_back(static_cast<uint32_t>(std::strtoul(oid.c_str(), nullptr, 10)),
+                                     rows);
+    });
   }
   if (kept.sourceOid != 0 && kept.moment) kept.kind = KeptKind::Copy;
   return kept;
@@ -333,11 +386,89 @@ std::vector<KeptDatabase> StoreCopies::Kept() {
 std::optional<KeptDatabase> StoreCopies::NewestCopyOfStore() {
   const uint32_t oid = StoreOid();
   if (oid == 0) return std::nullopt;
-  std::optional<KeptDatabase> newest;
+  std::vector<KeptDatabase> ofStore;
   for (KeptDatabase& kept : Kept()) {
-    if (kept.kind == KeptKind::Copy && kept.sourceOid == oid) newest = std::move(kept);
+    if (kept.kind == KeptKind::Copy && kept.sourceOid == oid) ofStore.push_back(std::move(kept));
   }
-  return newest;
+  if (ofStore.empty()) return std::nullopt;
+  // In the order they were made: the first copy of the newest one's release.
+  const std::string release = ofStore.back().release;
+  for (KeptDatabase& kept : ofStore) {
+    if (kept.release == release) return std::move(kept);
+  }
+  return std::nullopt;
+}
+
+std::vector<StoreCopies::TableRows> StoreCopies::CountStoreRows(const RunEndMark* mark,
+                                                                uint64_t* xid) {
+  Session store(";Database=" + store_ + ";Readonly=No;", session_.FileDsn());
+  std::vector<TableRows> tables;
+  {
+    Cursor list(store, kApp, "KCOP09", kStoreTablesSql, CursorKind::Read);
+    for (bool row = list.FetchFirst(); row; row = list.FetchNext()) {
+      const std::string schema = list.Text(2);
+      const std::string table = list.Text(3);
+      tables.push_back({static_cast<uint32_t>(Number(list.Text(1))),
+                        schema == "public" ? table : schema + "." + table,
+                        QuotedName(schema) + "." + QuotedName(table), 0, 0});
+    }
+  }
+  // The rows written since the mark are those whose transaction id is newer than the mark's
+  // (compared as the server's 32-bit ids, which wrap around) and older than the next one.
+  uint64_t next = 0;
+  {
+    Cursor ids(store, kApp, "KCOP10", mark ? kNextXidSql : kOwnXidSql, CursorKind::Read);
+    if (ids.FetchFirst()) next = static_cast<uint64_t>(Number(ids.Text(1)));
+  }
+  if (xid) *xid = next;
+  const uint64_t since = mark ? mark->xid : next;
+  const uint64_t span = next > since ? std::min<uint64_t>(next - since, 0x7FFFFFFF) : 0;
+  std::string sql;
+  for (const TableRows& t : tables) {
+    if (!sql.empty()) sql += " UNION ALL ";
+    sql += "SELECT " + std::to_string(t.oid) +
+           ", count(*), count(*) FILTER (WHERE (xmin::text::bigint - " +
+           std::to_string(since & 0xFFFFFFFF) + " + 4294967296) % 4294967296 < " +
+           std::to_string(span) + ") FROM " + t.from;
+  }
+  if (!sql.empty()) {
+    Cursor counts(store, kApp, "KCOP11", sql, CursorKind::Read);
+    size_t i = 0;
+    for (bool row = counts.FetchFirst(); row && i < tables.size(); row = counts.FetchNext(), ++i) {
+      tables[i].rows = Number(counts.Text(2));
+      tables[i].later = Number(counts.Text(3));
+    }
+  }
+  store.Commit();
+  return tables;
+}
+
+RunEndMark StoreCopies::MarkStore() {
+  RunEndMark mark;
+  for (const TableRows& t : CountStoreRows(nullptr, &mark.xid))
+    mark.rows.emplace_back(t.oid, t.rows);
+  return mark;
+}
+
+std::vector<LaterChange> StoreCopies::ChangesSince(const RunEndMark& mark) {
+  std::vector<LaterChange> changes;
+  std::vector<TableRows> now = CountStoreRows(&mark, nullptr);
+  for (const TableRows& t : now) {
+    // Rows then, less those still there untouched, were changed or removed; rows written
+    // since were inserted or changed.
+    auto then = std::find_if(mark.rows.begin(), mark.rows.end(),
+                             [&](const auto& r) { return r.first == t.oid; });
+    const int64_t gone = then == mark.rows.end() ? 0 : then->second - (t.rows - t.later);
+    const int64_t changed = std::max(t.later, gone);
+    if (changed > 0) changes.push_back({t.name, changed});
+  }
+  for (const auto& [oid, rows] : mark.rows) {
+    if (rows > 0 &&
+        std::none_of(now.begin(), now.end(), [&](const TableRows& t) { return t.oid == oid; })) {
+      changes.push_back({"tabla borrada (oid " + std::to_string(oid) + ")", rows});
+    }
+  }
+  return changes;
 }
 
 std::string StoreCopies::FreeName(const std::string& base) {
@@ -372,8 +503,7 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
     // A store with grants of its own gives PUBLIC only what they say.
     if (!grants.empty()) Exec("REVOKE ALL ON DATABASE " + QuotedName(copy.name) + " FROM PUBLIC");
     for (const std::string& grant : grants) Exec(grant);
-    Exec("COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " +
-         QuotedText(CopyComment(copy.sourceOid, release, now, false)));
+    Exec("COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " + QuotedText(CopyComment(copy)));
     session_.Commit();
   } catch (const RuntimeError&) {
     // The fatal error ended the session; a new one drops the half-made copy. Should that
@@ -390,10 +520,16 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
   return copy;
 }
 
-void StoreCopies::MarkRunFinished(const KeptDatabase& copy) {
-  Exec("COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " +
-       QuotedText(CopyComment(copy.sourceOid, copy.release, copy.moment.value_or(Moment()), true)));
+void StoreCopies::Record(const KeptDatabase& copy) {
+  Exec("COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " + QuotedText(CopyComment(copy)));
   session_.Commit();
+}
+
+void StoreCopies::MarkRunFinished(const KeptDatabase& copy, const RunEndMark& end) {
+  KeptDatabase finished = copy;
+  finished.runFinished = true;
+  finished.runEnd = end;
+  Record(finished);
 }
 
 std::string StoreCopies::Restore(const KeptDatabase& copy, Moment now) {

@@ -55,6 +55,22 @@ struct DatabaseSession {
                             // zone; empty when hidden
 };
 
+// The store as a run of the program left it, so that the business done afterwards can be
+// told from the run's own work: the transaction id taken right after the run's last commit
+// (every row the program wrote has an older one; the server's own work, autovacuum and
+// ANALYZE, writes no row of the store's tables) and the rows of each table then.
+struct RunEndMark {
+  uint64_t xid = 0;
+  std::vector<std::pair<uint32_t, int64_t>> rows;  // each table's oid and rows
+};
+
+// A table of the store written since a run ended: about how many rows were inserted,
+// changed or removed since then.
+struct LaterChange {
+  std::string table;
+  int64_t rows = 0;
+};
+
 enum class KeptKind {
   Copy,        // a copy of the store made before a run
   Failed,      // a store database set aside by a rollback
@@ -70,6 +86,10 @@ struct KeptDatabase {
   uint32_t sourceOid = 0;            // copy: the oid of the store database it was made of
   std::string release;               // copy: the release whose run it was made before
   bool runFinished = false;          // copy: the run it was made for has finished
+  std::optional<RunEndMark> runEnd;  // copy: the store as the last run of its release left it
+  // copy: what had changed in the store between the release's first run and a later one,
+  // which a rollback to this copy would set aside as well.
+  std::vector<LaterChange> earlier;
   std::string copy;                  // failed: the copy restored in its place
   std::optional<Moment> copyMoment;  // failed: when that copy was made
 };
@@ -129,16 +149,26 @@ class StoreCopies {
 
   // The copies and failed databases of the store, in the order they were made.
   std::vector<KeptDatabase> Kept();
-  // The newest copy made of the store database as it is now (same oid), if any.
+  // The copy that keeps the store as it was before its newest upgrade: of the copies made
+  // of the store database as it is now (same oid), the first one of the newest release.
   std::optional<KeptDatabase> NewestCopyOfStore();
+
+  // The store as it is now, at the end of a run.
+  RunEndMark MarkStore();
+  // The store's tables written since `mark`, with about how many rows; a table dropped
+  // since counts all the rows it had.
+  std::vector<LaterChange> ChangesSince(const RunEndMark& mark);
 
   // Copies the store as "<store>_antes_<release>_<moment>" with its comment (run
   // pending), calling `waiting` while the server copies. A copy that fails half-way is
   // dropped again; the store is never touched.
   KeptDatabase MakeCopy(std::string_view release, Moment now,
                         const std::function<void()>& waiting = {});
-  // Writes in the copy's comment that its run has finished.
-  void MarkRunFinished(const KeptDatabase& copy);
+  // Writes what the program knows of `copy` in its comment.
+  void Record(const KeptDatabase& copy);
+  // Writes in the copy's comment that its run has finished, leaving the store as `end`
+  // says, and what had changed in the store before the run (`copy.earlier`).
+  void MarkRunFinished(const KeptDatabase& copy, const RunEndMark& end);
   // Sets the store aside as "<store>_fallida_<moment>" and gives the copy the store's
   // name, in one transaction; the store's own comment goes with the name. Returns the
   // failed database's name.
@@ -157,6 +187,16 @@ class StoreCopies {
   DatabaseFacts Facts(const std::string& database);
   // The first name free of `base`, `base`_2, `base`_3, ...
   std::string FreeName(const std::string& base);
+  // Each table of the store with its rows, and with those written since `mark` (none
+  // without one).
+  struct TableRows {
+    uint32_t oid = 0;
+    std::string name;  // as the operator reads it: schema-qualified when not public
+    std::string from;  // as SQL names it
+    int64_t rows = 0;
+    int64_t later = 0;
+  };
+  std::vector<TableRows> CountStoreRows(const RunEndMark* mark, uint64_t* xid);
   void Exec(std::string_view sql);
   void ExecAlone(std::string_view sql, const std::function<void()>& waiting = {});
 
@@ -171,8 +211,7 @@ std::string FailedName(std::string_view store, Moment now);
 
 // The comment of a copy and of a failed database, and what they tell back; a comment the
 // program did not write gives an incomplete copy (or a failed database without its copy).
-std::string CopyComment(uint32_t sourceOid, std::string_view release, Moment made,
-                        bool runFinished);
+std::string CopyComment(const KeptDatabase& copy);
 std::string FailedComment(const KeptDatabase& copy, Moment setAside);
 KeptDatabase ReadComment(std::string name, KeptKind kindByName, std::string_view comment);
 

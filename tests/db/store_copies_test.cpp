@@ -59,9 +59,17 @@ TEST(StoreCopies, ACopyIsRestoredInTheStoresPlaceAndTheStoreKeptAside) {
   EXPECT_EQ(kept[0].sourceOid, oid);
   EXPECT_EQ(kept[0].release, "24.03.20");
   EXPECT_FALSE(kept[0].runFinished);
-  copies.MarkRunFinished(copy);
+  const RunEndMark end = copies.MarkStore();
+  copies.MarkRunFinished(copy, end);
   ASSERT_TRUE(copies.NewestCopyOfStore());
   EXPECT_TRUE(copies.NewestCopyOfStore()->runFinished);
+  // A row removed after the run is business after it; reading is none.
+  EXPECT_TRUE(copies.ChangesSince(end).empty());
+  db.Exec("DELETE FROM estados WHERE edocve = (SELECT min(edocve) FROM estados)");
+  const std::vector<LaterChange> later = copies.ChangesSince(end);
+  ASSERT_EQ(later.size(), 1u);
+  EXPECT_EQ(later[0].table, "estados");
+  EXPECT_EQ(later[0].rows, 1);
 
   const std::string failed = copies.Restore(copy, system_clock::now());
   EXPECT_EQ(db.Dump(), before);

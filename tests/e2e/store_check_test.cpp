@@ -72,7 +72,8 @@ const char* const kTitles[] = {"Kalu.dsn",
                                "Espacio en disco",
                                "Copia de respaldo: permiso",
                                "Copia de respaldo: espacio",
-                               "Sesiones conectadas"};
+                               "Sesiones conectadas",
+                               "Cambios después de la actualización"};
 
 TEST(StoreCheck, SampleStoreIsReadyAndNothingChanges) {
   test::WorkFolder wf;
@@ -124,6 +125,29 @@ TEST(StoreCheck, SampleStoreIsReadyAndNothingChanges) {
   EXPECT_NE(LineOf(again.output, "Paquete DATOS.XMZ").find("XML ya descomprimido"),
             std::string::npos)
       << again.output;
+}
+
+// A data source that names a database the server does not have: the check and the run say
+// so, naming the server, and what needs the connection says it has none.
+TEST(StoreCheck, AStoreDatabaseThatDoesNotExistIsNamedWithItsServer) {
+  test::WorkFolder wf;
+  test::SampleStore store;  // and no database kalu on the server
+  const std::string said = "la base kalu no existe en el servidor socket local ";
+  auto check = RunProcess({Program(), "--check"});
+  EXPECT_EQ(check.status, 1) << check.output;
+  EXPECT_NE(LineOf(check.output, "Base de datos").find(said), std::string::npos) << check.output;
+  for (const char* title :
+       {"Copia de respaldo: permiso", "Copia de respaldo: espacio", "Sesiones conectadas"}) {
+    EXPECT_NE(LineOf(check.output, title).find(" problema  sin conexión a la base de datos"),
+              std::string::npos)
+        << check.output;
+  }
+  auto run = RunProcess({Program(), "--unattended"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("No se puede actualizar la base kalu: " + said), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("revise Kalu.dsn"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("--no-backup"), std::string::npos) << run.output;
 }
 
 TEST(StoreCheck, EachFaultIsNamedOnItsLineAndEndsWithStatusOne) {

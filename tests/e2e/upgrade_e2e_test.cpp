@@ -304,6 +304,11 @@ void ExpectStoppedRunsEndAsOneRun(const std::string& name, const std::vector<Sto
     SCOPED_TRACE("stopped at " + (stop.point.empty() ? stop.logLine : stop.point));
     FreshStore store(name);
     StopRun(stop);
+    // Stopped anywhere, the store keeps the catalogue tables the release drops and creates
+    // again.
+    EXPECT_EQ(store.db.Value("select count(*) from pg_tables where tablename in "
+                             "('codigopostal', 'colonias')"),
+              "2");
     auto again = test::RunProcess({Program(), "--unattended"});
     EXPECT_EQ(again.status, 0) << again.output;
     if (again.status != 0) continue;
@@ -335,12 +340,36 @@ TEST(CompleteUpgrade, SampleStoreThroughTheWindowsBuildUnderWine) {
                            gen::Sandbox::In(test::SandboxDir()).port + "\n");
   auto imported = test::RunProcess({wineRun, "reg", "import", "registry.reg"});
   ASSERT_EQ(imported.status, 0) << imported.output;
+  // As on a store's PC: one package held open the whole run by another program (an
+  // antivirus scanner), one read-only (copied from a medium). Both catalogues load; the
+  // read-only one is rewritten, the held one keeps its bytes.
+  const std::filesystem::path held = wf.Path() / "Importar" / "CP_SAT_CFDI33.XMZ";
+  const std::string heldBytes = test::ReadText(held);
+  std::string heldOnWindows = "Z:" + held.string();  // Wine's drive Z: is the Linux root
+  std::replace(heldOnWindows.begin(), heldOnWindows.end(), '/', '\\');
+  test::BackgroundProcess holder(
+      {wineRun, (program.parent_path() / "hold_file.exe").string(), heldOnWindows, "600"});
+  for (int i = 0; i < 300 && !std::filesystem::exists(held.string() + ".held"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(std::filesystem::exists(held.string() + ".held"));
+  std::filesystem::remove(held.string() + ".held");
+  const std::filesystem::path readOnly = wf.Path() / "Importar" / "CATCOLONIAS.XMZ";
+  std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
 
   auto run = test::RunProcess({wineRun, program.string(), "--unattended"});
   ASSERT_EQ(run.status, 0) << run.output;
   ExpectDump(db, test::SourceDir() / "fixtures" / "expected" / "store_after.txt");
   const std::string log = test::ReadText("kalu-upgrade.log");
   EXPECT_NE(log.find("Fin: actualización terminada (estado 0)"), std::string::npos) << log;
+  EXPECT_NE(log.find("Aviso: no se pudo reescribir el paquete .\\Importar\\CP_SAT_CFDI33.XMZ"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(test::ReadText(held), heldBytes);
+  EXPECT_EQ(test::ReadText(readOnly).rfind("<?xml", 0), 0u);
+  holder.Kill();
 }
 
 TEST(CompleteUpgrade, RunKilledAtAnyMomentAndRunAgainEndsAsOneRun) {
@@ -382,6 +411,7 @@ std::vector<Stop> Windows(const std::vector<std::string>& batches) {
   for (const char* views : {"EdoCtaFolios_View", "SQLPG.XMZ"}) {
     stops.push_back(AtPoint(std::string("views-dropped:") + views));
   }
+  stops.push_back(AtPoint("statement-sent:schema:6"));  // both catalogue tables dropped
   for (const std::string& package : kPackages) stops.push_back(AtPoint("file-written:" + package));
   for (const char* moment : {"batch-copied:", "batch-applied:"}) {
     for (const std::string& batch : batches) stops.push_back(AtPoint(moment + batch));
@@ -529,6 +559,93 @@ TEST(WayBack, ARunAfterAKilledOneMakesNoCopyAndTheRollbackGoesBackBeforeBoth) {
   auto back = test::RunProcess({Program(), "--rollback"});
   ASSERT_EQ(back.status, 0) << back.output;
   EXPECT_EQ(store.db.Dump(), before);
+}
+
+// The store's tables and columns and its customers, as every server version reads them
+// (pg_dump reads only servers up to its own version).
+std::string StoreState(const TestDatabase& db) {
+  std::string state;
+  for (const Section& section : Sections()) {
+    if (section.title != "columnas" && section.title != "clientes") continue;
+    for (const std::string& row : db.Rows(section.sql)) state += row + "\n";
+  }
+  return state;
+}
+
+// One copy per release: a run after a finished one makes none, and the rollback goes back
+// to the store as it was before the release's first run.
+TEST(WayBack, ASecondRunMakesNoCopyAndTheRollbackGoesBackBeforeTheRelease) {
+  FreshStore store("sample");
+  const std::string before = StoreState(store.db);
+  ASSERT_EQ(test::RunProcess({Program(), "--unattended"}).status, 0);
+  const std::vector<std::string> kept = Kept(store.db);
+  ASSERT_EQ(kept.size(), 1u);
+  auto again = test::RunProcess({Program(), "--unattended", "--report", "corrida.json"});
+  ASSERT_EQ(again.status, 0) << again.output;
+  EXPECT_EQ(Kept(store.db), kept);
+  EXPECT_TRUE(Holds(test::ReadText("kalu-upgrade.log"),
+                    "cubre esta corrida: la actualización a 24.03.20 ya se hizo"));
+  EXPECT_EQ(JsonOf("corrida.json")["backup"]["status"], "covered");
+  EXPECT_EQ(JsonOf("corrida.json")["backup"]["name"], kept[0]);
+
+  auto wrong = test::RunProcess({Program(), "--rollback", "--to", "kalu_antes_nada"});
+  EXPECT_EQ(wrong.status, 1) << wrong.output;
+  EXPECT_TRUE(Holds(wrong.output, "kalu_antes_nada no es una copia completa")) << wrong.output;
+  auto back = test::RunProcess({Program(), "--rollback", "--to", kept[0]});
+  ASSERT_EQ(back.status, 0) << back.output;
+  EXPECT_EQ(StoreState(store.db), before);
+}
+
+// The business done after the upgrade is never set aside silently: the rollback refuses,
+// naming what changed, until it is told to set it aside, and then says where it is kept.
+// The program's own second run is not such business.
+TEST(WayBack, BusinessAfterTheUpgradeIsRolledBackOnlyWhenAskedAndIsKeptAside) {
+  FreshStore store("sample");
+  const std::string before = StoreState(store.db);
+  ASSERT_EQ(test::RunProcess({Program(), "--unattended"}).status, 0);
+  ASSERT_EQ(test::RunProcess({Program(), "--unattended"}).status, 0);
+  auto unchanged = test::RunProcess({Program(), "--list-backups"});
+  EXPECT_TRUE(Holds(unchanged.output, "sin cambios después de la actualización"))
+      << unchanged.output;
+
+  store.db.Exec(
+      "UPDATE clientes SET ctenom = 'Venta del día' WHERE (regcve, unicve, almcve, cancve, "
+      "ctecve) = (SELECT regcve, unicve, almcve, cancve, ctecve FROM clientes ORDER BY 1, 2, 3, "
+      "4, 5 LIMIT 1)");
+  const std::string changed = StoreState(store.db);
+  const std::string said =
+      "la base cambió después de la actualización a 24.03.20: clientes (1 fila)";
+  auto refused = test::RunProcess({Program(), "--rollback", "--report", "regreso.json"});
+  EXPECT_EQ(refused.status, 1) << refused.output;
+  EXPECT_TRUE(Holds(refused.output, said)) << refused.output;
+  EXPECT_TRUE(Holds(refused.output, "--rollback --discard-later-changes")) << refused.output;
+  EXPECT_EQ(test::JsonSchemaProblems("rollback-report.schema.json", "regreso.json"), "");
+  EXPECT_EQ(StoreState(store.db), changed);
+  for (const std::vector<std::string>& shows :
+       {std::vector<std::string>{"--list-backups"}, std::vector<std::string>{"--check"}}) {
+    std::vector<std::string> args{Program()};
+    args.insert(args.end(), shows.begin(), shows.end());
+    auto shown = test::RunProcess(args);
+    EXPECT_TRUE(Holds(shown.output, "clientes (1 fila)")) << shown.output;
+  }
+
+  auto forced = test::RunProcess(
+      {Program(), "--rollback", "--discard-later-changes", "--report", "regreso.json"});
+  ASSERT_EQ(forced.status, 0) << forced.output;
+  EXPECT_EQ(StoreState(store.db), before);
+  const nlohmann::json rolled = JsonOf("regreso.json");
+  EXPECT_EQ(test::JsonSchemaProblems("rollback-report.schema.json", "regreso.json"), "");
+  EXPECT_EQ(rolled["later_changes"],
+            nlohmann::json::parse(R"([{"table": "clientes", "rows": 1}])"));
+  const std::string failed = rolled["failed_database"];
+  EXPECT_TRUE(Holds(forced.output, "quedó como " + failed +
+                                       " para revisarla, con los cambios posteriores a la "
+                                       "actualización que se apartaron: clientes (1 fila)"))
+      << forced.output;
+  auto kept = test::RunProcess({(test::SourceDir() / "scripts" / "pg-sandbox").string(), "psql",
+                                test::SandboxDir().string(), failed, "-tAc",
+                                "SELECT count(*) FROM clientes WHERE ctenom = 'Venta del día'"});
+  EXPECT_EQ(kept.output, "1\n");
 }
 
 // Killed while it copies, the run leaves the store untouched; killed at any moment of a

@@ -44,15 +44,30 @@ TEST(StoreCopyNames, NamesMomentsAndQuotes) {
 }
 
 TEST(StoreCopyNames, CommentsTellWhatADatabaseIs) {
-  KeptDatabase copy = ReadComment("kalu_antes_24_03_20_20261206_221005", KeptKind::Copy,
-                                  CopyComment(16384, "24.03.20", At(), false));
+  KeptDatabase made;
+  made.sourceOid = 16384;
+  made.release = "24.03.20";
+  made.moment = At();
+  KeptDatabase copy =
+      ReadComment("kalu_antes_24_03_20_20261206_221005", KeptKind::Copy, CopyComment(made));
   EXPECT_EQ(copy.kind, KeptKind::Copy);
   EXPECT_EQ(copy.sourceOid, 16384u);
   EXPECT_EQ(copy.release, "24.03.20");
   EXPECT_EQ(copy.moment, At());
   EXPECT_FALSE(copy.runFinished);
-  EXPECT_TRUE(
-      ReadComment(copy.name, KeptKind::Copy, CopyComment(1, "24.03.20", At(), true)).runFinished);
+  EXPECT_FALSE(copy.runEnd);
+  // How the run left the store, and what had changed before a later run, come back whole.
+  made.runFinished = true;
+  made.runEnd = RunEndMark{4294967301, {{16390, 20000}, {16402, 0}}};
+  made.earlier = {{"clientes", 1}, {"ventas;2", 30}};
+  KeptDatabase finished = ReadComment(copy.name, KeptKind::Copy, CopyComment(made));
+  EXPECT_TRUE(finished.runFinished);
+  ASSERT_TRUE(finished.runEnd);
+  EXPECT_EQ(finished.runEnd->xid, 4294967301u);
+  EXPECT_EQ(finished.runEnd->rows, made.runEnd->rows);
+  ASSERT_EQ(finished.earlier.size(), 2u);
+  EXPECT_EQ(finished.earlier[1].table, "ventas_2");
+  EXPECT_EQ(finished.earlier[1].rows, 30);
 
   KeptDatabase failed = ReadComment("kalu_fallida_20261207_000000", KeptKind::Failed,
                                     FailedComment(copy, At() + std::chrono::hours(2)));
