@@ -127,5 +127,5 @@ if [ -e "$folder" ]; then
 fi
 [ -z "$(shortcuts)" ] || fail "shortcuts left after uninstalling: $(shortcuts)"
 [ -f "$store_folder/Kalu.dsn" ] || fail "the uninstaller touched the store's folder"
-rm -rf "$store_folder" "$outside" "$keys"
+rm -rf "$store_folder" "$outside" "$keys" "$(dirname "$aside")"
 echo "installed signed with the store's shortcuts, ran kalu-upgrade 24.03.20 and uninstalled silently"
