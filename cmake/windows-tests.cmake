@@ -43,6 +43,9 @@ foreach(src ${tests})
   endif()
   gtest_discover_tests(${name} ${filter} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 endforeach()
+# The programs' version resources, read as Windows reads them.
+target_link_libraries(windows_platform_test PRIVATE version)
+add_dependencies(windows_platform_test kalu-upgrade kalu-upgradew xmz)
 
 # A program that holds a file open as an antivirus scanner does, for the complete upgrade
 # under Wine (the Linux build's CompleteUpgrade.SampleStoreOnWindowsUnderWine).
@@ -50,7 +53,9 @@ add_executable(hold_file tests/support/hold_file_windows.cpp)
 target_link_options(hold_file PRIVATE -municode)
 
 # The installer, installed silently under Wine, run and uninstalled (it changes only the
-# build's Wine prefix).
+# build's Wine prefix); read_shortcut reads its shortcuts as the shell does.
+add_executable(read_shortcut tests/package/read_shortcut.cpp)
+target_link_options(read_shortcut PRIVATE -municode)
 add_test(NAME nsis_package_install
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/nsis_install.sh ${CMAKE_SOURCE_DIR}
                  ${CMAKE_BINARY_DIR})

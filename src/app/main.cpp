@@ -83,7 +83,8 @@ constexpr const char* kHelp =
     "\n"
     "Sin pantalla gráfica (DISPLAY, WAYLAND_DISPLAY) se usa la terminal; si la entrada\n"
     "estándar no es una terminal, la corrida es desatendida.\n"
-    "La bitácora de cada corrida se agrega a kalu-upgrade.log en la carpeta de trabajo.\n"
+    "La bitácora de cada corrida se agrega a kalu-upgrade.log en la carpeta de trabajo (si\n"
+    "la carpeta no la admite, en la carpeta local del usuario, y el programa dice dónde).\n"
     "\n"
     "Estado de salida:\n"
     "  0  actualización terminada\n"
@@ -185,12 +186,30 @@ std::string Now() {
   return kalu::IsoLocalTime(std::chrono::system_clock::now());
 }
 
+// Why the working folder is not a store's (a shortcut that starts elsewhere, say); empty
+// when it holds the store's Kalu.dsn.
+std::string NotAStoreFolder() {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(kalu::NativePath(kalu::Session::kFileDsn), ec)) return "";
+  return "No se encontró Kalu.dsn en la carpeta " + WorkingFolder() +
+         ": inicie el programa desde la carpeta de la tienda (la que tiene Kalu.dsn e Importar)";
+}
+
+// The run log of the working folder, for the commands that write to standard output: where
+// it went instead, when the folder could not take it, is told on standard error.
+kalu::RunLog OpenRunLog() {
+  kalu::RunLog log("kalu-upgrade.log");
+  if (!log.Notice().empty() && log.IsOpen())
+    kalu::WriteText(stderr, "kalu-upgrade: " + log.Notice() + "\n");
+  return log;
+}
+
 // kalu-upgrade --check: the table on standard output, the problems in the run log, the
 // JSON report when asked for. The database is only read.
 int RunStoreCheck(const Options& opts) {
   using namespace kalu;
   const std::string folder = WorkingFolder();
-  RunLog log("kalu-upgrade.log");
+  RunLog log = OpenRunLog();
   log.Line("Revisión de la tienda (kalu-upgrade " KALU_VERSION " --check) en " + folder);
   const std::string started = Now();
   Session session;
@@ -219,7 +238,12 @@ int RunStoreCheck(const Options& opts) {
 // maintenance database; what they do goes to standard output and the run log.
 int RunWayBack(const Options& opts) {
   using namespace kalu;
-  RunLog log("kalu-upgrade.log");
+  RunLog log = OpenRunLog();
+  if (const std::string refusal = NotAStoreFolder(); !refusal.empty()) {
+    log.Line("Error fatal: " + refusal);
+    WriteText(stderr, "kalu-upgrade: " + refusal + "\n");
+    return kExitError;
+  }
   const std::string store = Session().Database();
   if (opts.rollback) {
     log.Line("Regreso de la base " + store + " (kalu-upgrade " KALU_VERSION " --rollback) en " +
@@ -248,6 +272,11 @@ class UpgradeRun {
     ctx_ = &ctx;
     if (auto* view = dynamic_cast<kalu::StepObserver*>(screen_.get())) ctx.steps.SetObserver(view);
     session_.Library().SetNoteSink([this](std::string_view note) { log_.Line(note); });
+    TellWhereTheLogIs();
+    // Outside the store's folder nothing of the store is read: the operator is told at once.
+    if (const std::string refusal = NotAStoreFolder(); !refusal.empty()) {
+      return EndWithError({std::nullopt, refusal});
+    }
     try {
       Upgrade();
     } catch (const kalu::RuntimeError& e) {
@@ -294,12 +323,21 @@ class UpgradeRun {
       log_.Line("Pantalla: ventana");
       return;
     }
+    EnsureConsole();
     bool attended = !opts_.unattended && IsTerminal(stdin);
     auto console =
         std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr, IsTerminal(stdout));
     console_ = console.get();
     screen_ = std::move(console);
     log_.Line(attended ? "Pantalla: terminal" : "Pantalla: terminal, desatendida");
+  }
+
+  // The operator learns where the log is when the working folder could not take it: a line
+  // on the terminal, a message in the window, and a notice of the run's summary.
+  void TellWhereTheLogIs() {
+    if (log_.Notice().empty()) return;
+    ctx_->steps.Notice(log_.Notice());
+    if (!console_) screen_->ShowMessage(log_.Notice());
   }
 
   // The driver's run between the start-up and the shutdown of the process context, with the

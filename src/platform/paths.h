@@ -33,4 +33,12 @@ int OpenForReading(const std::filesystem::path& path);
 int ReadDescriptor(int fd, void* buffer, int size);
 void CloseDescriptor(int fd);
 
+// The folder of the user's own where `program` keeps its files when the working folder
+// cannot take them: on Windows the local application data folder
+// (FOLDERID_LocalAppData, "%LOCALAPPDATA%\<program>"), which stays on the machine and
+// follows no roaming profile; on Linux the state folder of the XDG base directories
+// ("$XDG_STATE_HOME/<program>", "~/.local/state/<program>" when that is unset), the one
+// they name for logs and histories. Empty when the system cannot tell; not created here.
+std::filesystem::path UserStateFolder(std::string_view program);
+
 }  // namespace kalu

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -76,6 +77,15 @@ int ReadDescriptor(int fd, void* buffer, int size) {
 
 void CloseDescriptor(int fd) {
   ::close(fd);
+}
+
+std::filesystem::path UserStateFolder(std::string_view program) {
+  // A relative XDG_STATE_HOME is not one: the base directories take absolute paths only.
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && state[0] == '/') return PathOf(state) / PathOf(program);
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return PathOf(home) / ".local" / "state" / PathOf(program);
+  return {};
 }
 
 }  // namespace kalu

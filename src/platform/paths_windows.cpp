@@ -1,5 +1,13 @@
+// windows.h first: the other system headers build on it.
+// clang-format off
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <memory>
 
 #include "platform/paths.h"
 #include "platform/wide_text.h"
@@ -28,6 +36,16 @@ int ReadDescriptor(int fd, void* buffer, int size) {
 
 void CloseDescriptor(int fd) {
   _close(fd);
+}
+
+std::filesystem::path UserStateFolder(std::string_view program) {
+  PWSTR folder = nullptr;
+  const HRESULT found =
+      SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &folder);
+  // The system allocates the text even when it fails; it is freed either way.
+  const std::unique_ptr<wchar_t, decltype(&CoTaskMemFree)> owned(folder, CoTaskMemFree);
+  if (FAILED(found) || !folder) return {};
+  return std::filesystem::path(folder) / PathOf(program);
 }
 
 }  // namespace kalu

@@ -24,6 +24,11 @@ std::string LoginName();
 // True when `stream` is an interactive terminal.
 bool IsTerminal(std::FILE* stream);
 
+// Gives the process a console of its own for its standard streams when they go nowhere:
+// a window program (one without a console) told to show its run in the terminal. Streams
+// that go somewhere already (a console, a pipe, a file) stay as they are.
+void EnsureConsole();
+
 // Writes UTF-8 `text` to `stream` and flushes it: on a terminal in the characters the
 // terminal shows (its colour sequences honoured), elsewhere (a pipe, a file) as the UTF-8
 // bytes they are. False when it could not be written.

@@ -38,6 +38,10 @@ bool IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
 }
 
+void EnsureConsole() {
+  // Every program has its standard streams here, given by whoever started it.
+}
+
 bool WriteText(std::FILE* stream, std::string_view text) {
   const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
   return std::fflush(stream) == 0 && written;

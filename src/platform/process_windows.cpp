@@ -66,6 +66,18 @@ bool IsTerminal(std::FILE* stream) {
   return ConsoleOf(stream) != nullptr;
 }
 
+void EnsureConsole() {
+  // A window program's streams go nowhere unless whoever started it gave it some.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (GetConsoleWindow() || (out && out != INVALID_HANDLE_VALUE)) return;
+  if (!AllocConsole()) return;
+  // A stream that cannot be reopened stays where it went: nowhere, as before.
+  std::FILE* reopened = nullptr;
+  _wfreopen_s(&reopened, L"CONIN$", L"r", stdin);
+  _wfreopen_s(&reopened, L"CONOUT$", L"w", stdout);
+  _wfreopen_s(&reopened, L"CONOUT$", L"w", stderr);
+}
+
 bool WriteText(std::FILE* stream, std::string_view text) {
   HANDLE console = ConsoleOf(stream);
   if (!console) {

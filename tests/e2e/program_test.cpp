@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -62,6 +64,34 @@ TEST(Program, ServerThatDoesNotListenEndsWithStatusOne) {
   EXPECT_NE(log.find("Error fatal: " + expected), std::string::npos) << log;
   EXPECT_NE(log.find("Fin: terminada por un error (estado 1)"), std::string::npos);
   EXPECT_EQ(log.find("t29r$HHvb"), std::string::npos);  // never the password
+}
+
+// Started outside a store's folder (no Kalu.dsn), in a folder that cannot take the log (a
+// folder in its place): the run says so at once, naming the folder, before it asks to
+// begin, and ends with status 1; the log goes to the user's state folder, which it names.
+TEST(Program, OutsideAStoreFolderTheRunEndsAtOnceAndTheLogGoesAside) {
+  WorkFolder wf;
+  std::filesystem::create_directory("kalu-upgrade.log");
+  const std::filesystem::path state = wf.Path() / "estado";
+  setenv("XDG_STATE_HOME", state.c_str(), 1);
+  auto run = RunProcess({Program(), "--unattended", "--report", "informe.json"});
+  unsetenv("XDG_STATE_HOME");
+  EXPECT_EQ(run.status, 1) << run.output;
+  const std::string refusal = "No se encontró Kalu.dsn en la carpeta " + wf.Path().string() +
+                              ": inicie el programa desde la carpeta de la tienda";
+  const std::string aside = (state / "kalu-upgrade" / "kalu-upgrade.log").string();
+  const std::string notice = "La bitácora se escribe en " + aside + ": no se puede escribir en " +
+                             (wf.Path() / "kalu-upgrade.log").string();
+  EXPECT_NE(run.output.find(refusal), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(notice), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Presione ACEPTAR"), std::string::npos) << run.output;
+  const std::string log = test::ReadText(aside);
+  EXPECT_EQ(log.find(notice), 20u) << log;  // the first line, after its time
+  EXPECT_NE(log.find("Error fatal: " + refusal), std::string::npos) << log;
+  EXPECT_NE(log.find("Fin: terminada por un error (estado 1)"), std::string::npos) << log;
+  auto report = nlohmann::json::parse(test::ReadText("informe.json"));
+  EXPECT_EQ(report["exit_status"], 1);
+  EXPECT_EQ(report["error"]["text"].get<std::string>().rfind(refusal, 0), 0u);
 }
 
 TEST(Program, UnreachableServicesEndTheRunAndASecondRunCompletesTheRefresh) {

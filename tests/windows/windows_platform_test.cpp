@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <optional>
+#include <vector>
 
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -203,6 +204,45 @@ TEST(WindowsProcess, ArgumentsWithAccentsReachTheProgramAsNamed) {
       {TextOf(test::BinaryDir() / "kalu-upgrade.exe"), "--check", "--report", "revisión_ñ.json"});
   EXPECT_EQ(check.status, 1) << check.output;  // an empty folder is no store
   EXPECT_TRUE(std::filesystem::exists(folder.Path() / L"revisión_ñ.json")) << check.output;
+}
+
+// What Windows shows in a program's properties, read as Windows reads it.
+std::string VersionValue(const std::vector<char>& info, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\080a04b0\\") + name;
+  if (!VerQueryValueW(info.data(), path.c_str(), &value, &length) || length == 0) return "";
+  return Utf8Of(std::wstring_view(static_cast<const wchar_t*>(value), length - 1));
+}
+
+TEST(WindowsPrograms, EveryProgramCarriesItsVersion) {
+  const struct {
+    const wchar_t* program;
+    const char* description;
+  } kPrograms[] = {
+      {L"kalu-upgrade.exe", "Actualización de la tienda Kalu a 24.03.20 (consola)"},
+      {L"kalu-upgradew.exe", "Actualización de la tienda Kalu a 24.03.20"},
+      {L"xmz.exe", "Paquetes .XMZ de la tienda Kalu"},
+  };
+  for (const auto& p : kPrograms) {
+    const std::wstring file = (test::BinaryDir() / p.program).wstring();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    ASSERT_NE(size, 0u) << Utf8Of(file);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(file.c_str(), 0, size, info.data())) << Utf8Of(file);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(3, 24)) << Utf8Of(file);
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 20)) << Utf8Of(file);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(VersionValue(info, L"CompanyName"), "Kalu");
+    EXPECT_EQ(VersionValue(info, L"ProductName"), "kalu-upgrade");
+    EXPECT_EQ(VersionValue(info, L"FileDescription"), p.description);
+    EXPECT_EQ(VersionValue(info, L"FileVersion"), "24.03.20");
+    EXPECT_EQ(VersionValue(info, L"ProductVersion"), "24.03.20");
+  }
 }
 
 }  // namespace

@@ -14,7 +14,10 @@ namespace kalu {
 namespace {
 
 enum Timer : UINT_PTR { kClockTimer = 1, kProgressTimer, kStepsTimer, kMessageTimer };
+// Sizes at 96 DPI (Scaled).
 constexpr int kPanelWidth = 90;
+constexpr int kInitialWidth = 860;
+constexpr int kInitialHeight = 700;
 constexpr int kMinimumWidth = 640;
 constexpr int kMinimumHeight = 520;
 constexpr int kProgressPanel = 2;
@@ -29,6 +32,13 @@ HMENU ChildId(int id) {
 
 void SetPanel(HWND statusBar, int panel, const wchar_t* text) {
   SendMessageW(statusBar, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text));
+}
+
+// Date, time, and the progress text in the rest.
+bool SetPanelEdges(HWND statusBar) {
+  int edges[] = {Scaled(statusBar, kPanelWidth), Scaled(statusBar, 2 * kPanelWidth), -1};
+  return SendMessageW(statusBar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges)) !=
+         0;
 }
 
 int WindowHeight(HWND window) {
@@ -94,10 +104,13 @@ bool MainWindow::Open() {
   if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return false;
   font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   if (!font_) return false;
-  // The window procedure takes the handle when the window is made (WM_NCCREATE).
-  HWND window = CreateWindowExW(0, kMainWindowClass, WideOf(kMainCaption).c_str(),
-                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                                860, 700, nullptr, nullptr, Instance(), this);
+  // The window opens on the main monitor, in its scale; the procedure takes the handle when
+  // the window is made (WM_NCCREATE).
+  const int dpi = static_cast<int>(GetDpiForSystem());
+  HWND window = CreateWindowExW(
+      0, kMainWindowClass, WideOf(kMainCaption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+      CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(kInitialWidth, dpi, USER_DEFAULT_SCREEN_DPI),
+      MulDiv(kInitialHeight, dpi, USER_DEFAULT_SCREEN_DPI), nullptr, nullptr, Instance(), this);
   if (!window) {
     (void)window_.release();  // the system destroyed it already
     return false;
@@ -128,7 +141,18 @@ LRESULT MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_GETMINMAXINFO: {
       // The steps and a few lines of the summary stay in sight.
       auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-      limits->ptMinTrackSize = {kMinimumWidth, kMinimumHeight};
+      limits->ptMinTrackSize = {Scaled(window, kMinimumWidth), Scaled(window, kMinimumHeight)};
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale: the size the system suggests for it, and the
+      // panels and the layout (WM_SIZE) in its pixels. The fonts stay those of the monitor
+      // the window opened on.
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetPanelEdges(GetDlgItem(window, kStatusBarId));
+      SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_TIMER:
@@ -233,9 +257,7 @@ bool MainWindow::MakeStatusBar() {
                              Handle(), ChildId(kStatusBarId), Instance(), nullptr);
   if (!bar) return false;
   SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  // Date, time, and the progress text in the rest.
-  int edges[] = {kPanelWidth, 2 * kPanelWidth, -1};
-  return SendMessageW(bar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges)) != 0;
+  return SetPanelEdges(bar);
 }
 
 void MainWindow::Layout() {

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "platform/wide_text.h"
@@ -13,9 +14,11 @@ namespace kalu {
 namespace {
 
 constexpr int kColumns = static_cast<int>(std::size(kStepColumns));
+// Sizes at 96 DPI (Scaled).
 constexpr int kMargin = 9;
 constexpr int kBarHeight = 20;
 constexpr int kPercentWidth = 60;
+constexpr int kLeastTitleWidth = 100;
 constexpr int kIconSize = 16;
 constexpr COLORREF kErrorColour = RGB(0xb0, 0x00, 0x20);
 constexpr COLORREF kMaskColour = RGB(0xff, 0x00, 0xff);
@@ -164,7 +167,7 @@ bool StepsView::Create(HWND parent, HFONT font) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     column.fmt = kStepColumns[c].alignRight ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    column.cx = kStepColumns[c].width > 0 ? kStepColumns[c].width : 300;
+    column.cx = Scaled(parent, kStepColumns[c].width > 0 ? kStepColumns[c].width : 300);
     column.pszText = title.data();
     column.iSubItem = c;
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c),
@@ -201,9 +204,12 @@ void StepsView::SetRow(int row, const Step& step) {
 
 void StepsView::Layout(const RECT& area) {
   area_ = area;
-  const int x = area.left + kMargin;
-  const int width = area.right - area.left - 2 * kMargin;
-  int y = area.top + kMargin;
+  const int margin = Scaled(parent_, kMargin);
+  const int barHeight = Scaled(parent_, kBarHeight);
+  const int percentWidth = Scaled(parent_, kPercentWidth);
+  const int x = area.left + margin;
+  const int width = area.right - area.left - 2 * margin;
+  int y = area.top + margin;
   auto place = [&](int id, int left, int w, int height) {
     MoveWindow(Control(id), left, y, w, height, TRUE);
   };
@@ -221,25 +227,32 @@ void StepsView::Layout(const RECT& area) {
   int borders = 2 * GetSystemMetrics(SM_CYEDGE);
   place(kStepsListId, x, width,
         (header.bottom - header.top) + kStepCount * rowHeight + borders + 2);
+  // The step's title takes what the other columns leave.
   int rest = width - 2 * GetSystemMetrics(SM_CXEDGE) - 2;
-  for (const StepColumn& column : kStepColumns) rest -= column.width;
-  SendMessageW(list, LVM_SETCOLUMNWIDTH, kTitleColumn, rest > 100 ? rest : 100);
+  for (int c = 0; c < kColumns; ++c) {
+    if (c == kTitleColumn) continue;
+    const int columnWidth = Scaled(parent_, kStepColumns[c].width);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, c, columnWidth);
+    rest -= columnWidth;
+  }
+  SendMessageW(list, LVM_SETCOLUMNWIDTH, kTitleColumn,
+               std::max(rest, Scaled(parent_, kLeastTitleWidth)));
   RECT placed{};
   GetWindowRect(list, &placed);
-  y += placed.bottom - placed.top + kMargin;
+  y += placed.bottom - placed.top + margin;
 
   place(kStepCaptionId, x, width, lineHeight_);
   y += lineHeight_ + 2;
   if (!summaryShown_) {
-    place(kStepProgressId, x, width - kPercentWidth - 6, kBarHeight);
-    place(kStepPercentId, x + width - kPercentWidth, kPercentWidth, kBarHeight);
-    y += kBarHeight + kMargin;
+    place(kStepProgressId, x, width - percentWidth - Scaled(parent_, 6), barHeight);
+    place(kStepPercentId, x + width - percentWidth, percentWidth, barHeight);
+    y += barHeight + margin;
   }
   if (errorShown_) {
     place(kStepErrorId, x, width, 2 * lineHeight_);
-    y += 2 * lineHeight_ + kMargin;
+    y += 2 * lineHeight_ + margin;
   }
-  if (summaryShown_) place(kRunSummaryId, x, width, area.bottom - kMargin - y);
+  if (summaryShown_) place(kRunSummaryId, x, width, area.bottom - margin - y);
 }
 
 void StepsView::ShowElapsed() {
