@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
   test::TestDatabase::WriteDsn();
   test::TestContext t(db.Name());
   AZT903114 driver(*t);
-  driver.U1215S1();
+  driver.ReadStoreKey();
   int64_t tripsBefore = t.session.Library().RoundTrips();
   auto start = std::chrono::steady_clock::now();
-  driver.U1315S1();
+  driver.RecalculateInvoiceBases();
   std::chrono::duration<double> secs = std::chrono::steady_clock::now() - start;
   int64_t trips = t.session.Library().RoundTrips() - tripsBefore;
   rusage usage{};

@@ -42,8 +42,8 @@ void PCARGACATCOLONIAS::Run(int16_t& AV26Local) {
                   [&](const std::string& name) {
                     if (name == "RowColonia") {
                       if (rowFlag_ != 0) {
-                        U1115I1(AV26Local);
-                        U1215I1(AV26Local);
+                        LookAtPostalCode();
+                        StoreColony();
                         rowFlag_ = 0;
                       } else {
                         rowFlag_ = 1;
@@ -63,9 +63,9 @@ void PCARGACATCOLONIAS::Run(int16_t& AV26Local) {
   ProcedureEpilogue(ctx_, true);
 }
 
-void PCARGACATCOLONIAS::U1115I1([[maybe_unused]] int16_t& AV26Local) {}
+void PCARGACATCOLONIAS::LookAtPostalCode() {}
 
-void PCARGACATCOLONIAS::U1215I1([[maybe_unused]] int16_t& AV26Local) {
+void PCARGACATCOLONIAS::StoreColony() {
   Progress(ctx_, "Creando Còdigo Postal a " + Trim(NumberToText(postalCode_, 10, 0)) + " " +
                      Trim(colonyName_));
   pump_.CountRows(1);

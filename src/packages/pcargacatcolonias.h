@@ -32,13 +32,13 @@ class PCARGACATCOLONIAS {
   // outside its range raises error 6 to the caller.
   void Run(int16_t& AV26Local);
 
+ private:
   // Looks at the postal code of the row; nothing depends on it, so it reads nothing.
-  void U1115I1(int16_t& AV26Local);
+  void LookAtPostalCode();  // U1115I1
   // Inserts the colony collected from the package unless COLONIAS has it (or an earlier
   // row of the package gave it).
-  void U1215I1(int16_t& AV26Local);
+  void StoreColony();  // U1215I1
 
- private:
   Context& ctx_;
   MessagePump pump_;
   XmlReader reader_;

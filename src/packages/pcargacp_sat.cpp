@@ -42,7 +42,7 @@ void PCARGACP_SAT::Run(int16_t& AV26Local) {
                   [&](const std::string& name) {
                     if (name == "EdoCve") {
                       if (rowFlag_ != 0) {
-                        U1111E1(AV26Local);
+                        SetStateAlias();
                       } else {
                         rowFlag_ = 1;
                       }
@@ -50,9 +50,9 @@ void PCARGACP_SAT::Run(int16_t& AV26Local) {
                     } else if (name == "EdoAlias") {
                       alias_ = reader_.Value();
                     } else if (name == "EDO_Rel" && rowFlag_ != 0) {
-                      U1111E1(AV26Local);
+                      SetStateAlias();
                       rowFlag_ = 0;
-                      U1211E1(AV26Local);
+                      WalkPostalCodes();
                       rowFlag_ = 0;
                     }
                   });
@@ -61,7 +61,7 @@ void PCARGACP_SAT::Run(int16_t& AV26Local) {
   ProcedureEpilogue(ctx_, true);
 }
 
-void PCARGACP_SAT::U1111E1([[maybe_unused]] int16_t& AV26Local) {
+void PCARGACP_SAT::SetStateAlias() {
   Cursor p13462(ctx_.session, kApp, "P13462", kStateForUpdateSql, CursorKind::Update);
   p13462.SetInt16(1, state_);
   if (p13462.FetchFirst()) {
@@ -73,7 +73,7 @@ void PCARGACP_SAT::U1111E1([[maybe_unused]] int16_t& AV26Local) {
   ctx_.session.CommitAsync();
 }
 
-void PCARGACP_SAT::U1211E1(int16_t& AV26Local) {
+void PCARGACP_SAT::WalkPostalCodes() {
   rowFlag_ = 1;
   state_ = municipality_ = locality_ = 0;
   knownCodes_.clear();
@@ -89,7 +89,7 @@ void PCARGACP_SAT::U1211E1(int16_t& AV26Local) {
     const std::string name = RTrim(reader_.Name());
     if (name == "CP_CVEs") {
       if (rowFlag_ != 0) {
-        U1311E1(AV26Local);
+        CreatePostalCode();
         rowFlag_ = 0;
       } else {
         rowFlag_ = 1;
@@ -109,8 +109,8 @@ void PCARGACP_SAT::U1211E1(int16_t& AV26Local) {
   pump_.ReportRows();
 }
 
-void PCARGACP_SAT::U1311E1(int16_t& AV26Local) {
-  U1411E1(AV26Local);
+void PCARGACP_SAT::CreatePostalCode() {
+  StateOfAlias();
   Progress(ctx_, "Creando Còdigo Postal a Edo " + Number(state_) + ", Mun " +
                      Number(municipality_) + ", Loc " + Number(locality_) + ", C.P. " +
                      Number(postalCode_));
@@ -123,7 +123,7 @@ void PCARGACP_SAT::U1311E1(int16_t& AV26Local) {
   state_ = municipality_ = locality_ = 0;
 }
 
-void PCARGACP_SAT::U1411E1([[maybe_unused]] int16_t& AV26Local) {
+void PCARGACP_SAT::StateOfAlias() {
   auto found = stateOfAlias_.find(alias_);
   if (found == stateOfAlias_.end()) {
     std::optional<int16_t> last;

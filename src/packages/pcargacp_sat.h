@@ -37,20 +37,20 @@ class PCARGACP_SAT {
   // outside its range raises error 6 to the caller.
   void Run(int16_t& AV26Local);
 
+ private:
   // Sets the alias of the state collected from the package when ESTADOS has that state;
   // commits (without waiting for the disk: the final commit does).
-  void U1111E1(int16_t& AV26Local);
+  void SetStateAlias();  // U1111E1
   // The postal-code walk, from the reader's current node to the end of the document.
-  void U1211E1(int16_t& AV26Local);
+  void WalkPostalCodes();  // U1211E1
   // Creates the postal code collected from the package unless CODIGOPOSTAL has it (or an
   // earlier row of the package gave it), then clears state, municipality and locality.
-  void U1311E1(int16_t& AV26Local);
+  void CreatePostalCode();  // U1311E1
   // The state number of the collected alias: the highest EdoCve carrying it, or the state
   // number unchanged when no state does. The states do not change during the walk, so
   // each alias is looked up once.
-  void U1411E1(int16_t& AV26Local);
+  void StateOfAlias();  // U1411E1
 
- private:
   Context& ctx_;
   MessagePump pump_;
   XmlReader reader_;

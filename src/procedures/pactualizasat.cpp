@@ -24,9 +24,9 @@ void PACTUALIZASAT::zq_Init_all() {
 void PACTUALIZASAT::Run(int16_t& AV13Opc) {
   zq_Init_all();
   ReadDates();
-  if (AV13Opc == kRefreshNow) U1114W1();
+  if (AV13Opc == kRefreshNow) ImportAll();
   if (AV13Opc == kRefreshWhenDue && businessDate_ != refreshDate_) {
-    U1114W1();
+    ImportAll();
     RecordRefresh();
   }
   ProcedureEpilogue(ctx_, /*commit=*/false);
@@ -35,7 +35,7 @@ void PACTUALIZASAT::Run(int16_t& AV13Opc) {
 void PACTUALIZASAT::RefreshAndRecord() {
   zq_Init_all();
   ReadDates();
-  U1114W1();
+  ImportAll();
   RecordRefresh();
   ProcedureEpilogue(ctx_, /*commit=*/false);
 }
@@ -73,7 +73,7 @@ void PACTUALIZASAT::RecordRefresh() {
   ctx_.session.Commit();
 }
 
-void PACTUALIZASAT::U1114W1() {
+void PACTUALIZASAT::ImportAll() {
   std::string blank = " ";
   int16_t ownStore = kOwnStore;
   POPERADORADDP(ctx_).Run(blank, ownStore);
@@ -81,10 +81,10 @@ void PACTUALIZASAT::U1114W1() {
   ownStore = kOwnStore;
   PVEHICULOSADDP(ctx_).Run(blank, ownStore);
   ctx_.session.Commit();
-  U1214W1();
+  RefreshExternal();
 }
 
-void PACTUALIZASAT::U1214W1() {
+void PACTUALIZASAT::RefreshExternal() {
   RefreshEach(
       "P14725", "SELECT VehLocal, VehPlacas FROM VEHICULOS WHERE VehLocal = 0 ORDER BY VehPlacas",
       placas_,

@@ -35,13 +35,13 @@ class PACTUALIZASAT {
   void RefreshAndRecord();
 
   void zq_Init_all();
-  // The import run: the store's operators, then its vehicles, commit, then the refresh of
-  // the external entries.
-  void U1114W1();
   // Refreshes every external vehicle by its plates, then every external operator by RFC.
-  void U1214W1();
+  void RefreshExternal();  // U1214W1
 
  private:
+  // The import run: the store's operators, then its vehicles, commit, then the refresh of
+  // the external entries.
+  void ImportAll();  // U1114W1
   // The business date and the refresh date of the last CONTROL row in key order.
   void ReadDates();
   // Sets CtrFecSat of every CONTROL row to the business date read, and commits.

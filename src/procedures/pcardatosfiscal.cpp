@@ -94,7 +94,7 @@ void PCARDATOSFISCAL::Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56Al
       cteHist_ = p15092.Int16(9);
       cteCP_ = p15092.Int32(10);
       cteRfc_ = p15092.Text(11);
-      colonia_ = p15092.Int16(12);  // U1115X3: 0 when the postal code has no colony
+      colonia_ = p15092.Int16(12);  // as FirstColonyOfPostalCode: 0 without a colony
       regimeCode_ = RegimeCode(ChosenRfc(canRfc_, cteRfc_), canCve_);
       repaired.Int16(cteHist_).Int16(colonia_);
     } else {
@@ -114,7 +114,7 @@ void PCARDATOSFISCAL::Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56Al
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }
 
-void PCARDATOSFISCAL::U1115X3() {
+void PCARDATOSFISCAL::FirstColonyOfPostalCode() {
   Cursor p15097(ctx_.session, kApp, "P15097", kColoniesSql, CursorKind::Read);
   p15097.SetInt32(1, cteCP_);
   colonia_ = p15097.FetchFirst() ? p15097.Int16(1) : 0;

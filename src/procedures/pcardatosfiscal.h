@@ -28,9 +28,6 @@ class PCARDATOSFISCAL {
   void Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56AlmCve);
 
   void zq_Init_all();
-  // The first colony of the postal code held (cteCP_) into colonia_, 0 when it has none.
-  // The walk reads it with each customer; this lookup serves a single postal code.
-  void U1115X3();
 
   // The RFC a customer is invoiced with: the channel's when it is not blank, else the
   // address's, else the general public's. An empty address RFC stands for a customer
@@ -41,6 +38,10 @@ class PCARDATOSFISCAL {
   static int16_t RegimeCode(std::string_view rfc, int16_t canCve);
 
  private:
+  // The first colony of the postal code held (cteCP_) into colonia_, 0 when it has none.
+  // The walk reads it with each customer; this lookup serves a single postal code.
+  void FirstColonyOfPostalCode();  // U1115X3
+
   Context& ctx_;
   int16_t regCve_ = 0;
   int16_t uniCve_ = 0;

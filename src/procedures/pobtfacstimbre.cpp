@@ -101,7 +101,7 @@ void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Al
   for (const Invoice& invoice : invoices) {
     invoice_ = invoice.key;
     saldo_ = invoice.saldo;
-    U111692();
+    DocumentsOfInvoice();
     pump.CountRows(1, ++done, total);
     pump.EveryTenMs();
   }
@@ -196,21 +196,21 @@ void POBTFACSTIMBRE::AddSubmission(int32_t docOrd, Submission submission) {
   list.insert(at, std::move(submission));
 }
 
-void POBTFACSTIMBRE::U111692() {
+void POBTFACSTIMBRE::DocumentsOfInvoice() {
   auto found = invoiceDocuments_.find(invoice_);
   if (found == invoiceDocuments_.end()) return;
   for (int32_t docOrd : found->second) {
     Document& stored = documents_.at(docOrd);
     doc_ = stored;
 
-    U121693();
+    ReadStamp();
     paperSubmission_.reset();
     if (!stamped_) {
       int16_t ok = 0;
       PVALIDAUUID(ctx_).Run(doc_.docKey, ok);
       if (ok == 0) {
         doc_.docKey = kPaperUuid;
-        U131693();
+        AddPaperSubmission();
       }
     }
 
@@ -230,7 +230,7 @@ void POBTFACSTIMBRE::U111692() {
   }
 }
 
-void POBTFACSTIMBRE::U121693() {
+void POBTFACSTIMBRE::ReadStamp() {
   stamped_ = false;
   auto found = submissions_.find(doc_.docOrd);
   if (found == submissions_.end()) return;
@@ -251,7 +251,7 @@ POBTFACSTIMBRE::Outstanding POBTFACSTIMBRE::OutstandingTaxes(Fixed4 P, Fixed4 V,
   return {NotBelowZero(E - paid), NotBelowZero(V - rest)};
 }
 
-void POBTFACSTIMBRE::U131693() {
+void POBTFACSTIMBRE::AddPaperSubmission() {
   Outstanding taxes = OutstandingTaxes(doc_.P, doc_.V, doc_.E, saldo_);
   // Nothing is inserted when the store has a submission for the DocOrd already.
   auto found = submissions_.find(doc_.docOrd);

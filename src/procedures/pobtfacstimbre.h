@@ -32,14 +32,6 @@ class POBTFACSTIMBRE {
   // committed in batches, each document's key with its paper-invoice submission.
   void Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Almcve);
 
-  // The documents of the open invoice held.
-  void U111692();
-  // Whether the document held has a stamped submission (stamped_), of any store.
-  void U121693();
-  // Inserts the paper-invoice submission of the document held unless the store has a
-  // submission for its DocOrd already.
-  void U131693();
-
   // The outstanding IEPS and VAT of a document of total P with IEPS E and VAT V whose
   // invoice still owes `saldo`: what was paid settles the IEPS first, then the VAT.
   struct Outstanding {
@@ -49,6 +41,14 @@ class POBTFACSTIMBRE {
   static Outstanding OutstandingTaxes(Fixed4 P, Fixed4 V, Fixed4 E, Fixed4 saldo);
 
  private:
+  // The documents of the open invoice held.
+  void DocumentsOfInvoice();  // U111692
+  // Whether the document held has a stamped submission (stamped_), of any store.
+  void ReadStamp();  // U121693
+  // Inserts the paper-invoice submission of the document held unless the store has a
+  // submission for its DocOrd already.
+  void AddPaperSubmission();  // U131693
+
   // What identifies the documents of an open invoice: number, date, movement, channel
   // and customer.
   struct InvoiceKey {
@@ -110,7 +110,7 @@ class POBTFACSTIMBRE {
   // The document row being processed.
   Document doc_;
   bool stamped_ = false;
-  // The paper-invoice submission U131693 decided to insert for it.
+  // The paper-invoice submission AddPaperSubmission decided to insert for it.
   std::optional<Outstanding> paperSubmission_;
   // Where the document's key and its paper-invoice submission are written.
   std::optional<BatchWriter> writer_;

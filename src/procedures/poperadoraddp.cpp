@@ -75,7 +75,7 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
     record_.statusLic = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Evalreg;
     AV40Emprfc = record_.rfc;
     processed_ = true;
-    U111601(AV40Emprfc, AV57Act);
+    StoreOperator(AV40Emprfc, AV57Act);
     Progress(ctx_, "Actualizando Operadores Vehiculares, RFC:  " + AV40Emprfc);
   }
 
@@ -98,7 +98,7 @@ void POPERADORADDP::SetRowFromRecord(const std::string& AV40Emprfc, int16_t AV57
   row_.local = AV57Act == kOwnStore ? 1 : AV57Act == kFetchOne ? 0 : local;
 }
 
-void POPERADORADDP::U111601(std::string& AV40Emprfc, int16_t& AV57Act) {
+void POPERADORADDP::StoreOperator(std::string& AV40Emprfc, int16_t& AV57Act) {
   SetRowFromRecord(AV40Emprfc, AV57Act);
   const auto stored = stored_.find(CharKey(row_.rfc, kRfcWidth));
   if (stored == stored_.end()) {

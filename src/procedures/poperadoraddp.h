@@ -31,11 +31,12 @@ class POPERADORADDP {
   void Run(std::string& AV40Emprfc, int16_t& AV57Act);
 
   void zq_Init_all();
-  // Inserts or updates the operator of the current record; under action 1 confirms it in
-  // a message.
-  void U111601(std::string& AV40Emprfc, int16_t& AV57Act);
 
  private:
+  // Inserts or updates the operator of the current record; under action 1 confirms it in
+  // a message.
+  void StoreOperator(std::string& AV40Emprfc, int16_t& AV57Act);  // U111601
+
   // An OPERADORVEH row (or the values of a record about to become one).
   struct Operator {
     std::string rfc;

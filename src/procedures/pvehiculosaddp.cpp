@@ -77,7 +77,7 @@ void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
     record_.statusDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes;
     AV20Placas = record_.placas;
     processed_ = true;
-    U111631(AV20Placas, AV60Act);
+    StoreVehicle(AV20Placas, AV60Act);
     Progress(ctx_, "Actualizacion de Vehiculos,  Placas:  " + AV20Placas);
   }
 
@@ -114,7 +114,7 @@ void PVEHICULOSADDP::BindColumns(Cursor& cursor, int first) const {
       .SetInt16(first + 10, row_.local);
 }
 
-void PVEHICULOSADDP::U111631(std::string& AV20Placas, int16_t& AV60Act) {
+void PVEHICULOSADDP::StoreVehicle(std::string& AV20Placas, int16_t& AV60Act) {
   if (RTrim(record_.statusDes) == kInOperation) {
     SetRowFromRecord(AV20Placas, AV60Act);
     const auto stored = stored_.find(CharKey(row_.placas, kPlatesWidth));

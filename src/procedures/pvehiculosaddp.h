@@ -34,11 +34,12 @@ class PVEHICULOSADDP {
   void Run(std::string& AV20Placas, int16_t& AV60Act);
 
   void zq_Init_all();
-  // Inserts or updates the vehicle of the current record when it is in operation; under
-  // action 1 confirms it in a message.
-  void U111631(std::string& AV20Placas, int16_t& AV60Act);
 
  private:
+  // Inserts or updates the vehicle of the current record when it is in operation; under
+  // action 1 confirms it in a message.
+  void StoreVehicle(std::string& AV20Placas, int16_t& AV60Act);  // U111631
+
   // A VEHICULOS row (or the values of a record about to become one).
   struct Vehicle {
     std::string placas;

@@ -122,7 +122,7 @@ void AZT903114::Run() {
   RecreateFoliosView();
   RefreshCartaPorte();
   ApplyDataFixes();
-  U1215S1();
+  ReadStoreKey();
   ReloadStoredViews();
   LoadCatalogues();
   RepairCustomersAndInvoices();
@@ -239,7 +239,7 @@ void AZT903114::RepairCustomersAndInvoices() {
 
 void AZT903114::RecalculateTaxBases() {
   ctx_.steps.Begin(StepId::TaxBases);
-  Call("U1315S1", [&] { U1315S1(); });
+  Call("U1315S1", [&] { RecalculateInvoiceBases(); });
   ctx_.steps.End();
 }
 
@@ -280,17 +280,16 @@ void AZT903114::CommitStatements() {
 
 int16_t AZT903114::CheckOnly(int16_t status, ErrorHandler handler) {
   errorCode_ = ctx_.session.Check(status);
-  int16_t ZQActiveErrHndl = handler == ErrorHandler::ShowMessage ? 1 : 0;
-  EH15S0(ZQActiveErrHndl);
+  AfterCheck(handler == ErrorHandler::ShowMessage);
   return errorCode_;
 }
 
-void AZT903114::EH15S0(int16_t& ZQActiveErrHndl) {
-  if (errorCode_ != 0 && ZQActiveErrHndl == 1) U1115S1();
+void AZT903114::AfterCheck(bool show) {
+  if (errorCode_ != 0 && show) ShowDatabaseError();
   ctx_.session.React();
 }
 
-void AZT903114::U1115S1() {
+void AZT903114::ShowDatabaseError() {
   if (errorCode_ < 501) {
     ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(errorCode_, 4, 0));
   } else {
@@ -323,7 +322,7 @@ Cursor AZT903114::DriverCursor(std::string_view id, std::string_view sql, Cursor
   return Cursor(ctx_.session, kApp, id, sql, kind, [this](int16_t s) { return CheckOnly(s); });
 }
 
-void AZT903114::U1215S1() {
+void AZT903114::ReadStoreKey() {
   Cursor p15042 = DriverCursor("P15042", kStoreKeySql, CursorKind::Read);
   for (bool row = p15042.FetchFirst(); row; row = p15042.FetchNext()) {
     storeActive_ = p15042.Text(1);
@@ -334,7 +333,7 @@ void AZT903114::U1215S1() {
   }
 }
 
-void AZT903114::U1315S1() {
+void AZT903114::RecalculateInvoiceBases() {
   ctx_.session.Analyze(kTaxBaseTablesRead);
   Cursor count = DriverCursor("P15043N", kInvoiceRowCountSql, CursorKind::Read);
   count.SetInt16(1, storeRegion_).SetInt16(2, storeUnit_).SetInt16(3, storeWarehouse_);
@@ -364,7 +363,7 @@ void AZT903114::U1315S1() {
 
       docOrd_ = envioOrd;
       newIeps_ = newIva_ = Fixed4();
-      U1415S3();
+      NewBasesOfRow();
 
       Progress(ctx_, "Actualizando Documento Serie: " + Trim(serie) +
                          ", Folio : " + Trim(NumberToText(folio, 10, 0)));
@@ -380,7 +379,7 @@ void AZT903114::U1315S1() {
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
 }
 
-void AZT903114::U1415S3() {
+void AZT903114::NewBasesOfRow() {
   if (rowDocument_.exists) {
     // The document's supplied lines: a sum over none reads as 0.
     newIeps_ = rowDocument_.iepsBase;

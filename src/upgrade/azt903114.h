@@ -28,22 +28,24 @@ class AZT903114 {
 
   void zq_Init_all();
   // Reads the store key: the last CONTROL row marked '*' in region, unit, warehouse order.
-  void U1215S1();
+  void ReadStoreKey();  // U1215S1
   // Tax base recalculation of the store's ENVIOCFDI rows of movements 51 and 52.
-  void U1315S1();
-  // The new bases of the row held: the IEPS and IVA base sums of its document's supplied
-  // lines when the document exists, else 0.
-  void U1415S3();
-  // The driver's error message.
-  void U1115S1();
-  // The driver's error routine, run after every database check of the driver.
-  void EH15S0(int16_t& ZQActiveErrHndl);
+  void RecalculateInvoiceBases();  // U1315S1
 
   int16_t StoreRegion() const { return storeRegion_; }
   int16_t StoreUnit() const { return storeUnit_; }
   int16_t StoreWarehouse() const { return storeWarehouse_; }
 
  private:
+  // The new bases of the row held: the IEPS and IVA base sums of its document's supplied
+  // lines when the document exists, else 0.
+  void NewBasesOfRow();  // U1415S3
+  // The driver's error message.
+  void ShowDatabaseError();  // U1115S1
+  // The driver's error routine, run after every database check of the driver: with
+  // `show`, the error message first.
+  void AfterCheck(bool show);  // EH15S0
+
   // Sends one literal statement at once; CommitStatements commits those sent.
   void StatementStep(std::string_view sql);
   void CommitStatements();
@@ -59,10 +61,10 @@ class AZT903114 {
   void AnalyzeChangedTables();
   void Finish();
 
-  // Whether the driver's error routine shows a failure to the operator (its message U1115S1)
-  // before the reaction.
+  // Whether the driver's error routine shows a failure to the operator (its message) before
+  // the reaction.
   enum class ErrorHandler { Silent, ShowMessage };
-  // Check only, keep the error code, run EH15S0.
+  // Check only, keep the error code, run the error routine.
   int16_t CheckOnly(int16_t status, ErrorHandler handler = ErrorHandler::Silent);
   // Runs one procedure of another subsystem, with its start and elapsed time in the log.
   void Call(std::string_view name, const std::function<void()>& procedure);

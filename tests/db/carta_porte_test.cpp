@@ -348,7 +348,7 @@ TEST_F(CartaPorteTest, ExternalEntriesAreRefreshedOrRemovedKeepingTheLocalFlag) 
       "('LOCO040404AB4', 4, 1, 1)");
   {
     TestContext t(db->Name());
-    PACTUALIZASAT(*t).U1214W1();  // the external entries (local flag 0)
+    PACTUALIZASAT(*t).RefreshExternal();  // the external entries (local flag 0)
     // The store's own entries asked one by one.
     for (std::string key : {"LOC0001", "LOC0002"}) {
       int16_t action = 3;
@@ -389,7 +389,7 @@ TEST_F(CartaPorteTest, ExternalEntriesAreAskedWithoutTrailingBlanks) {
     db->Exec(c.rows);
     services->ForgetRequests();
     TestContext t(db->Name());
-    PACTUALIZASAT(*t).U1214W1();
+    PACTUALIZASAT(*t).RefreshExternal();
     EXPECT_EQ(RequestParameters(services->LastRequest()), c.request);
     EXPECT_TRUE(Vehicles(*db).empty()) << "not returned: removed";
     EXPECT_TRUE(Operators(*db).empty()) << "not returned: removed";
@@ -584,7 +584,7 @@ TEST_F(CartaPorteTest, FailedCallThatDoesNotCancelRemovesNothing) {
       "insert into operadorveh (opevrfc, opevnum, opevstatus, opevlocal) values "
       "('EXTO010101AB1', 1, 1, 0)");
   TestContext t(db->Name());
-  PACTUALIZASAT(*t).U1214W1();
+  PACTUALIZASAT(*t).RefreshExternal();
   EXPECT_EQ(t->soap.LastErrorNumber(), -20005);
   EXPECT_EQ(Vehicles(*db), Rows{"EXT0001|0|1|EN OPERACION"});
   EXPECT_EQ(Operators(*db), Rows{"EXTO010101AB1|0|1|1"});

@@ -37,7 +37,7 @@ TEST_F(DriverTest, StoreKeyIsTheLastActiveControlRow) {
     if (*c.setup) db.Exec(c.setup);
     TestContext t(db.Name());
     AZT903114 driver(*t);
-    driver.U1215S1();
+    driver.ReadStoreKey();
     EXPECT_EQ(driver.StoreRegion(), c.reg) << c.setup;
     EXPECT_EQ(driver.StoreUnit(), c.uni) << c.setup;
     EXPECT_EQ(driver.StoreWarehouse(), c.alm) << c.setup;
@@ -53,8 +53,8 @@ TEST_F(DriverTest, TaxBasesOfTheStoresInvoiceRows) {
       "enviofolio, enviobasieps, enviobasiva) VALUES (12, 1, 5, 107, 51, 'GDA  ', 1234, 9, 9)");
   TestContext t(db.Name());
   AZT903114 driver(*t);
-  driver.U1215S1();
-  driver.U1315S1();
+  driver.ReadStoreKey();
+  driver.RecalculateInvoiceBases();
 
   // Worked by hand from the sample lines (DocCanSur > 0 only):
   //  103: two lines of IVA base 100.00 -> 200.00, IEPS 0
@@ -186,12 +186,12 @@ struct PhaseRows {
 PhaseRows RunInvoicePhases(const TestDatabase& gdb, bool stamps = true, bool bases = true) {
   TestContext t(gdb.Name());
   AZT903114 driver(*t);
-  driver.U1215S1();
+  driver.ReadStoreKey();
   int16_t reg = driver.StoreRegion(), uni = driver.StoreUnit(), alm = driver.StoreWarehouse();
   t->steps.Begin(StepId::InvoiceStamps);
   if (stamps) POBTFACSTIMBRE(*t).Run(reg, uni, alm);
   t->steps.Begin(StepId::TaxBases);
-  if (bases) driver.U1315S1();
+  if (bases) driver.RecalculateInvoiceBases();
   t->steps.End();
   return {t->steps.Get(StepId::InvoiceStamps).rows, t->steps.Get(StepId::TaxBases).rows};
 }
