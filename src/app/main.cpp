@@ -252,6 +252,9 @@ class UpgradeRun {
       status = Run(*screen_, observer);
     }
     stop_.Finished();
+    // A stopped run has written its log and report and ended its session: the process ends
+    // at once, as the operator or the system asked, without taking the window down first.
+    if (status == kExitClosed) std::_Exit(status);
     return status;
   }
 

@@ -13,15 +13,21 @@ WorkerDisplay::WorkerDisplay(Display& window, StepObserver* observer, WindowLoop
 int WorkerDisplay::Run(const std::function<int()>& work) {
   int result = 0;
   std::exception_ptr failure;
+  bool ended = false;  // the window's thread only
   std::thread worker([&] {
     try {
       result = work();
     } catch (...) {
       failure = std::current_exception();
     }
-    loop_.Post([this] { loop_.Quit(); });
+    loop_.Post([&] {
+      ended = true;
+      loop_.Quit();
+    });
   });
-  loop_.Loop();
+  // A loop that ends for another reason (a quit message of the system) is pumped again: the
+  // run's thread may be waiting for the window.
+  while (!ended) loop_.Loop();
   worker.join();
   if (failure) std::rethrow_exception(failure);
   return result;

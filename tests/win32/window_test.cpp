@@ -154,7 +154,16 @@ class WindowTest : public testing::Test {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) display_->WaitForInput(10);
   }
 
-  static HWND Window() { return FindWindowW(kMainWindowClass, nullptr); }
+  // The main window of this process: the tests of other processes may have theirs open.
+  static HWND Window() {
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, kMainWindowClass, nullptr)) != nullptr) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(found, &process);
+      if (process == GetCurrentProcessId()) return found;
+    }
+    return nullptr;
+  }
   static HWND Control(int id) { return GetDlgItem(Window(), id); }
   // The text of a panel of the status bar (1 to 3).
   static std::string Panel(int number) {
