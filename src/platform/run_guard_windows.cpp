@@ -11,7 +11,6 @@
 #include "platform/process.h"
 #include "platform/run_guard.h"
 #include "platform/wide_text.h"
-#include "runtime/text.h"
 
 namespace kalu {
 
@@ -111,10 +110,10 @@ InterruptWatch::~InterruptWatch() {
 // per user; the Local namespace of each would not see the other's. The name is the store's
 // folder, without regard to case, as a hash (a mutex name takes no "\").
 MachineRunMark::MachineRunMark(std::string_view storeFolder) {
+  std::wstring folder = WideOf(storeFolder);
+  CharLowerBuffW(folder.data(), static_cast<DWORD>(folder.size()));
   uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  for (unsigned char c : ToLower(std::string(storeFolder))) {
-    hash = (hash ^ c) * 1099511628211ull;
-  }
+  for (wchar_t c : folder) hash = (hash ^ static_cast<uint16_t>(c)) * 1099511628211ull;
   wchar_t name[64];
   swprintf(name, 64, L"Global\\kalu-upgrade-%016llx", static_cast<unsigned long long>(hash));
   handle_ = CreateMutexW(nullptr, TRUE, name);
