@@ -31,7 +31,9 @@ Attendance ProgramAttendance();
 // Windows; SIGINT, SIGTERM and SIGHUP on Linux (which no longer end the process by
 // themselves). Where the system ends the process as soon as its handler returns (the
 // console closed, logoff, shutdown), the handler first waits, up to what the system
-// allows, for `stopped` to return true (the run has written its log and report).
+// allows, for `stopped` to return true (the run has written its log and report). On
+// Windows a program that uses the window system hears of logoff and shutdown from a window
+// (WM_ENDSESSION), not from its console handler: the watch keeps a hidden one for that.
 // On Linux the signals are blocked in the thread that makes the watch and in every thread
 // made after it: make it first.
 class InterruptWatch {

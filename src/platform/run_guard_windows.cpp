@@ -75,8 +75,63 @@ struct InterruptWatch::Impl {
   Handle interrupt{CreateEventW(nullptr, TRUE, FALSE, EventName(L"interrupt").c_str())};
   Handle stopped{CreateEventW(nullptr, TRUE, FALSE, EventName(L"stopped").c_str())};
   Handle end{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  std::function<void()> onInterrupt;
+  std::function<bool(std::chrono::milliseconds)> hasStopped;
   std::thread thread;
   bool handler = false;
+
+  // Asks the run to stop and waits for it, up to what the system allows.
+  void Interrupt() {
+    onInterrupt();
+    if (hasStopped(std::chrono::milliseconds(kStopPatienceMs))) SetEvent(stopped.h);
+  }
+
+  // A program that uses the window system hears of a logoff or shutdown from the window
+  // system, not from the console handler: the watch keeps a hidden window for it, which
+  // the session ends after (WM_ENDSESSION) once the run has stopped.
+  static LRESULT CALLBACK SessionWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+      SetWindowLongPtrW(
+          window, GWLP_USERDATA,
+          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == WM_QUERYENDSESSION) return TRUE;
+    if (self && message == WM_ENDSESSION) {
+      if (wParam) self->Interrupt();
+      return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+
+  // The watch's thread: the console handler's requests (through the interrupt event) and
+  // the hidden window's messages, until the end event.
+  void Watch() {
+    const wchar_t* kClass = L"kalu-upgrade-session";
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = SessionWindow;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClass;
+    const bool registered = RegisterClassExW(&windowClass) != 0;
+    HWND window = CreateWindowExW(0, kClass, L"kalu-upgrade", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                  nullptr, windowClass.hInstance, this);
+    const HANDLE events[2] = {interrupt.h, end.h};
+    for (;;) {
+      const DWORD woken = MsgWaitForMultipleObjects(2, events, FALSE, INFINITE, QS_ALLINPUT);
+      if (woken == WAIT_OBJECT_0) {
+        ResetEvent(interrupt.h);
+        Interrupt();
+      } else if (woken == WAIT_OBJECT_0 + 2) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      } else {
+        break;  // the end, or a failure of the wait
+      }
+    }
+    if (window) DestroyWindow(window);
+    if (registered) UnregisterClassW(kClass, windowClass.hInstance);
+  }
 };
 
 InterruptWatch::InterruptWatch(std::function<void()> interrupt,
@@ -84,14 +139,9 @@ InterruptWatch::InterruptWatch(std::function<void()> interrupt,
     : impl_(std::make_unique<Impl>()) {
   Impl& w = *impl_;
   if (!w.interrupt.h || !w.stopped.h || !w.end.h) return;
-  w.thread = std::thread([&w, interrupt = std::move(interrupt), stopped = std::move(stopped)] {
-    const HANDLE events[2] = {w.interrupt.h, w.end.h};
-    while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
-      ResetEvent(w.interrupt.h);
-      interrupt();
-      if (stopped(std::chrono::milliseconds(kStopPatienceMs))) SetEvent(w.stopped.h);
-    }
-  });
+  w.onInterrupt = std::move(interrupt);
+  w.hasStopped = std::move(stopped);
+  w.thread = std::thread([&w] { w.Watch(); });
   w.handler = SetConsoleCtrlHandler(ConsoleEvent, TRUE) != 0;
 }
 

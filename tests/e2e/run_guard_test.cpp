@@ -1,21 +1,26 @@
 // What guards a run on the store: another session holding a table the upgrade changes (the
 // run waits a minute at most, then ends naming that session), a second run at the same
 // time (refused, nothing changed), and an interruption (SIGTERM: the run stops at a safe
-// point with status 3, the log and the report saying so).
+// point with status 3, the log and the report saying so; Ctrl+C the same for the Windows
+// build under Wine).
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/process.h"
 #include "support/sample_store.h"
 #include "support/test_support.h"
+#include "support/wine_program.h"
 
 namespace kalu {
 namespace {
@@ -141,6 +146,29 @@ TEST(RunGuard, SigtermStopsTheRunWithStatus3TheLogAndTheReportSayingSo) {
   EXPECT_EQ(report["exit_status"], 3);
   EXPECT_EQ(report["steps"][1]["status"], "failed");
   EXPECT_EQ(report["steps"][1]["error"], "Corrida interrumpida");
+  EXPECT_EQ(NewColumns(db), "0");
+}
+
+// The Windows build (KALU_WINDOWS_PROGRAM) under Wine, which hands a SIGINT to the console
+// handler as Ctrl+C: the run stops as on Linux.
+TEST(RunGuard, CtrlCStopsTheWindowsBuildsRunWithStatus3) {
+  std::optional<std::filesystem::path> program = test::NamedWindowsProgram();
+  if (!program) GTEST_SKIP() << "no Windows build named";
+  test::WorkFolder wf;
+  test::TestDatabase db("kalu");
+  test::SampleStore store;
+  std::string problem;
+  std::vector<std::string> command = test::WindowsProgramUnderWine(*program, problem);
+  ASSERT_FALSE(command.empty()) << problem;
+  TableReader reader(db);
+  ASSERT_TRUE(reader.Ok());
+  command.insert(command.end(), {"--console", "--no-backup"});
+  test::BackgroundProcess run(command);
+  ASSERT_TRUE(RunWaitsForALock(db));
+
+  EXPECT_EQ(run.Kill(SIGINT), 3);
+  const std::string log = test::ReadText("kalu-upgrade.log");
+  EXPECT_NE(log.find("Fin: corrida interrumpida (estado 3)"), std::string::npos) << log;
   EXPECT_EQ(NewColumns(db), "0");
 }
 

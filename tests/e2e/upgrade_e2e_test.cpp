@@ -29,6 +29,7 @@
 #include "support/second_server.h"
 #include "support/store_under_test.h"
 #include "support/test_support.h"
+#include "support/wine_program.h"
 
 namespace kalu {
 namespace {
@@ -325,20 +326,16 @@ void ExpectStoppedRunsEndAsOneRun(const std::string& name, const std::vector<Sto
 // standard input is not a console and it is given no option: a night job's run, which
 // nobody answers, ends by itself.
 TEST(CompleteUpgrade, SampleStoreThroughTheWindowsBuildUnderWine) {
-  const char* windowsProgram = std::getenv("KALU_WINDOWS_PROGRAM");
-  if (!windowsProgram || !*windowsProgram) GTEST_SKIP() << "no Windows build named";
-  const std::filesystem::path program = windowsProgram;
-  const std::string wineRun = (test::SourceDir() / "scripts" / "wine-run").string();
-  setenv("WINEPREFIX", (program.parent_path() / "wine").c_str(), 1);
+  std::optional<std::filesystem::path> program = test::NamedWindowsProgram();
+  if (!program) GTEST_SKIP() << "no Windows build named";
   test::WorkFolder wf;
   TestDatabase db("kalu");
   test::SampleStore store;
-  wf.Write("Kalu.dsn", "[ODBC]\nServername=127.0.0.1\nPort=" +
-                           gen::Sandbox::In(test::SandboxDir()).port + "\n");
-  auto imported = test::RunProcess({wineRun, "reg", "import", "registry.reg"});
-  ASSERT_EQ(imported.status, 0) << imported.output;
+  std::string problem;
+  std::vector<std::string> command = test::WindowsProgramUnderWine(*program, problem);
+  ASSERT_FALSE(command.empty()) << problem;
 
-  auto run = test::RunProcess({wineRun, program.string()});
+  auto run = test::RunProcess(command);
   ASSERT_EQ(run.status, 0) << run.output;
   ExpectDump(db, test::SourceDir() / "fixtures" / "expected" / "store_after.txt");
   const std::string log = test::ReadText("kalu-upgrade.log");
