@@ -375,7 +375,8 @@ class UpgradeRun {
   // canceled, so that the point comes soon.
   void RequestStop(kalu::StopReason reason) {
     stop_.Request(reason);
-    session_.Library().CancelRunning();
+    // False when no statement runs: the next safe point then comes by itself.
+    (void)session_.Library().CancelRunning();
   }
 
   // The operator closed the window.

@@ -10,6 +10,10 @@
 // without any other session, so a lock held there would have to be let go for the copy and
 // a second run could start in that moment. Every run (with or without the copy) takes it
 // there first; it goes when the run's process ends, however it ends.
+//
+//   RunLock lock("kalu");
+//   lock.Take();  // RunRefused: "No se actualiza la base kalu: ya hay una corrida en curso …"
+//   ... the copy, the upgrade: the lock stays while `lock` lives ...
 
 #include <cstdint>
 #include <optional>

@@ -6,6 +6,11 @@
 // no statement half-sent), and then ends as the program entry says, with exit status 3.
 // Whoever must wait for that end (a handler the system kills the process after) waits for
 // Finished.
+//
+//   StopRequest stop;
+//   // the window's thread, a signal's watch:  stop.Request(StopReason::WindowClosed);
+//   // the run's thread, between two rows:     stop.AtSafePoint();  // raises RunStopped
+//   // the program entry, once the run ended:  stop.Finished();
 
 #include <atomic>
 #include <chrono>
