@@ -2,6 +2,7 @@
 // folder, shown in the main window when a display is available and in the console
 // otherwise.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,15 +17,19 @@
 #include "app/run_summary.h"
 #include "app/store_check.h"
 #include "app/way_back.h"
+#include "database/run_lock.h"
 #include "database/session.h"
 #include "platform/clock.h"
 #include "platform/desktop_db.h"
 #include "platform/json_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/run_guard.h"
 #include "run/context.h"
 #include "run/logged_display.h"
 #include "run/run_log.h"
+#include "run/stop_request.h"
+#include "run/worker_display.h"
 #include "run/zq_disp_mod.h"
 #include "runtime/errors.h"
 #include "ui/console/console_display.h"
@@ -43,6 +48,10 @@ constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitClosed = 3;
 constexpr int kExitFailedSteps = 4;
+
+// How long the window holds a logoff or shutdown for the run to stop; meanwhile Windows
+// shows the program and its reason, and the operator may end the session anyway.
+constexpr std::chrono::seconds kEndSessionPatience{30};
 
 constexpr const char* kHelp =
     "Uso: kalu-upgrade [--console] [--unattended] [--no-backup] [--report ARCHIVO]\n"
@@ -82,16 +91,22 @@ constexpr const char* kHelp =
     "  --version     muestra la versión\n"
     "\n"
     "Sin pantalla gráfica (DISPLAY, WAYLAND_DISPLAY) se usa la terminal; si la entrada\n"
-    "estándar no es una terminal, la corrida es desatendida.\n"
+    "estándar no es una terminal, la corrida es desatendida (en Windows también cuando\n"
+    "corre como SYSTEM o en la sesión 0, como una tarea programada de noche).\n"
+    "Una sola corrida a la vez por tienda: la segunda termina con estado 1 sin cambiar\n"
+    "nada. Una sentencia que no obtiene a tiempo una tabla que otra sesión tiene ocupada\n"
+    "termina la corrida con estado 1 y nombra esa sesión.\n"
     "La bitácora de cada corrida se agrega a kalu-upgrade.log en la carpeta de trabajo (si\n"
     "la carpeta no la admite, en la carpeta local del usuario, y el programa dice dónde).\n"
     "\n"
     "Estado de salida:\n"
     "  0  actualización terminada\n"
     "  1  terminada por un error (se muestra y queda en la bitácora), o sin poder hacer\n"
-    "     la copia de la base antes de cambiar nada\n"
+    "     la copia de la base antes de cambiar nada, o porque ya hay una corrida en curso\n"
     "  2  argumentos incorrectos\n"
-    "  3  el operador cerró la ventana\n"
+    "  3  el operador cerró la ventana, o la corrida fue interrumpida (Ctrl+C, cierre de\n"
+    "     la consola, fin de la sesión o apagado del equipo, SIGINT o SIGTERM): se detiene\n"
+    "     en un punto seguro y escribe la bitácora y el informe\n"
     "  4  terminada con pasos fallidos: un paquete no se pudo leer (el paso dice \"falló\"\n"
     "     con su mensaje; los demás pasos se hicieron)\n";
 
@@ -264,13 +279,37 @@ class UpgradeRun {
     log_.Line("Inicio de kalu-upgrade " KALU_VERSION " en " + WorkingFolder());
   }
 
-  // The run with the display chosen for it; returns the exit status.
+  // The run with the display chosen for it; returns the exit status. A window keeps this
+  // thread to pump its messages, and the run works on a thread of its own.
   int Execute(int& argc, char** argv) {
+    using namespace kalu;
+    const InterruptWatch interrupts([this] { RequestStop(StopReason::Interrupted); },
+                                    [this](auto patience) { return stop_.WaitFinished(patience); });
     ChooseDisplay(argc, argv);
-    kalu::LoggedDisplay display(*screen_, log_);
+    const LongRunSettings settings(unattended_, console_ != nullptr);
+    auto* observer = dynamic_cast<StepObserver*>(screen_.get());
+    int status = kExitError;
+    if (auto* loop = dynamic_cast<WindowLoop*>(screen_.get())) {
+      WorkerDisplay worker(*screen_, observer, *loop);
+      status = worker.Run([&] { return Run(worker, &worker); });
+    } else {
+      status = Run(*screen_, observer);
+    }
+    stop_.Finished();
+    // A stopped run has written its log and report and ended its session: the process ends
+    // at once, as the operator or the system asked, without taking the window down first.
+    if (status == kExitClosed) std::_Exit(status);
+    return status;
+  }
+
+ private:
+  // The run on `screen`, from the start-up to its end, with the steps shown to `observer`.
+  int Run(kalu::Display& screen, kalu::StepObserver* observer) {
+    // A console display answers by itself when nobody is there; a window is told to.
+    kalu::LoggedDisplay display(screen, log_, stop_, unattended_ && !console_);
     kalu::Context ctx{display, session_, clock_, log_, desktopDb_};
     ctx_ = &ctx;
-    if (auto* view = dynamic_cast<kalu::StepObserver*>(screen_.get())) ctx.steps.SetObserver(view);
+    if (observer) ctx.steps.SetObserver(observer);
     session_.Library().SetNoteSink([this](std::string_view note) { log_.Line(note); });
     TellWhereTheLogIs();
     // Outside the store's folder nothing of the store is read: the operator is told at once.
@@ -279,10 +318,14 @@ class UpgradeRun {
     }
     try {
       Upgrade();
+    } catch (const kalu::RunStopped& e) {
+      return EndStopped(e.Reason());
     } catch (const kalu::RuntimeError& e) {
       return EndWithError(
           {e.Number(), "Error " + std::to_string(e.Number()) + ": " + e.Description()});
     } catch (const kalu::WayBackRefused& e) {
+      return EndWithError({std::nullopt, e.what()});
+    } catch (const kalu::RunRefused& e) {
       return EndWithError({std::nullopt, e.what()});
     } catch (const std::exception& e) {
       // Nothing of the system raises these; a failure of the machine (memory) ends the run
@@ -300,7 +343,6 @@ class UpgradeRun {
     return kExitFinished;
   }
 
- private:
   // The window when a display is available and the operator did not ask for the
   // terminal; the terminal otherwise, unattended when nobody can answer it.
   void ChooseDisplay(int& argc, char** argv) {
@@ -314,19 +356,22 @@ class UpgradeRun {
     (void)argv;
     (void)DisplayAvailable;
 #endif
+    const Attendance attendance = ProgramAttendance();
 #ifdef KALU_WITH_WIN32
-    if (!opts_.console && !opts_.unattended) {
-      screen_ = CreateWin32Display([this] { WindowClosed(); });
+    if (!opts_.console && !opts_.unattended && attendance != Attendance::OutOfSight) {
+      screen_ = CreateWin32Display([this] { WindowClosed(); }, [this] { SessionEnding(); });
     }
 #endif
     if (screen_) {
-      log_.Line("Pantalla: ventana");
+      unattended_ = attendance != Attendance::Present;
+      log_.Line(unattended_ ? "Pantalla: ventana, desatendida" : "Pantalla: ventana");
       return;
     }
     EnsureConsole();
-    bool attended = !opts_.unattended && IsTerminal(stdin);
-    auto console =
-        std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr, IsTerminal(stdout));
+    bool attended = !opts_.unattended && attendance == Attendance::Present && IsTerminal(stdin);
+    unattended_ = !attended;
+    auto console = std::make_unique<ConsoleDisplay>(stdout, attended ? stdin : nullptr,
+                                                    IsTerminal(stdout), &stop_);
     console_ = console.get();
     screen_ = std::move(console);
     log_.Line(attended ? "Pantalla: terminal" : "Pantalla: terminal, desatendida");
@@ -348,6 +393,7 @@ class UpgradeRun {
     StartUp(ctx, programPath_, LoginName());
     AdjustRunCounter(ctx, 1);
     ctx.onUpgradeStart = [&] {
+      TakeRunLock();
       KeepStoreAsItWas();
       summary_.CountBefore(ctx);
     };
@@ -374,19 +420,56 @@ class UpgradeRun {
     ctx.steps.End();
   }
 
-  // The operator closed the window: the run ends at once.
-  [[noreturn]] void WindowClosed() {
-    if (ctx_) {
-      ctx_->steps.Fail("El operador cerró la ventana");
-      WriteReport(kExitClosed, std::nullopt);
-      kalu::CloseMainWindow(*ctx_);
+  // One run at a time on the store, before the copy and before anything changes: on this
+  // machine (whatever the user or session), and on the store database from any machine.
+  void TakeRunLock() {
+    using namespace kalu;
+    const std::string store = session_.Database();
+    machineMark_.emplace(WorkingFolder());
+    if (!machineMark_->Taken()) {
+      throw RunRefused(RunningElsewhereText(store, "en este equipo"));
     }
-    log_.Line("Fin: el operador cerró la ventana (estado 3)");
-    std::_Exit(kExitClosed);
+    runLock_.emplace(store, session_.FileDsn());
+    runLock_->Take();
+  }
+
+  // Asks the run to stop at its next safe point (from the window's thread or the watch of
+  // interruptions): a statement the server is running (waiting for a lock, say) is
+  // canceled, so that the point comes soon.
+  void RequestStop(kalu::StopReason reason) {
+    stop_.Request(reason);
+    // False when no statement runs: the next safe point then comes by itself.
+    (void)session_.Library().CancelRunning();
+  }
+
+  // The operator closed the window.
+  void WindowClosed() {
+    RequestStop(kalu::StopReason::WindowClosed);
+  }
+
+  // Windows ends the session (on the window's thread): the process ends once the run has
+  // stopped, or when the system's patience is up.
+  void SessionEnding() {
+    RequestStop(kalu::StopReason::Interrupted);
+    stop_.WaitFinished(kEndSessionPatience);
+  }
+
+  // The run stopped at a safe point because the window was closed or the program was
+  // interrupted: what was committed stays, the session ends, and the report says so.
+  int EndStopped(kalu::StopReason reason) {
+    const bool closed = reason == kalu::StopReason::WindowClosed;
+    ctx_->steps.Fail(closed ? "El operador cerró la ventana" : "Corrida interrumpida");
+    WriteReport(kExitClosed, std::nullopt);
+    kalu::CloseMainWindow(*ctx_);
+    log_.Line(closed ? "Fin: el operador cerró la ventana (estado 3)"
+                     : "Fin: corrida interrumpida (estado 3)");
+    return kExitClosed;
   }
 
   // Shows and logs the error that ended the run, without the shutdown steps.
   int EndWithError(const kalu::RunError& error) {
+    // A statement canceled for a stop request fails too: the run then ends as stopped.
+    if (stop_.Requested()) return EndStopped(stop_.Reason());
     const std::string& text = error.text;
     log_.Line("Error fatal: " + text);
     ctx_->steps.Fail(text);
@@ -430,8 +513,12 @@ class UpgradeRun {
   kalu::Session session_;
   kalu::SystemClock clock_;
   kalu::DesktopDatabase desktopDb_;
+  kalu::StopRequest stop_;
+  std::optional<kalu::MachineRunMark> machineMark_;
+  std::optional<kalu::RunLock> runLock_;
   std::unique_ptr<kalu::Display> screen_;
   kalu::ConsoleDisplay* console_ = nullptr;
+  bool unattended_ = false;       // nobody answers the messages
   kalu::Context* ctx_ = nullptr;  // while Execute runs
   kalu::RunSummary summary_;
   std::optional<kalu::AZT903114> driver_;

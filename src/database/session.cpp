@@ -1,5 +1,6 @@
 #include "database/session.h"
 
+#include "database/lock_holders.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
 
@@ -108,6 +109,10 @@ void Session::React() {
   checkAction_ = CheckAction::None;
   if (errorCode_ == 1 || errorCode_ == kCodeNotFound) return;
   std::string text = FatalText(nativeCode_, errorText_);
+  // A lock not granted in time: the operator learns who holds it, read while it is held.
+  if (errorText_.rfind("SQLSTATE 55P03", 0) == 0) {
+    text += "\r\n" + LockTimeoutText(connectionData_, fileDsn_, lib_.BackendPid());
+  }
   End();
   checkAction_ = CheckAction::Ended;
   Raise(kErrFatalDatabase, text);

@@ -33,7 +33,8 @@ void EnsureConsole();
 // terminal shows (its colour sequences honoured), elsewhere (a pipe, a file) as the UTF-8
 // bytes they are. False when it could not be written.
 bool WriteText(std::FILE* stream, std::string_view text);
-// Waits until input is waiting on `stream` or `ms` milliseconds have passed.
-void WaitForInput(std::FILE* stream, int ms);
+// Waits until input is waiting on `stream` or `ms` milliseconds have passed; returns
+// whether input is waiting.
+bool WaitForInput(std::FILE* stream, int ms);
 
 }  // namespace kalu

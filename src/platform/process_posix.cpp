@@ -47,9 +47,9 @@ bool WriteText(std::FILE* stream, std::string_view text) {
   return std::fflush(stream) == 0 && written;
 }
 
-void WaitForInput(std::FILE* stream, int ms) {
+bool WaitForInput(std::FILE* stream, int ms) {
   pollfd fd{fileno(stream), POLLIN, 0};
-  poll(&fd, 1, ms);
+  return poll(&fd, 1, ms) > 0;
 }
 
 }  // namespace kalu

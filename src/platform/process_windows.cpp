@@ -103,13 +103,14 @@ bool WriteText(std::FILE* stream, std::string_view text) {
   return true;
 }
 
-void WaitForInput(std::FILE* stream, int ms) {
+bool WaitForInput(std::FILE* stream, int ms) {
   const intptr_t handle = _get_osfhandle(_fileno(stream));
   if (handle == -1 || GetFileType(reinterpret_cast<HANDLE>(handle)) != FILE_TYPE_CHAR) {
     Sleep(static_cast<DWORD>(ms));
-    return;
+    return false;
   }
-  WaitForSingleObject(reinterpret_cast<HANDLE>(handle), static_cast<DWORD>(ms));
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(handle), static_cast<DWORD>(ms)) ==
+         WAIT_OBJECT_0;
 }
 
 }  // namespace kalu

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <thread>
@@ -29,6 +30,10 @@ struct PGresultDeleter {
   void operator()(PGresult* r) const { PQclear(r); }
 };
 using ConnPtr = std::unique_ptr<PGconn, PGconnDeleter>;
+struct CancelDeleter {
+  void operator()(PGcancel* c) const { PQfreeCancel(c); }
+};
+using CancelPtr = std::unique_ptr<PGcancel, CancelDeleter>;
 using ResultPtr = std::unique_ptr<PGresult, PGresultDeleter>;
 
 constexpr int16_t kHandle = 1;  // the one connection this library opens
@@ -163,6 +168,8 @@ struct ZQData::Impl {
   std::vector<int16_t> preparedInPipeline;
   bool unflushedCommits = false;  // commits that did not wait for the disk since the last that did
   std::function<void(std::string_view)> noteSink;
+  std::mutex cancelMutex;  // guards `cancel`, which another thread may use
+  CancelPtr cancel;        // the open connection's cancel request
 
   Statement* Stmt(int16_t s) {
     if (s < 0 || static_cast<size_t>(s) >= stmts.size()) return nullptr;
@@ -434,6 +441,10 @@ int16_t ZQData::ZQ_DB_Init(int16_t& value) {
 }
 
 int16_t ZQData::ZQ_DB_End() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->cancelMutex);
+    impl_->cancel.reset();
+  }
   impl_->stmts.clear();
   impl_->preparedInPipeline.clear();
   impl_->queued = 0;
@@ -494,8 +505,11 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
       values.push_back(v.c_str());
     }
   };
-  std::string encoding = "UTF8", options = "-c DateStyle=ISO,YMD", appName = kApplicationName,
-              timeout = "15";
+  std::string encoding = "UTF8",
+              options =
+                  "-c DateStyle=ISO,YMD -c lock_timeout=" + std::to_string(kLockTimeoutSeconds) +
+                  "s",
+              appName = kApplicationName, timeout = "15";
   add("host", dsn.host);
   add("port", dsn.port);
   add("dbname", dsn.database);
@@ -530,6 +544,10 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
   if (!impl_->Command("BEGIN")) {
     impl_->conn.reset();
     return kDbError;
+  }
+  {
+    std::lock_guard<std::mutex> lock(impl_->cancelMutex);
+    impl_->cancel.reset(PQgetCancel(impl_->conn.get()));
   }
   handle = kHandle;
   return kDbOk;
@@ -829,6 +847,16 @@ void ZQData::Note(std::string_view text) {
 
 int64_t ZQData::RoundTrips() const {
   return impl_->roundTrips;
+}
+
+bool ZQData::CancelRunning() {
+  std::lock_guard<std::mutex> lock(impl_->cancelMutex);
+  char error[256];
+  return impl_->cancel && PQcancel(impl_->cancel.get(), error, sizeof error);
+}
+
+int32_t ZQData::BackendPid() const {
+  return impl_->conn ? PQbackendPID(impl_->conn.get()) : 0;
 }
 
 }  // namespace kalu

@@ -40,6 +40,14 @@ constexpr int16_t kDbFailure = -1;
 // program are known by it in pg_stat_activity.
 constexpr const char* kApplicationName = "kalu-upgrade";
 
+// How long a statement of the program waits for a lock another session holds (a table a
+// report or another program is reading in an open transaction) before it fails with
+// SQLSTATE 55P03. The upgrade's own statements take their locks at once on a store nobody
+// else uses, and a report that is merely reading ends well inside a minute; past that the
+// holder is an open transaction left idle, which nothing but the operator ends, so the run
+// stops and names it instead of waiting with the window frozen all night.
+constexpr int kLockTimeoutSeconds = 60;
+
 // Native code of a server rejection that the check counts as success.
 constexpr int32_t kNativeAlreadyInPlace = 7;
 
@@ -152,6 +160,11 @@ class ZQData {
   // Statements sent to the server since the library was initialised (prepare, execute,
   // commit): a benchmark's round trips.
   int64_t RoundTrips() const;
+  // Asks the server to cancel the statement the connection is running, if any: it then
+  // fails as canceled (SQLSTATE 57014). Any thread may call it.
+  bool CancelRunning();
+  // The server process of the open connection (0 when none is open).
+  int32_t BackendPid() const;
 
  private:
   struct Impl;

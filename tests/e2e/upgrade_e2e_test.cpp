@@ -29,6 +29,7 @@
 #include "support/second_server.h"
 #include "support/store_under_test.h"
 #include "support/test_support.h"
+#include "support/wine_program.h"
 
 namespace kalu {
 namespace {
@@ -326,20 +327,18 @@ void ExpectStoppedRunsEndAsOneRun(const std::string& name, const std::vector<Sto
 // store under Wine as the Linux build does: it reaches the sandbox over TCP 127.0.0.1 (a
 // sandbox started with KALU_PG_TCP=1) and reads the store system's values from the registry
 // of its Wine prefix, into which the registry file of the store is imported as a registry
-// editor export. CTest runs it as CompleteUpgrade.SampleStoreOnWindowsUnderWine.
+// editor export. CTest runs it as CompleteUpgrade.SampleStoreOnWindowsUnderWine. Its
+// standard input is not a console and it is given no option: a night job's run, which
+// nobody answers, ends by itself.
 TEST(CompleteUpgrade, SampleStoreThroughTheWindowsBuildUnderWine) {
-  const char* windowsProgram = std::getenv("KALU_WINDOWS_PROGRAM");
-  if (!windowsProgram || !*windowsProgram) GTEST_SKIP() << "no Windows build named";
-  const std::filesystem::path program = windowsProgram;
-  const std::string wineRun = (test::SourceDir() / "scripts" / "wine-run").string();
-  setenv("WINEPREFIX", (program.parent_path() / "wine").c_str(), 1);
+  std::optional<std::filesystem::path> program = test::NamedWindowsProgram();
+  if (!program) GTEST_SKIP() << "no Windows build named";
   test::WorkFolder wf;
   TestDatabase db("kalu");
   test::SampleStore store;
-  wf.Write("Kalu.dsn", "[ODBC]\nServername=127.0.0.1\nPort=" +
-                           gen::Sandbox::In(test::SandboxDir()).port + "\n");
-  auto imported = test::RunProcess({wineRun, "reg", "import", "registry.reg"});
-  ASSERT_EQ(imported.status, 0) << imported.output;
+  std::string problem;
+  std::vector<std::string> command = test::WindowsProgramUnderWine(*program, problem);
+  ASSERT_FALSE(command.empty()) << problem;
   // As on a store's PC: one package held open the whole run by another program (an
   // antivirus scanner), one read-only (copied from a medium). Both catalogues load; the
   // read-only one is rewritten, the held one keeps its bytes.
@@ -348,7 +347,7 @@ TEST(CompleteUpgrade, SampleStoreThroughTheWindowsBuildUnderWine) {
   std::string heldOnWindows = "Z:" + held.string();  // Wine's drive Z: is the Linux root
   std::replace(heldOnWindows.begin(), heldOnWindows.end(), '/', '\\');
   test::BackgroundProcess holder(
-      {wineRun, (program.parent_path() / "hold_file.exe").string(), heldOnWindows, "600"});
+      {command[0], (program->parent_path() / "hold_file.exe").string(), heldOnWindows, "600"});
   for (int i = 0; i < 300 && !std::filesystem::exists(held.string() + ".held"); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -359,10 +358,11 @@ TEST(CompleteUpgrade, SampleStoreThroughTheWindowsBuildUnderWine) {
                                              std::filesystem::perms::group_read |
                                              std::filesystem::perms::others_read);
 
-  auto run = test::RunProcess({wineRun, program.string(), "--unattended"});
+  auto run = test::RunProcess(command);
   ASSERT_EQ(run.status, 0) << run.output;
   ExpectDump(db, test::SourceDir() / "fixtures" / "expected" / "store_after.txt");
   const std::string log = test::ReadText("kalu-upgrade.log");
+  EXPECT_NE(log.find("Pantalla: ventana, desatendida"), std::string::npos) << log;
   EXPECT_NE(log.find("Fin: actualización terminada (estado 0)"), std::string::npos) << log;
   EXPECT_NE(log.find("Aviso: no se pudo reescribir el paquete .\\Importar\\CP_SAT_CFDI33.XMZ"),
             std::string::npos)

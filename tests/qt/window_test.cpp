@@ -19,13 +19,17 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "run/steps.h"
+#include "run/worker_display.h"
 #include "support/test_support.h"
 #include "support/window_scenes.h"
 #include "ui/qt/main_form.h"
@@ -267,6 +271,39 @@ TEST_F(WindowTest, ClosingTheWindowWhileMessagesArePumpedRunsTheCloseRequest) {
   display_->WaitForInput(800);
   display_->PumpMessages();
   EXPECT_EQ(closes_, 2);
+}
+
+// The run works on a thread of its own: while it waits (a central service answering late),
+// the window's event loop goes on (a timer of the window's thread never waits a second);
+// a message of the run is shown by the window's thread, and the run waits for its OK.
+TEST_F(WindowTest, TheWindowAnswersWhileTheRunWaitsOnItsOwnThread) {
+  auto* loop = dynamic_cast<WindowLoop*>(display_.get());
+  ASSERT_NE(loop, nullptr);
+  WorkerDisplay worker(*display_, dynamic_cast<StepObserver*>(display_.get()), *loop);
+  QElapsedTimer sinceTick;
+  sinceTick.start();
+  qint64 longest = 0;
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    longest = std::max(longest, sinceTick.restart());
+    ++ticks;
+  });
+  tick.start(100);
+  MessageWatch watch("", true);
+  const int status = worker.Run([&] {
+    worker.SetProgress("Consultando los servicios centrales ...");
+    std::this_thread::sleep_for(std::chrono::seconds(6));  // past the 5 s of a hung window
+    worker.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
+    worker.SetProgress("Servicios consultados");
+    return 7;
+  });
+  EXPECT_EQ(status, 7);
+  EXPECT_GE(ticks, 40);
+  EXPECT_LT(longest, 1000);
+  ASSERT_EQ(watch.seen.size(), 1u);
+  EXPECT_EQ(watch.seen[0].text.toStdString(), "Presione ACEPTAR para iniciar la REORGANIZACION");
+  EXPECT_EQ(Panel(3)->text().toStdString(), "Servicios consultados");
 }
 
 // The client area lists the steps with their states, the running step's progress bar and

@@ -19,6 +19,7 @@
 
 #include "platform/wide_text.h"
 #include "run/steps.h"
+#include "run/worker_display.h"
 #include "support/window_scenes.h"
 #include "ui/win32/controls.h"
 #include "ui/win32/main_window.h"
@@ -153,7 +154,16 @@ class WindowTest : public testing::Test {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) display_->WaitForInput(10);
   }
 
-  static HWND Window() { return FindWindowW(kMainWindowClass, nullptr); }
+  // The main window of this process: the tests of other processes may have theirs open.
+  static HWND Window() {
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, kMainWindowClass, nullptr)) != nullptr) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(found, &process);
+      if (process == GetCurrentProcessId()) return found;
+    }
+    return nullptr;
+  }
   static HWND Control(int id) { return GetDlgItem(Window(), id); }
   // The text of a panel of the status bar (1 to 3).
   static std::string Panel(int number) {
@@ -317,6 +327,42 @@ TEST_F(WindowTest, ClosingTheWindowWhileMessagesArePumpedRunsTheCloseRequest) {
   PostMessageW(Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   display_->WaitForInput(800);
   EXPECT_EQ(closes_, 2);
+}
+
+// The run works on a thread of its own: while it waits (a central service answering late),
+// the window answers a probe within a second, as Windows probes it before it calls a window
+// not responding; a message of the run is shown by the window's thread, and the run waits
+// for its answer (here the message's own time-out).
+TEST_F(WindowTest, TheWindowAnswersWhileTheRunWaitsOnItsOwnThread) {
+  auto* loop = dynamic_cast<WindowLoop*>(display_.get());
+  ASSERT_NE(loop, nullptr);
+  WorkerDisplay worker(*display_, dynamic_cast<StepObserver*>(display_.get()), *loop);
+  std::atomic<bool> ended{false};
+  std::atomic<int> probes{0}, unanswered{0};
+  const HWND window = Window();
+  std::thread prober([&] {
+    while (!ended) {
+      DWORD_PTR result = 0;
+      if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result)) {
+        ++unanswered;
+      }
+      ++probes;
+      Sleep(100);
+    }
+  });
+  const int status = worker.Run([&] {
+    worker.SetProgress("Consultando los servicios centrales ...");
+    std::this_thread::sleep_for(std::chrono::seconds(6));  // past Windows' 5 s
+    worker.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
+    worker.SetProgress("Servicios consultados");
+    return 7;
+  });
+  ended = true;
+  prober.join();
+  EXPECT_EQ(status, 7);
+  EXPECT_GE(probes, 40);
+  EXPECT_EQ(unanswered, 0) << "of " << probes;
+  EXPECT_EQ(Panel(3), "Servicios consultados");
 }
 
 // The client area lists the steps with their states, the running step's progress bar and

@@ -1,6 +1,6 @@
 // The Windows parts of the platform layer under the system's own calls: the registry of the
 // current user, the settings file read by the system's profile functions, file names with
-// accents, and the names and text output of the process.
+// accents, the names and text output of the process, and what a run asks of the system.
 
 #include <gtest/gtest.h>
 #include <io.h>
@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/replacement_file.h"
+#include "platform/run_guard.h"
 #include "platform/settings_file.h"
 #include "platform/wide_text.h"
 #include "platform/xml.h"
@@ -171,6 +172,24 @@ TEST(WindowsProcess, NamesOfTheMachineAndTheUserAndTextOut) {
   std::fclose(out);
   EXPECT_EQ(test::ReadText(folder.Path() / L"salida.txt"),
             "Actualizacion Versión 24.03.20 — Ñ €\n");
+}
+
+// One run per store folder on the machine: a second mark of the same folder, whatever the
+// case of its name, is refused until the first goes; another folder is free.
+TEST(WindowsRunGuard, OneRunPerStoreFolderOnTheMachine) {
+  std::optional<MachineRunMark> first(std::in_place, "D:\\Tiendas\\Sucursal Ñuñoa");
+  EXPECT_TRUE(first->Taken());
+  EXPECT_FALSE(MachineRunMark("d:\\TIENDAS\\sucursal ñuñoa").Taken());
+  EXPECT_TRUE(MachineRunMark("D:\\Tiendas\\Otra").Taken());
+  first.reset();
+  EXPECT_TRUE(MachineRunMark("D:\\Tiendas\\Sucursal Ñuñoa").Taken());
+}
+
+// The tests run with standard input that is not a console, as a scheduled task does: the
+// console program goes unattended.
+TEST(WindowsRunGuard, StandardInputThatIsNoConsoleMeansNobodyAnswers) {
+  ASSERT_FALSE(IsTerminal(stdin));
+  EXPECT_NE(ProgramAttendance(), Attendance::Present);
 }
 
 TEST(WindowsConsole, TextReachesTheConsoleAsCharactersNotBytes) {

@@ -23,8 +23,9 @@ bool IsPhase(std::string_view text) {
 }
 }  // namespace
 
-ConsoleDisplay::ConsoleDisplay(std::FILE* out, std::FILE* in, bool terminal)
-    : out_(out), in_(in), terminal_(terminal) {}
+ConsoleDisplay::ConsoleDisplay(std::FILE* out, std::FILE* in, bool terminal,
+                               const StopRequest* stop)
+    : out_(out), in_(in), terminal_(terminal), stop_(stop) {}
 
 std::string ConsoleDisplay::Paint(const char* color, std::string_view text) const {
   if (!terminal_) return std::string(text);
@@ -93,8 +94,11 @@ void ConsoleDisplay::ShowMessage(std::string_view text) {
   WriteText(out_, Paint(kBold, "[ACEPTAR] " + shown) + "\n");
   if (in_) {
     WriteText(out_, "Presione Enter para ACEPTAR...");
+    auto stopping = [this] { return stop_ && stop_->Requested(); };
+    while (!stopping() && !kalu::WaitForInput(in_, 200)) {
+    }
     int c;
-    while ((c = std::fgetc(in_)) != EOF && c != '\n') {
+    while (!stopping() && (c = std::fgetc(in_)) != EOF && c != '\n') {
     }
     WriteText(out_, "\n");
   }

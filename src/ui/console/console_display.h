@@ -12,13 +12,15 @@
 
 #include "platform/display.h"
 #include "run/steps.h"
+#include "run/stop_request.h"
 
 namespace kalu {
 
 class ConsoleDisplay : public Display, public StepObserver {
  public:
-  // `out` is where the display writes; `in` where Enter is read (null: unattended).
-  ConsoleDisplay(std::FILE* out, std::FILE* in, bool terminal);
+  // `out` is where the display writes; `in` where Enter is read (null: unattended). A
+  // request to `stop` (null: none) ends the wait for Enter as well.
+  ConsoleDisplay(std::FILE* out, std::FILE* in, bool terminal, const StopRequest* stop = nullptr);
 
   void SetProgress(std::string_view text) override;
   void ShowMessage(std::string_view text) override;
@@ -50,6 +52,7 @@ class ConsoleDisplay : public Display, public StepObserver {
   std::FILE* out_;
   std::FILE* in_;
   bool terminal_;
+  const StopRequest* stop_;
   bool progressShown_ = false;
   std::string progressText_;       // the progress text shown on the terminal's line
   int percent_ = -1;               // the running step's percentage, -1 when unknown

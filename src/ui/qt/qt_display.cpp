@@ -15,6 +15,7 @@
 #include <string>
 
 #include "run/window_content.h"
+#include "run/worker_display.h"
 #include "ui/qt/main_form.h"
 
 namespace kalu {
@@ -43,12 +44,15 @@ bool WindowSystemAvailable(int argc, char** argv) {
   return started;
 }
 
-class QtDisplay : public Display, public StepObserver {
+class QtDisplay : public Display, public StepObserver, public WindowLoop {
  public:
   QtDisplay(int& argc, char** argv, std::function<void()> onClose)
       : messageTimeoutMs_(MessageTimeoutFromEnvironment()),
         app_(argc, argv),
-        form_(std::move(onClose), messageTimeoutMs_) {}
+        form_(std::move(onClose), messageTimeoutMs_) {
+    // The window's loop ends when the run's thread says so, not when the window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
 
   ~QtDisplay() override {
     if (pointer_ == kPointerHourglass) QApplication::restoreOverrideCursor();
@@ -100,10 +104,18 @@ class QtDisplay : public Display, public StepObserver {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
 
+  // Posting an event is safe from any thread; the window's thread runs it in order.
+  void Post(std::function<void()> task) override {
+    QMetaObject::invokeMethod(&form_, std::move(task), Qt::QueuedConnection);
+  }
+  void Loop() override { loop_.exec(); }
+  void Quit() override { loop_.quit(); }
+
  private:
   int messageTimeoutMs_;
   QApplication app_;
   MainForm form_;
+  QEventLoop loop_;
   int16_t pointer_ = kPointerDefault;
 };
 

@@ -21,6 +21,8 @@ constexpr int kInitialHeight = 700;
 constexpr int kMinimumWidth = 640;
 constexpr int kMinimumHeight = 520;
 constexpr int kProgressPanel = 2;
+constexpr const char* kEndSessionReason =
+    "Actualización de la base de datos en curso: se detiene en un punto seguro";
 
 HINSTANCE Instance() {
   return GetModuleHandleW(nullptr);
@@ -195,6 +197,20 @@ LRESULT MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
       }
       break;
+    case kRunTasksMessage:
+      if (runTasks_) runTasks_();
+      return 0;
+    case WM_QUERYENDSESSION:
+      // Windows asks before a logoff or shutdown: the operator is told why the program
+      // holds it a moment, and the session may end (the run stops at WM_ENDSESSION).
+      ShutdownBlockReasonCreate(window, WideOf(kEndSessionReason).c_str());
+      return TRUE;
+    case WM_ENDSESSION:
+      // The process ends when this message returns: the run stops at a safe point first,
+      // writing its log and report.
+      if (wParam && onEndSession_) onEndSession_();
+      ShutdownBlockReasonDestroy(window);
+      return 0;
     case WM_CLOSE:
       // The operator closed the window: the run ends (the request normally ends the process).
       if (onClose_) onClose_();

@@ -59,6 +59,17 @@ class MainWindow {
   // Runs a tool-bar or menu command by its identifier (the button's key).
   void Dispatch(std::string_view key);
 
+  // `run` runs on the window's thread each time RunTasksLater was called, which any thread
+  // may do (the run's thread hands the window what to show).
+  void SetTaskRunner(std::function<void()> run) { runTasks_ = std::move(run); }
+  void RunTasksLater() { PostMessageW(Handle(), kRunTasksMessage, 0, 0); }
+  // `onEndSession` runs when Windows ends the session (logoff, shutdown) while the window
+  // is open; it returns once the run has stopped, as the process ends after it.
+  void SetEndSessionHandler(std::function<void()> onEndSession) {
+    onEndSession_ = std::move(onEndSession);
+  }
+  static constexpr UINT kRunTasksMessage = WM_APP + 1;
+
  private:
   bool Open();
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,6 +84,8 @@ class MainWindow {
   void AcknowledgeMessage();
 
   std::function<void()> onClose_;
+  std::function<void()> runTasks_;
+  std::function<void()> onEndSession_;
   int messageTimeoutMs_;
   FontHandle font_;
   StepsView stepsView_;  // the client area

@@ -4,17 +4,23 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include <deque>
+#include <mutex>
+
 #include "run/steps.h"
 #include "run/window_content.h"
+#include "run/worker_display.h"
 #include "ui/win32/main_window.h"
 
 namespace kalu {
 
 namespace {
 
-class Win32Display : public Display, public StepObserver {
+class Win32Display : public Display, public StepObserver, public WindowLoop {
  public:
-  explicit Win32Display(std::unique_ptr<MainWindow> window) : window_(std::move(window)) {}
+  explicit Win32Display(std::unique_ptr<MainWindow> window) : window_(std::move(window)) {
+    window_->SetTaskRunner([this] { RunTasks(); });
+  }
 
   ~Win32Display() override {
     if (pointer_ == kPointerHourglass) window_->SetWaiting(false);
@@ -71,9 +77,41 @@ class Win32Display : public Display, public StepObserver {
     PumpMessages();
   }
 
+  // The window is woken once for the tasks that wait, however many they are.
+  void Post(std::function<void()> task) override {
+    bool wake = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wake = tasks_.empty();
+      tasks_.push_back(std::move(task));
+    }
+    if (wake) window_->RunTasksLater();
+  }
+
+  void Loop() override {
+    MSG message;
+    while (!quit_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  void Quit() override { quit_ = true; }
+
  private:
+  void RunTasks() {
+    std::deque<std::function<void()>> waiting;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      waiting.swap(tasks_);
+    }
+    for (std::function<void()>& task : waiting) task();
+  }
+
   std::unique_ptr<MainWindow> window_;
   int16_t pointer_ = kPointerDefault;
+  std::mutex mutex_;  // guards the tasks
+  std::deque<std::function<void()>> tasks_;
+  bool quit_ = false;  // the window's thread only
 };
 
 // Started from the desktop, the program (a console program, for --console) gets a console
@@ -87,7 +125,8 @@ void HideOwnConsole() {
 
 }  // namespace
 
-std::unique_ptr<Display> CreateWin32Display(std::function<void()> onClose) {
+std::unique_ptr<Display> CreateWin32Display(std::function<void()> onClose,
+                                            std::function<void()> onEndSession) {
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS;
@@ -95,6 +134,7 @@ std::unique_ptr<Display> CreateWin32Display(std::function<void()> onClose) {
   std::unique_ptr<MainWindow> window =
       MainWindow::Create(std::move(onClose), MessageTimeoutFromEnvironment());
   if (!window) return nullptr;
+  window->SetEndSessionHandler(std::move(onEndSession));
   HideOwnConsole();
   return std::make_unique<Win32Display>(std::move(window));
 }
