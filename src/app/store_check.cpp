@@ -419,10 +419,18 @@ void PrintCheckTable(std::FILE* out, const CheckResult& result) {
   std::size_t width = CharLength("Comprobación");
   for (const CheckLine& line : result.lines) width = std::max(width, CharLength(line.title));
   width += 2;
-  std::string table = PadRight("Comprobación", width) + PadRight("Estado", 15) + "Detalle\n";
+  auto status = [](const CheckLine& line) {
+    return !line.ok ? "problema" : line.unchecked ? "sin comprobar" : "ok";
+  };
+  std::size_t statusWidth = CharLength("problema");
   for (const CheckLine& line : result.lines) {
-    const char* status = !line.ok ? "problema" : line.unchecked ? "sin comprobar" : "ok";
-    table += PadRight(line.title, width) + PadRight(status, 15) + line.detail + "\n";
+    statusWidth = std::max(statusWidth, CharLength(status(line)));
+  }
+  statusWidth += 2;
+  std::string table =
+      PadRight("Comprobación", width) + PadRight("Estado", statusWidth) + "Detalle\n";
+  for (const CheckLine& line : result.lines) {
+    table += PadRight(line.title, width) + PadRight(status(line), statusWidth) + line.detail + "\n";
   }
   table += result.AllOk() ? "La tienda está lista para la actualización.\n"
                           : "La tienda NO está lista: corrija los problemas.\n";

@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "platform/proxy.h"
 #include "platform/replacement_file.h"
+#include "platform/server_disk.h"
 #include "platform/wide_text.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
@@ -236,6 +237,59 @@ TEST(WindowsProxy, ServicesReachedThroughTheProxyOfTheInternetSettings) {
   const std::vector<std::string> lines = proxy.RequestLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].rfind("GET http://transporte.prueba.invalid:8080/", 0), 0u) << lines[0];
+}
+
+// PostgreSQL services of this machine, as the installer enters them, removed afterwards.
+class PostgresServices {
+ public:
+  static constexpr const wchar_t* kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
+  ~PostgresServices() {
+    for (const std::wstring& name : names_) {
+      RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kServices) + name).c_str());
+    }
+  }
+  // A service whose data folder `folder` listens on `port` (0: the configuration sets none).
+  void Add(const std::wstring& name, const std::filesystem::path& folder, int port) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / L"postgresql.conf")
+        << "#port = 1\nlisten_addresses = '*'\n"
+        << (port ? "port = " + std::to_string(port) + "\t\t# (change requires restart)\n" : "");
+    const std::wstring command =
+        L"\"C:\\Program Files\\PostgreSQL\\15\\bin\\pg_ctl.exe\" "
+        L"runservice -N \"" +
+        name + L"\" -D \"" + folder.wstring() + L"\" -w";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, (std::wstring(kServices) + name).c_str(), L"ImagePath",
+                    REG_EXPAND_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    names_.push_back(name);
+  }
+
+ private:
+  std::vector<std::wstring> names_;
+};
+
+TEST(WindowsServerDisk, TheDataFolderOfThePostgresServiceOfThePortAndItsFreeSpace) {
+  test::WorkFolder folder;
+  const std::filesystem::path first = folder.Path() / L"PostgreSQL 15" / L"data";
+  const std::filesystem::path second = folder.Path() / L"Año" / L"data";
+  {
+    PostgresServices services;
+    services.Add(L"postgresql-x64-15", first, 0);
+    EXPECT_EQ(LocalServerDataFolder(5432), TextOf(first));  // the default port
+    EXPECT_EQ(LocalServerDataFolder(5433), TextOf(first));  // the only one
+    services.Add(L"PostgreSQL-x64-16", second, 5433);
+    EXPECT_EQ(LocalServerDataFolder(5433), TextOf(second));
+    EXPECT_EQ(LocalServerDataFolder(5432), TextOf(first));
+    EXPECT_EQ(LocalServerDataFolder(6000), std::nullopt);  // two, and neither listens there
+  }
+  EXPECT_EQ(LocalServerDataFolder(5432), std::nullopt);
+
+  std::string error;
+  EXPECT_GT(FreeDiskBytes(TextOf(folder.Path()), error).value_or(0), 0u) << error;
+  // A folder that does not exist: the system's reason, in its words.
+  EXPECT_EQ(FreeDiskBytes("Q:\\No\\Existe", error), std::nullopt);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
 
 TEST(WindowsPaths, NamesWithAccentsReachTheFilesAsNamed) {
