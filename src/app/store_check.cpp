@@ -15,6 +15,7 @@
 #include "platform/http.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/proxy.h"
 #include "platform/settings_file.h"
 #include "platform/system_error.h"
 #include "platform/xml.h"
@@ -344,8 +345,9 @@ class StoreChecker {
       client.SetTimeout(kServiceCheckTimeout);
       const std::string url = client.UrlOf(s.constants.objectName);
       client.Execute("GET", s.constants.objectName);
-      const std::string via =
-          client.ProxyUsed().empty() ? "sin proxy" : "por el proxy " + client.ProxyUsed();
+      const std::string via = client.ProxyUsed().empty()
+                                  ? "sin proxy"
+                                  : "por el proxy " + ProxyShown(client.ProxyUsed());
       if (client.StatusCode() > 0) {
         Add(Ok(
             s.id, s.title,

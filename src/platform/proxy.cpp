@@ -74,6 +74,14 @@ std::string ProxyUrl(std::string_view proxy) {
   return "http://" + std::string(proxy);
 }
 
+std::string ProxyShown(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const std::size_t at = url.find('@', start);
+  if (at == std::string_view::npos || url.find('/', start) < at) return std::string(url);
+  return std::string(url.substr(0, start)) + std::string(url.substr(at + 1));
+}
+
 std::string ChooseProxy(std::string_view list, std::string_view bypass, const ProxyTarget& target) {
   if (IsLoopbackHost(target.host) || Bypassed(bypass, target.host)) return {};
   std::string_view plain, forScheme, socks;
