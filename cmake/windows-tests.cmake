@@ -61,3 +61,5 @@ add_test(NAME nsis_package_install
                  ${CMAKE_BINARY_DIR})
 set_tests_properties(nsis_package_install PROPERTIES LABELS "windows;package" RUN_SERIAL ON
                      TIMEOUT 600)
+# The Windows platform tests answer as a proxy on loopback.
+target_link_libraries(windows_platform_test PRIVATE ws2_32)

@@ -15,6 +15,9 @@
 #include "platform/http.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/proxy.h"
+#include "platform/settings_file.h"
+#include "platform/system_error.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
 #include "run/steps.h"
@@ -172,8 +175,13 @@ class StoreChecker {
   void CheckDsn() {
     std::error_code ec;
     dsnFound_ = std::filesystem::is_regular_file(NativePath(Session::kFileDsn), ec);
-    Add(dsnFound_ ? Ok("dsn", "Kalu.dsn", "presente")
-                  : Problem("dsn", "Kalu.dsn", "no existe en la carpeta de trabajo"));
+    if (!dsnFound_) return Add(Problem("dsn", "Kalu.dsn", "no existe en la carpeta de trabajo"));
+    const std::optional<std::string> text = ReadSettingsText(NativePath(Session::kFileDsn));
+    if (!text) return Add(Problem("dsn", "Kalu.dsn", "no se puede leer"));
+    if (!HasSettingsSection(*text, "ODBC")) {
+      return Add(Problem("dsn", "Kalu.dsn", "no tiene la sección [ODBC]"));
+    }
+    Add(Ok("dsn", "Kalu.dsn", "presente"));
   }
 
   // Connects as the program does, then makes the session read-only: the transaction the
@@ -338,12 +346,16 @@ class StoreChecker {
       client.SetTimeout(kServiceCheckTimeout);
       const std::string url = client.UrlOf(s.constants.objectName);
       client.Execute("GET", s.constants.objectName);
+      const std::string via = client.ProxyUsed().empty()
+                                  ? "sin proxy"
+                                  : "por el proxy " + ProxyShown(client.ProxyUsed());
       if (client.StatusCode() > 0) {
-        Add(Ok(s.id, s.title,
-               "responde (HTTP " + std::to_string(client.StatusCode()) + ") en " + url));
+        Add(Ok(
+            s.id, s.title,
+            "responde (HTTP " + std::to_string(client.StatusCode()) + ") en " + url + " " + via));
       } else {
         Add(Problem(s.id, s.title,
-                    "no responde en " + url + ": " + client.ErrDescription() + " (" +
+                    "no responde en " + url + " " + via + ": " + client.ErrDescription() + " (" +
                         std::to_string(client.ErrCode()) + ")"));
       }
     }
@@ -356,7 +368,7 @@ class StoreChecker {
     std::filesystem::path folder = NativePath(kPackageFolder);
     if (!std::filesystem::is_directory(folder, ec)) folder = ".";
     std::filesystem::space_info space = std::filesystem::space(folder, ec);
-    if (ec) return Add(Problem("disk", title, "no se sabe el espacio libre: " + ec.message()));
+    if (ec) return Add(Problem("disk", title, "no se sabe el espacio libre: " + ErrorText(ec)));
     std::string detail = "se necesitan " + MegabytesText(inflateBytes_) + ", hay " +
                          MegabytesText(space.available) + " libres";
     Add(space.available >= inflateBytes_ ? Ok("disk", title, detail)
@@ -410,10 +422,18 @@ void PrintCheckTable(std::FILE* out, const CheckResult& result) {
   std::size_t width = CharLength("Comprobación");
   for (const CheckLine& line : result.lines) width = std::max(width, CharLength(line.title));
   width += 2;
-  std::string table = PadRight("Comprobación", width) + PadRight("Estado", 10) + "Detalle\n";
+  auto status = [](const CheckLine& line) {
+    return !line.ok ? "problema" : line.unchecked ? "sin comprobar" : "ok";
+  };
+  std::size_t statusWidth = CharLength("problema");
   for (const CheckLine& line : result.lines) {
-    table += PadRight(line.title, width) + PadRight(line.ok ? "ok" : "problema", 10) + line.detail +
-             "\n";
+    statusWidth = std::max(statusWidth, CharLength(status(line)));
+  }
+  statusWidth += 2;
+  std::string table =
+      PadRight("Comprobación", width) + PadRight("Estado", statusWidth) + "Detalle\n";
+  for (const CheckLine& line : result.lines) {
+    table += PadRight(line.title, width) + PadRight(status(line), statusWidth) + line.detail + "\n";
   }
   table += result.AllOk() ? "La tienda está lista para la actualización.\n"
                           : "La tienda NO está lista: corrija los problemas.\n";

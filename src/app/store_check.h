@@ -24,6 +24,9 @@ struct CheckLine {
   bool ok = false;
   std::string detail;           // what was found, or what is wrong
   std::optional<int64_t> rows;  // rows of a package
+  // A check that could not be made: no problem for the exit status (a run goes ahead), but
+  // the table says "sin comprobar", not "ok".
+  bool unchecked = false;
 };
 
 struct CheckResult {

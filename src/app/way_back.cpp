@@ -7,6 +7,7 @@
 #include "platform/json_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/server_disk.h"
 #include "run/steps.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
@@ -123,19 +124,18 @@ CopyRoom Room(StoreCopies& copies) {
   CopyRoom room;
   room.needed = copies.StoreBytes();
   StoreFiles files = copies.Files();
+  // A role that may not read the data directory: the server's service entry names it.
+  if (files.serverLocal && files.directory.empty()) {
+    files.directory = LocalServerDataFolder(files.port).value_or("");
+  }
   if (!files.serverLocal) {
     room.where = "el servidor está en otra máquina";
   } else if (files.directory.empty()) {
     room.where = "el usuario no puede ver la carpeta de datos del servidor";
   } else {
-    std::error_code ec;
-    std::filesystem::space_info space = std::filesystem::space(PathOf(files.directory), ec);
-    if (ec) {
-      room.where = files.directory + ": " + ec.message();
-    } else {
-      room.available = space.available;
-      room.where = files.directory;
-    }
+    std::string error;
+    room.available = FreeDiskBytes(files.directory, error);
+    room.where = room.available ? files.directory : files.directory + ": " + error;
   }
   return room;
 }
@@ -148,7 +148,8 @@ bool RoomEnough(const CopyRoom& room) {
 std::string RoomText(const CopyRoom& room) {
   std::string needs = "la copia necesita " + SizeText(room.needed);
   if (!room.available)
-    return needs + "; no se sabe el espacio libre del servidor (" + room.where + ")";
+    return "espacio sin comprobar: " + needs + "; no se sabe el espacio libre del servidor (" +
+           room.where + ")";
   return needs + " y el disco de la base (" + room.where + ") tiene " +
          MegabytesText(*room.available) + " libres";
 }
@@ -680,6 +681,7 @@ std::vector<CheckLine> WayBackCheckLines(const Session& session, int32_t checkPi
     }
     CopyRoom room = Room(copies);
     lines.push_back(line("backup_space", roomTitle, skip || RoomEnough(room), RoomText(room)));
+    lines.back().unchecked = !skip && !room.available;
     std::vector<DatabaseSession> sessions = copies.Sessions();
     sessions.erase(std::remove_if(sessions.begin(), sessions.end(),
                                   [&](const DatabaseSession& s) { return s.pid == checkPid; }),

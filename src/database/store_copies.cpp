@@ -35,7 +35,8 @@ constexpr const char* kFilesSql =
     "SELECT coalesce(host(inet_server_addr()), ''), CASE WHEN t.spcname <> 'pg_default' THEN "
     "pg_tablespace_location(t.oid) WHEN (SELECT rolsuper FROM pg_roles WHERE rolname = "
     "current_user) OR pg_has_role('pg_read_all_settings', 'USAGE') THEN "
-    "current_setting('data_directory') ELSE '' END FROM pg_database d JOIN pg_tablespace t ON "
+    "current_setting('data_directory') ELSE '' END, current_setting('port')::integer FROM "
+    "pg_database d JOIN pg_tablespace t ON "
     "t.oid = d.dattablespace WHERE d.datname = ?";
 // Client sessions only: the server's workers (autovacuum among them) end by themselves. A
 // session of another role shows no backend type to a role that may not read all
@@ -328,6 +329,7 @@ StoreFiles StoreCopies::Files() {
     const std::string address = files.Text(1);
     f.serverLocal = address.empty() || address.rfind("127.", 0) == 0 || address == "::1";
     f.directory = files.Text(2);
+    f.port = files.Int32(3);
   }
   return f;
 }

@@ -113,6 +113,7 @@ struct StoreRights {
 struct StoreFiles {
   bool serverLocal = false;  // the server runs on this machine (Unix socket or loopback)
   std::string directory;     // the data directory or the tablespace's; empty when hidden
+  int32_t port = 0;          // the port the server listens on
 };
 
 class StoreCopies {

@@ -2,9 +2,9 @@
 
 #include <curl/curl.h>
 
-#include <cstdlib>
 #include <memory>
 
+#include "platform/proxy.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -92,6 +92,7 @@ std::string HttpClient::UrlOf(std::string_view object) const {
 void HttpClient::Execute(std::string_view method, std::string_view object) {
   errCode_ = 0;
   errDescription_.clear();
+  proxyUsed_.clear();
   statusCode_ = 0;
   reasonLine_.clear();
   contentType_.clear();
@@ -119,12 +120,17 @@ void HttpClient::Execute(std::string_view method, std::string_view object) {
   addHeaderLine("Expect:");  // no "100-continue" round trip before a large body
 
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  // A proxy named in the environment serves the central hosts, never this machine.
-  std::string noProxy = "localhost,127.0.0.1,::1";
-  for (const char* var : {"no_proxy", "NO_PROXY"}) {
-    if (const char* more = std::getenv(var); more && *more) noProxy += std::string(",") + more;
+  // The proxy chosen here and nothing else ("" turns libcurl's own look at the environment
+  // off): the one the location names, or the system's; never for this machine.
+  const std::string host = Trim(host_);
+  ProxyTarget target{url, secure_ != 0 ? "https" : "http", host};
+  proxyUsed_ = IsLoopbackHost(host) ? std::string()
+               : proxy_.empty()     ? SystemProxyFor(target)
+                                    : ProxyUrl(Trim(proxy_));
+  curl_easy_setopt(h, CURLOPT_PROXY, proxyUsed_.c_str());
+  if (secure_ != 0) {
+    curl_easy_setopt(h, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   }
-  curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.c_str());
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(h, CURLOPT_TIMEOUT,

@@ -19,6 +19,11 @@
 // transport failure 22 (CURLE_HTTP_RETURNED_ERROR, "HTTP response code said error").
 // StatusCode and ReasonLine keep the status line of the reply in every case (0 and
 // empty when none arrived).
+//
+// The request goes through the proxy set with SetProxy, else the system's (platform/
+// proxy.h); ProxyUsed names the one it took. An https:// request accepts a certificate
+// whose revocation cannot be checked (a store's firewall may block the revocation
+// servers; Windows' Schannel would otherwise refuse it); a revoked one is still refused.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +60,8 @@ class HttpClient {
   void AddRequestText(std::string_view text) { request_ += text; }
   // The largest reply body kept; a larger reply fails with kErrReplyTooLarge.
   void SetReplyLimit(std::size_t bytes) { replyLimit_ = bytes; }
+  // The proxy of the requests ("http://proxy:3128"); empty: the system's.
+  void SetProxy(std::string_view proxy) { proxy_ = proxy; }
 
   const std::string& Host() const { return host_; }
   int32_t Port() const { return port_; }
@@ -73,6 +80,8 @@ class HttpClient {
   int32_t StatusCode() const { return statusCode_; }
   const std::string& ReasonLine() const { return reasonLine_; }
   const std::string& ResponseText() const { return response_; }
+  // The proxy the last Execute went through ("http://proxy:3128"), empty when direct.
+  const std::string& ProxyUsed() const { return proxyUsed_; }
 
  private:
   friend struct HttpTransfer;
@@ -89,6 +98,7 @@ class HttpClient {
   std::vector<std::pair<std::string, std::string>> headers_;
   std::string request_;
   std::size_t replyLimit_ = kDefaultReplyLimit;
+  std::string proxy_;
 
   int32_t errCode_ = 0;
   std::string errDescription_;
@@ -96,6 +106,7 @@ class HttpClient {
   std::string reasonLine_;
   std::string contentType_;
   std::string response_;
+  std::string proxyUsed_;
 };
 
 }  // namespace kalu

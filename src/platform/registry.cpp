@@ -26,41 +26,6 @@ constexpr std::array<std::pair<RegistryRoot, std::string_view>, 4> kRoots = {{
     {RegistryRoot::Users, "HKEY_USERS"},
 }};
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// The registry editor writes its exports in UTF-16LE with a byte-order mark.
-std::string Utf16LeToUtf8(std::string_view bytes) {
-  std::string out;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    uint32_t unit = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-      uint32_t low = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
-      if (low >= 0xDC00 && low < 0xE000) {
-        unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    AppendUtf8(out, unit);
-  }
-  return out;
-}
-
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
@@ -163,7 +128,7 @@ bool RegistryDocument::Parse(std::string_view content, std::string& error) {
   std::string converted;
   if (content.size() >= 2 && static_cast<uint8_t>(content[0]) == 0xFF &&
       static_cast<uint8_t>(content[1]) == 0xFE) {
-    converted = Utf16LeToUtf8(content.substr(2));
+    converted = Utf16ToUtf8(content.substr(2));  // the registry editor's exports
     content = converted;
   } else if (content.starts_with("\xEF\xBB\xBF")) {
     content.remove_prefix(3);

@@ -7,6 +7,7 @@
 
 #include "platform/paths.h"
 #include "platform/replacement_file.h"
+#include "platform/system_error.h"
 #include "runtime/failure_point.h"
 
 namespace kalu {
@@ -14,7 +15,7 @@ namespace kalu {
 namespace {
 
 std::string LastError() {
-  return std::error_code(static_cast<int>(GetLastError()), std::system_category()).message();
+  return ErrorText(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 
 // Six letters or digits for a temporary name.

@@ -109,8 +109,10 @@ struct DsnSettings {
 std::optional<DsnSettings> ReadDsn(const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  const std::optional<std::string> text = ReadSettingsText(file);
+  if (!text) return std::nullopt;
   auto value = [&](std::string_view key) {
-    return Trim(ReadSettingsValue(file, "ODBC", key).value_or(""));
+    return FindSettingsValue(*text, "ODBC", key).value_or("");
   };
   DsnSettings dsn;
   dsn.host = value("Servername");
@@ -528,6 +530,18 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
   if (PQstatus(conn.get()) != CONNECTION_OK) {
     std::string msg = PQerrorMessage(conn.get());
     while (!msg.empty() && (msg.back() == '\n' || msg.back() == ' ')) msg.pop_back();
+    // Windows tries "localhost" at ::1 first; a server that takes only 127.0.0.1 (by its
+    // listen_addresses or its pg_hba.conf) then refuses a connection it would accept there.
+    if (EqualsIgnoreCase(dsn.host, "localhost")) {
+      std::vector<const char*> loopback = values;
+      loopback[0] = "127.0.0.1";  // the host comes first
+      ConnPtr probe(PQconnectdbParams(keys.data(), loopback.data(), 0));
+      if (PQstatus(probe.get()) == CONNECTION_OK) {
+        msg +=
+            "; el servidor escucha en 127.0.0.1 pero no en ::1: use Servername=127.0.0.1 en "
+            "Kalu.dsn";
+      }
+    }
     return impl_->Fail(-1, msg);
   }
   impl_->conn = std::move(conn);

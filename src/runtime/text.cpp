@@ -84,4 +84,43 @@ std::string Latin1ToUtf8(std::string_view s) {
   return result;
 }
 
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  auto unit = [&](std::size_t i) -> uint32_t {
+    const auto a = static_cast<uint8_t>(bytes[i]), b = static_cast<uint8_t>(bytes[i + 1]);
+    return bigEndian ? (a << 8 | b) : (b << 8 | a);
+  };
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t code = unit(i);
+    if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;  // the replacement character
+    }
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
 }  // namespace kalu

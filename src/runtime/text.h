@@ -2,6 +2,7 @@
 // Text helpers of the runtime. Texts are UTF-8; widths and lengths count characters.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,11 @@ std::string PadRight(std::string_view s, std::size_t chars);
 
 // Converts ISO-8859-1 bytes to UTF-8 (used where a file declares no UTF-8).
 std::string Latin1ToUtf8(std::string_view s);
+
+// Appends the UTF-8 bytes of the character `code`.
+void AppendUtf8(std::string& out, uint32_t code);
+// UTF-16 bytes (little-endian unless `bigEndian`), without their mark, as UTF-8; an unpaired
+// surrogate becomes U+FFFD and an odd last byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian = false);
 
 }  // namespace kalu

@@ -21,6 +21,7 @@ class SOAPLocation {
   std::string AuthenticationRealm;
   std::string AuthenticationUser;
   std::string AuthenticationPassword;
+  std::string Proxy;  // "http://proxy:3128"; empty: the system's proxy
 
   // Stores the text trimmed on both sides and without one trailing "/".
   void SetBaseURL(std::string_view baseUrl);

@@ -138,6 +138,8 @@ std::string SOAPParm_mod::ReadLocationSection(XmlReader& reader, SOAPLocation& l
       location.Secure = soap::TextToInt16(reader.Value());
     } else if (key == "timeout") {
       location.Timeout = soap::TextToInt16(reader.Value());
+    } else if (key == "proxy") {
+      location.Proxy = Trim(reader.Value());
     } else if (key == "cancelonerror") {
       location.CancelOnError = soap::TextToInt16(reader.Value());
     } else if (RTrim(reader.Name()) == "Authentication") {
@@ -168,6 +170,7 @@ void SOAPParm_mod::ConfigureHttpClient(std::string_view name, HttpClient& client
   if (!RTrim(location->BaseURL()).empty()) client.SetBaseURL(location->BaseURL());
   if (location->Secure != -1) client.SetSecure(location->Secure);
   if (location->Timeout != -1) client.SetTimeout(location->Timeout);
+  if (!location->Proxy.empty()) client.SetProxy(location->Proxy);
   if (location->Authentication == -1) {
     client.AddAuthentication(location->AuthenticationMethod, location->AuthenticationRealm,
                              location->AuthenticationUser, location->AuthenticationPassword);

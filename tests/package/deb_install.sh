@@ -45,7 +45,7 @@ for f in ./usr/bin/kalu-upgrade ./usr/bin/xmz ./usr/share/man/man1/kalu-upgrade.
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libpq5 libxml2 libcurl4 zlib1g libinih1; do
+for lib in libpq5 libxml2 libcurl4 zlib1g; do
   grep -q "$lib" <<<"$depends" || fail "las dependencias no nombran $lib"
 done
 

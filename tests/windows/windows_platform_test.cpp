@@ -1,20 +1,27 @@
 // The Windows parts of the platform layer under the system's own calls: the registry of the
-// current user, the settings file read by the system's profile functions, file names with
-// accents, the names and text output of the process, and what a run asks of the system.
+// current user, file names with accents, the names and text output of the process, what a
+// run asks of the system, and the proxy of Windows' Internet settings (the settings files
+// are read by the reader both systems share: tests/unit/settings_file_test).
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// winsock2.h first
 #include <gtest/gtest.h>
 #include <io.h>
 #include <windows.h>
 
 #include <fstream>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/proxy.h"
 #include "platform/replacement_file.h"
 #include "platform/run_guard.h"
-#include "platform/settings_file.h"
+#include "platform/server_disk.h"
 #include "platform/wide_text.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
@@ -84,37 +91,207 @@ TEST(WindowsRegistry, ReadsAndWritesTheCurrentUsersRegistry) {
   if (created) RegCloseKey(created);
 }
 
-// Writes `bytes` to the settings file of the test.
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+// A proxy on loopback that answers every request itself with a small XML reply: the hosts
+// the test asks for exist nowhere, so an answer shows the request went through it.
+class AnsweringProxy {
+ public:
+  AnsweringProxy() {
+    WSADATA data;
+    started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener_, 8) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~AnsweringProxy() {
+    closesocket(listener_);  // ends the accept
+    if (thread_.joinable()) thread_.join();
+    if (started_) WSACleanup();
+  }
+  AnsweringProxy(const AnsweringProxy&) = delete;
+  AnsweringProxy& operator=(const AnsweringProxy&) = delete;
+
+  int Port() const { return port_; }
+  std::vector<std::string> RequestLines() {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  void Serve() {
+    for (;;) {
+      SOCKET client = accept(listener_, nullptr, nullptr);
+      if (client == INVALID_SOCKET) return;
+      std::string request;
+      char buffer[4096];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        const int got = recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        request.append(buffer, got);
+      }
+      {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(request.substr(0, request.find("\r\n")));
+      }
+      const std::string reply =
+          "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 5\r\nConnection: "
+          "close\r\n\r\n<a/>\n";
+      send(client, reply.data(), static_cast<int>(reply.size()), 0);
+      shutdown(client, SD_SEND);
+      closesocket(client);
+    }
+  }
+
+  bool started_ = false;
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// The proxy settings of the current user, as the Settings app and the chain's group
+// policy leave them, put back as they were afterwards.
+class InternetSettings {
+ public:
+  static constexpr const wchar_t* kKey =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  // With `record`, the connection's record as well as the key's values.
+  InternetSettings(const std::string& proxy, const std::string& bypass, bool record) {
+    const DWORD enable = 1;
+    const std::wstring server = WideOf(proxy), exceptions = WideOf(bypass);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &enable, sizeof enable);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyServer", REG_SZ, server.c_str(),
+                    static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyOverride", REG_SZ, exceptions.c_str(),
+                    static_cast<DWORD>((exceptions.size() + 1) * sizeof(wchar_t)));
+    if (!record) return;
+    // The connection's own record, which WinHTTP reads: version, counter, flags (a manual
+    // proxy), the proxy and the exceptions, then an empty script address.
+    std::string blob;
+    auto dword = [&](uint32_t value) { blob.append(reinterpret_cast<const char*>(&value), 4); };
+    dword(0x46), dword(1), dword(0x03);
+    dword(static_cast<uint32_t>(proxy.size())), blob += proxy;
+    dword(static_cast<uint32_t>(bypass.size())), blob += bypass;
+    dword(0);
+    blob.append(32, '\0');
+    RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kKey) + L"\\Connections").c_str(),
+                    L"DefaultConnectionSettings", REG_BINARY, blob.data(),
+                    static_cast<DWORD>(blob.size()));
+  }
+  ~InternetSettings() {
+    const DWORD disable = 0;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyEnable", REG_DWORD, &disable, sizeof disable);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyServer");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ProxyOverride");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, (std::wstring(kKey) + L"\\Connections").c_str(),
+                       L"DefaultConnectionSettings");
+  }
+  InternetSettings(const InternetSettings&) = delete;
+  InternetSettings& operator=(const InternetSettings&) = delete;
+};
+
+TEST(WindowsProxy, ServicesReachedThroughTheProxyOfTheInternetSettings) {
+  AnsweringProxy proxy;
+  ASSERT_GT(proxy.Port(), 0);
+  const std::string server = "127.0.0.1:" + std::to_string(proxy.Port());
+  // As the Settings app leaves them (WinHTTP reads the connection's record), and as a
+  // policy that sets only the key's values leaves them.
+  for (bool record : {true, false}) {
+    InternetSettings settings(server, "*.local.kalu.mx;<local>", record);
+    EXPECT_EQ(SystemProxyFor(
+                  {"http://transporte.prueba.invalid:8080/x", "http", "transporte.prueba.invalid"}),
+              "http://" + server)
+        << record;
+    EXPECT_EQ(SystemProxyFor({"http://a.local.kalu.mx/x", "http", "a.local.kalu.mx"}), "")
+        << record;
+    EXPECT_EQ(SystemProxyFor({"http://127.0.0.1:8080/x", "http", "127.0.0.1"}), "") << record;
+  }
+  InternetSettings settings(server, "", false);
+
+  // The program's check: both services at a host only the proxy answers for.
+  test::WorkFolder folder;
+  std::ofstream("location.xml")
+      << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<ZQLocations>\n"
+         "<ZQLocation name=\"morvel25_ws_vehiculos_cartaporte_v3\"><HTTP><host>"
+         "transporte.prueba.invalid</host><port>8080</port></HTTP></ZQLocation>\n"
+         "<ZQLocation name=\"morvel25_ws_operadores_cartaporte_v2\"><HTTP><host>"
+         "transporte.prueba.invalid</host><port>8080</port></HTTP></ZQLocation>\n"
+         "</ZQLocations>\n";
+  const test::ProcessResult check =
+      test::RunProcess({TextOf(test::BinaryDir() / "kalu-upgrade.exe"), "--check"});
+  EXPECT_EQ(check.status, 1) << check.output;  // no database here
+  for (const char* service : {"Servicio de vehículos", "Servicio de operadores"}) {
+    const std::size_t at = check.output.find(service);
+    ASSERT_NE(at, std::string::npos) << check.output;
+    const std::string line = check.output.substr(at, check.output.find('\n', at) - at);
+    EXPECT_NE(line.find("responde (HTTP 200)"), std::string::npos) << line;
+    EXPECT_NE(line.find("por el proxy http://" + server), std::string::npos) << line;
+  }
+  const std::vector<std::string> lines = proxy.RequestLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("GET http://transporte.prueba.invalid:8080/", 0), 0u) << lines[0];
 }
 
-TEST(WindowsSettingsFile, ReadsEveryEncodingWithoutRegardToCase) {
-  test::WorkFolder folder;
-  const std::filesystem::path ini = folder.Path() / PathOf("kalu-upgrade.INI");
-  struct Case {
-    const char* encoding;
-    std::string bytes;
-  };
-  const std::wstring wide = L"[ZQFiles]\r\nDataPath=C:\\Tienda\\Año\\\r\n";
-  const std::string utf16 =
-      std::string("\xFF\xFE", 2) +
-      std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
-  const std::vector<Case> cases = {
-      {"Windows-1252", "[ZQFiles]\r\nDataPath=C:\\Tienda\\A\xF1o\\\r\n"},
-      {"UTF-8 with its mark", "\xEF\xBB\xBF[ZQFiles]\r\nDataPath=C:\\Tienda\\Año\\\r\n"},
-      {"UTF-16", utf16},
-  };
-  for (const Case& c : cases) {
-    WriteFile(ini, c.bytes);
-    EXPECT_EQ(ReadSettingsValue(ini, "zqfiles", "DATAPATH"), "C:\\Tienda\\Año\\") << c.encoding;
-    EXPECT_EQ(ReadSettingsValue(ini, "ZQFiles", "MenuPath"), std::nullopt) << c.encoding;
-    EXPECT_EQ(ReadSettingsValue(ini, "Otra", "DataPath"), std::nullopt) << c.encoding;
+// PostgreSQL services of this machine, as the installer enters them, removed afterwards.
+class PostgresServices {
+ public:
+  static constexpr const wchar_t* kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
+  ~PostgresServices() {
+    for (const std::wstring& name : names_) {
+      RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kServices) + name).c_str());
+    }
   }
-  WriteFile(ini, "[ZQFiles]\r\nAuxPath=\r\nDataPath=uno\r\nDataPath=dos\r\n");
-  EXPECT_EQ(ReadSettingsValue(ini, "ZQFiles", "AuxPath"), "");
-  EXPECT_EQ(ReadSettingsValue(ini, "ZQFiles", "DataPath"), "uno");  // the first one wins
-  EXPECT_EQ(ReadSettingsValue(folder.Path() / "NoExiste.INI", "ZQFiles", "DataPath"), std::nullopt);
+  // A service whose data folder `folder` listens on `port` (0: the configuration sets none).
+  void Add(const std::wstring& name, const std::filesystem::path& folder, int port) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / L"postgresql.conf")
+        << "#port = 1\nlisten_addresses = '*'\n"
+        << (port ? "port = " + std::to_string(port) + "\t\t# (change requires restart)\n" : "");
+    const std::wstring command =
+        L"\"C:\\Program Files\\PostgreSQL\\15\\bin\\pg_ctl.exe\" "
+        L"runservice -N \"" +
+        name + L"\" -D \"" + folder.wstring() + L"\" -w";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, (std::wstring(kServices) + name).c_str(), L"ImagePath",
+                    REG_EXPAND_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    names_.push_back(name);
+  }
+
+ private:
+  std::vector<std::wstring> names_;
+};
+
+TEST(WindowsServerDisk, TheDataFolderOfThePostgresServiceOfThePortAndItsFreeSpace) {
+  test::WorkFolder folder;
+  const std::filesystem::path first = folder.Path() / L"PostgreSQL 15" / L"data";
+  const std::filesystem::path second = folder.Path() / L"Año" / L"data";
+  {
+    PostgresServices services;
+    services.Add(L"postgresql-x64-15", first, 0);
+    EXPECT_EQ(LocalServerDataFolder(5432), TextOf(first));  // the default port
+    EXPECT_EQ(LocalServerDataFolder(5433), TextOf(first));  // the only one
+    services.Add(L"PostgreSQL-x64-16", second, 5433);
+    EXPECT_EQ(LocalServerDataFolder(5433), TextOf(second));
+    EXPECT_EQ(LocalServerDataFolder(5432), TextOf(first));
+    EXPECT_EQ(LocalServerDataFolder(6000), std::nullopt);  // two, and neither listens there
+  }
+  EXPECT_EQ(LocalServerDataFolder(5432), std::nullopt);
+
+  std::string error;
+  EXPECT_GT(FreeDiskBytes(TextOf(folder.Path()), error).value_or(0), 0u) << error;
+  // A folder that does not exist: the system's reason, in its words.
+  EXPECT_EQ(FreeDiskBytes("Q:\\No\\Existe", error), std::nullopt);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
 
 TEST(WindowsPaths, NamesWithAccentsReachTheFilesAsNamed) {
