@@ -382,7 +382,9 @@ class UpgradeRun {
   void TellWhereTheLogIs() {
     if (log_.Notice().empty()) return;
     ctx_->steps.Notice(log_.Notice());
-    if (!console_) screen_->ShowMessage(log_.Notice());
+    // Through the run's display: from the run's thread, and answered at once when nobody
+    // is there to answer it.
+    if (!console_) ctx_->display.ShowMessage(log_.Notice());
   }
 
   // The driver's run between the start-up and the shutdown of the process context, with the
