@@ -401,10 +401,10 @@ std::optional<KeptDatabase> StoreCopies::NewestCopyOfStore() {
   return std::nullopt;
 }
 
-std::vector<StoreCopies::TableRows> StoreCopies::CountStoreRows(const RunEndMark* mark,
-                                                                uint64_t* xid) {
+StoreCopies::StoreRows StoreCopies::CountStoreRows(const RunEndMark* mark) {
   Session store(";Database=" + store_ + ";Readonly=No;", session_.FileDsn());
-  std::vector<TableRows> tables;
+  StoreRows counted;
+  std::vector<TableRows>& tables = counted.tables;
   {
     Cursor list(store, kApp, "KCOP09", kStoreTablesSql, CursorKind::Read);
     for (bool row = list.FetchFirst(); row; row = list.FetchNext()) {
@@ -417,12 +417,11 @@ std::vector<StoreCopies::TableRows> StoreCopies::CountStoreRows(const RunEndMark
   }
   // The rows written since the mark are those whose transaction id is newer than the mark's
   // (compared as the server's 32-bit ids, which wrap around) and older than the next one.
-  uint64_t next = 0;
+  uint64_t& next = counted.xid;
   {
     Cursor ids(store, kApp, "KCOP10", mark ? kNextXidSql : kOwnXidSql, CursorKind::Read);
     if (ids.FetchFirst()) next = static_cast<uint64_t>(Number(ids.Text(1)));
   }
-  if (xid) *xid = next;
   const uint64_t since = mark ? mark->xid : next;
   const uint64_t span = next > since ? std::min<uint64_t>(next - since, 0x7FFFFFFF) : 0;
   std::string sql;
@@ -434,27 +433,32 @@ std::vector<StoreCopies::TableRows> StoreCopies::CountStoreRows(const RunEndMark
            std::to_string(span) + ") FROM " + t.from;
   }
   if (!sql.empty()) {
+    // Each row names its table: the parts of a UNION ALL come back in no promised order.
     Cursor counts(store, kApp, "KCOP11", sql, CursorKind::Read);
-    size_t i = 0;
-    for (bool row = counts.FetchFirst(); row && i < tables.size(); row = counts.FetchNext(), ++i) {
-      tables[i].rows = Number(counts.Text(2));
-      tables[i].later = Number(counts.Text(3));
+    for (bool row = counts.FetchFirst(); row; row = counts.FetchNext()) {
+      const auto oid = static_cast<uint32_t>(Number(counts.Text(1)));
+      auto t = std::find_if(tables.begin(), tables.end(),
+                            [&](const TableRows& one) { return one.oid == oid; });
+      if (t == tables.end()) continue;
+      t->rows = Number(counts.Text(2));
+      t->later = Number(counts.Text(3));
     }
   }
   store.Commit();
-  return tables;
+  return counted;
 }
 
 RunEndMark StoreCopies::MarkStore() {
   RunEndMark mark;
-  for (const TableRows& t : CountStoreRows(nullptr, &mark.xid))
-    mark.rows.emplace_back(t.oid, t.rows);
+  StoreRows counted = CountStoreRows(nullptr);
+  mark.xid = counted.xid;
+  for (const TableRows& t : counted.tables) mark.rows.emplace_back(t.oid, t.rows);
   return mark;
 }
 
 std::vector<LaterChange> StoreCopies::ChangesSince(const RunEndMark& mark) {
   std::vector<LaterChange> changes;
-  std::vector<TableRows> now = CountStoreRows(&mark, nullptr);
+  const std::vector<TableRows> now = CountStoreRows(&mark).tables;
   for (const TableRows& t : now) {
     // Rows then, less those still there untouched, were changed or removed; rows written
     // since were inserted or changed.

@@ -189,7 +189,8 @@ class StoreCopies {
   // The first name free of `base`, `base`_2, `base`_3, ...
   std::string FreeName(const std::string& base);
   // Each table of the store with its rows, and with those written since `mark` (none
-  // without one).
+  // without one); with the next transaction id, or without a mark a transaction id newer
+  // than every one committed.
   struct TableRows {
     uint32_t oid = 0;
     std::string name;  // as the operator reads it: schema-qualified when not public
@@ -197,7 +198,11 @@ class StoreCopies {
     int64_t rows = 0;
     int64_t later = 0;
   };
-  std::vector<TableRows> CountStoreRows(const RunEndMark* mark, uint64_t* xid);
+  struct StoreRows {
+    uint64_t xid = 0;
+    std::vector<TableRows> tables;
+  };
+  StoreRows CountStoreRows(const RunEndMark* mark);
   void Exec(std::string_view sql);
   void ExecAlone(std::string_view sql, const std::function<void()>& waiting = {});
 

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -16,13 +15,6 @@
 
 namespace kalu {
 namespace {
-
-std::string Content(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A handle as an antivirus scanner or a backup agent opens it: others may read and write,
 // nobody may delete or rename the file.
@@ -46,7 +38,7 @@ TEST(WindowsReplacement, APackageHeldOrReadOnlyIsReplacedOnceItCanBe) {
   });
   EXPECT_TRUE(ReplaceFileContent(package, "<DATOS/>", 8, error)) << error;
   letGo.join();
-  EXPECT_EQ(Content(package), "<DATOS/>");
+  EXPECT_EQ(test::ReadText(package), "<DATOS/>");
 
   // Held for longer than the replacement waits: the former content stays, and the failure
   // says why.
@@ -55,12 +47,12 @@ TEST(WindowsReplacement, APackageHeldOrReadOnlyIsReplacedOnceItCanBe) {
   EXPECT_FALSE(ReplaceFileContent(package, "<OTRO/>", 7, error));
   EXPECT_NE(error.find("DATOS.XMZ"), std::string::npos) << error;
   CloseHandle(held);
-  EXPECT_EQ(Content(package), "<DATOS/>");
+  EXPECT_EQ(test::ReadText(package), "<DATOS/>");
 
   // Read-only, as copied from a medium.
   ASSERT_TRUE(SetFileAttributesW(package.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(ReplaceFileContent(package, "<NUEVO/>", 8, error)) << error;
-  EXPECT_EQ(Content(package), "<NUEVO/>");
+  EXPECT_EQ(test::ReadText(package), "<NUEVO/>");
 }
 
 }  // namespace
