@@ -52,8 +52,7 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
   // insert or an update sent without waiting.
   std::vector<std::string> rfcs;
   for (int32_t i = 1; i <= operators_.Count(); ++i) {
-    rfcs.push_back(operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i))
-                       .zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc);
+    rfcs.push_back(operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i)).rfc);
   }
   stored_ = ReadStoredLocals(ctx_, kApp, "P15124_ALL",
                              "SELECT OpeVRFC, OpeVLocal FROM OPERADORVEH WHERE OpeVRFC = ANY "
@@ -65,14 +64,13 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
   // collection (32767 items) ends the loop.
   for (int32_t i = 1; i <= operators_.Count(); ++i) {
     const auto& item = operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i));
-    record_.tipo = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipo;
-    record_.num =
-        ToInt32(item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnum.ToDouble());
-    record_.rfc = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc;
-    record_.nombre = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnombre;
-    record_.licencia = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emplicencia;
-    record_.status = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empstatus;
-    record_.statusLic = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Evalreg;
+    record_.tipo = item.type;
+    record_.num = ToInt32(item.number.ToDouble());
+    record_.rfc = item.rfc;
+    record_.nombre = item.name;
+    record_.licencia = item.license;
+    record_.status = item.status;
+    record_.statusLic = item.licenseStatus;
     AV40Emprfc = record_.rfc;
     processed_ = true;
     StoreOperator(AV40Emprfc, AV57Act);

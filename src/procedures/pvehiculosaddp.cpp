@@ -52,8 +52,7 @@ void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
   // or an update sent without waiting.
   std::vector<std::string> plates;
   for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
-    plates.push_back(vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i))
-                         .zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas);
+    plates.push_back(vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i)).plates);
   }
   stored_ = ReadStoredLocals(ctx_, kApp, "P15154_ALL",
                              "SELECT VehPlacas, VehLocal FROM VEHICULOS WHERE VehPlacas = ANY "
@@ -64,17 +63,17 @@ void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
   // collection (32767 items) ends the loop.
   for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
     const auto& item = vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i));
-    record_.placas = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas;
-    record_.numeco = ToInt32(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehnumeco.ToDouble());
-    record_.tipoVehSct = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehsct;
-    record_.modelo = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehmodelo);
-    record_.tipoVehCve = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehcve);
-    record_.tipoVehDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehdes;
-    record_.numPoliza = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Numpoliza;
-    record_.nomAseguradora = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora;
-    record_.fechVigencia = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Fchvigencia;
-    record_.statusCve = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatuscve);
-    record_.statusDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes;
+    record_.placas = item.plates;
+    record_.numeco = ToInt32(item.economicNumber.ToDouble());
+    record_.tipoVehSct = item.sctType;
+    record_.modelo = ToInt16(item.modelYear);
+    record_.tipoVehCve = ToInt16(item.vehicleType);
+    record_.tipoVehDes = item.vehicleTypeName;
+    record_.numPoliza = item.policyNumber;
+    record_.nomAseguradora = item.insurer;
+    record_.fechVigencia = item.policyValidUntil;
+    record_.statusCve = ToInt16(item.status);
+    record_.statusDes = item.statusName;
     AV20Placas = record_.placas;
     processed_ = true;
     StoreVehicle(AV20Placas, AV60Act);
