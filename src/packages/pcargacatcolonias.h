@@ -28,7 +28,7 @@ class PCARGACATCOLONIAS {
 
   explicit PCARGACATCOLONIAS(Context& ctx) : ctx_(ctx), pump_(ctx) {}
 
-  // inPackageFolder (AV26Local) not 0: the package in the package folder; 0: downloaded
+  // inPackageFolder not 0: the package in the package folder; 0: downloaded
   // first. A number outside its range raises error 6 to the caller.
   void Run(int16_t inPackageFolder);
 

@@ -20,7 +20,7 @@ class PCARGADATOSDELSISTEMA {
   static constexpr const char* kApp = "PCARGADATOSDELSISTEMA";
 
   explicit PCARGADATOSDELSISTEMA(Context& ctx) : ctx_(ctx) {}
-  // inPackageFolder (AV18Local) != 0: the package in the package folder; 0: downloaded first.
+  // inPackageFolder != 0: the package in the package folder; 0: downloaded first.
   void Run(int16_t inPackageFolder);
 
   void zq_Init_all();

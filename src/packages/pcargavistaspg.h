@@ -16,7 +16,7 @@ class PCARGAVISTASPG {
   static constexpr const char* kApp = "PCARGAVISTASPG";
 
   explicit PCARGAVISTASPG(Context& ctx) : ctx_(ctx) {}
-  // inPackageFolder (AV17Local) != 0: the package in the package folder; 0: downloaded first.
+  // inPackageFolder != 0: the package in the package folder; 0: downloaded first.
   void Run(int16_t inPackageFolder);
 
  private:

@@ -22,8 +22,8 @@ class PCONSULTASPG {
   static constexpr const char* kApp = "PCONSULTASPG";
 
   explicit PCONSULTASPG(Context& ctx) : ctx_(ctx) {}
-  // `document` (AV12Archiv): the package document, opened as named relative to the working
-  // folder. `option` (AV13Opcion): "C" creates (trailing blanks aside), anything else drops.
+  // `document`: the package document, opened as named relative to the working
+  // folder. `option`: "C" creates (trailing blanks aside), anything else drops.
   void Run(const std::string& document, const std::string& option);
 
   // Shows the database error of the last check and hands the failure to the reaction.

@@ -14,9 +14,9 @@ namespace kalu {
 class PFTPGETXMZ {
  public:
   explicit PFTPGETXMZ(Context& ctx) : ctx_(ctx) {}
-  // Downloads `fileName` (AV11Srcfil) into `folder` (AV13Pathds), which comes back with
+  // Downloads `fileName` into `folder`, which comes back with
   // blanks removed, a "\" at its end and every "\\" reduced to "\", and inflates it. True
-  // (AV9Envio) when the file arrived.
+  // when the file arrived.
   bool Run(const std::string& fileName, std::string& folder);
 
   // Bounds of the transfer's waits (tests make them short).
@@ -29,8 +29,8 @@ class PFTPGETXMZ {
 class POBTPREFS {
  public:
   explicit POBTPREFS(Context& ctx) : ctx_(ctx) {}
-  // The text (AV12Valor) of the first element `item` (AV11Dato) inside the first element
-  // `section` (AV10Seccio) of the file `file` (AV9Archivo), or empty.
+  // The text of the first element `item` inside the first element
+  // `section` of the file `file`, or empty.
   std::string Run(const std::string& file, const std::string& section, const std::string& item);
 
  private:

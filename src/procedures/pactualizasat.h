@@ -28,7 +28,7 @@ class PACTUALIZASAT {
 
   explicit PACTUALIZASAT(Context& ctx) : ctx_(ctx) {}
 
-  // `option` (AV13Opc): kRefreshNow or kRefreshWhenDue; other values do nothing.
+  // `option`: kRefreshNow or kRefreshWhenDue; other values do nothing.
   void Run(int16_t option);
   // The refresh at once, whatever the dates, then every CONTROL row records the business
   // date of the last row as refreshed.

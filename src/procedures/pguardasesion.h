@@ -13,13 +13,13 @@ class PGUARDASESION {
  public:
   // Who logged in, and when.
   struct Login {
-    std::string user;             // AV8Usuario
-    DateValue date = kEmptyDate;  // AV9Fecha: the date without time
-    DateValue time = kEmptyDate;  // AV10Hora: date and time
+    std::string user;
+    DateValue date = kEmptyDate;  // the date without time
+    DateValue time = kEmptyDate;  // date and time
   };
 
   explicit PGUARDASESION(Context& ctx) : ctx_(ctx) {}
-  // `object` (AV11Objeto) is what was done ("CargaDatosDelSistema"), `mode` (AV12Modo) how
+  // `object` is what was done ("CargaDatosDelSistema"), `mode` how
   // ("IMP").
   Login Run(const std::string& object, const std::string& mode);
 

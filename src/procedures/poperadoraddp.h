@@ -26,8 +26,8 @@ class POPERADORADDP {
 
   explicit POPERADORADDP(Context& ctx);
 
-  // `rfc` (AV40Emprfc): in, the RFC asked for under actions 1 and 3 (" " under action 2);
-  // out, the RFC of the last record processed. `action` (AV57Act): the action code above.
+  // `rfc`: in, the RFC asked for under actions 1 and 3 (" " under action 2);
+  // out, the RFC of the last record processed. `action`: the action code above.
   void Run(std::string& rfc, int16_t action);
 
   void zq_Init_all();

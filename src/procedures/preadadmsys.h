@@ -12,7 +12,7 @@ namespace kalu {
 class PREADADMSYS {
  public:
   explicit PREADADMSYS(Context& ctx) : ctx_(ctx) {}
-  // The value (AV9Valor) at the relative path `path` (AV8Path, "Administracion\UserLogin")
+  // The value at the relative path `path` ("Administracion\UserLogin")
   // of the login system, or empty.
   std::string Run(const std::string& path);
 

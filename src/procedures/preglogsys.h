@@ -17,8 +17,8 @@ class PREGLOGSYS {
   static constexpr const char* kApp = "PREGLOGSYS";
 
   explicit PREGLOGSYS(Context& ctx) : ctx_(ctx) {}
-  // `user` (AV8Usuario) did `object` (AV11Objeto) in `mode` (AV12Modo) on `date` (AV9Fecha)
-  // at `time` (AV10Hora).
+  // `user` did `object` in `mode` on `date`
+  // at `time`.
   void Run(const std::string& user, DateValue date, DateValue time, const std::string& object,
            const std::string& mode);
 

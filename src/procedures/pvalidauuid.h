@@ -16,7 +16,7 @@ class PVALIDAUUID {
 
   explicit PVALIDAUUID(Context& ctx) : ctx_(ctx) {}
 
-  // True (AV9Uuidok 1) when `stampId` (AV8Dockey), without surrounding blanks, is well
+  // True when `stampId`, without surrounding blanks, is well
   // formed. Each character that passes shows itself followed by " ok" in the progress
   // display; the first that fails blanks it. A text whose length is not 36 leaves the
   // display alone. Touches no table.

@@ -29,8 +29,8 @@ class PVEHICULOSADDP {
 
   explicit PVEHICULOSADDP(Context& ctx);
 
-  // `plates` (AV20Placas): in, the plates asked for under actions 1 and 3 (" " under
-  // action 2); out, the plates of the last record processed. `action` (AV60Act): the action
+  // `plates`: in, the plates asked for under actions 1 and 3 (" " under
+  // action 2); out, the plates of the last record processed. `action`: the action
   // code above.
   void Run(std::string& plates, int16_t action);
 

@@ -18,8 +18,8 @@ class PVEHICULOSDEL {
 
   explicit PVEHICULOSDEL(Context& ctx) : ctx_(ctx) {}
 
-  // `what` (AV10Act) kVehicle deletes the external vehicle with plates `plates` (AV8Placas),
-  // kOperator the external operator with RFC `rfc` (AV9Emprfc); any other value deletes
+  // `what` kVehicle deletes the external vehicle with plates `plates`,
+  // kOperator the external operator with RFC `rfc`; any other value deletes
   // nothing. Commits in every case.
   void Run(const std::string& plates, const std::string& rfc, int16_t what);
 
