@@ -60,10 +60,13 @@ int main(int argc, char** argv) {
   pid_t child = fork();
   if (child == 0) {
     auto packed = kalu::PackDocument(Catalogue(megabytes * 1024 * 1024));
-    std::string error;
-    if (packed.empty() || !kalu::ReplaceFileContent(package, packed.data(), packed.size(), error)) {
-      std::fprintf(stderr, "bench_xml_walk: %s\n",
-                   packed.empty() ? "compress failed" : error.c_str());
+    if (packed.empty()) {
+      std::fprintf(stderr, "bench_xml_walk: compress failed\n");
+      _exit(1);
+    }
+    if (kalu::Status written = kalu::ReplaceFileContent(package, packed.data(), packed.size());
+        !written.ok()) {
+      std::fprintf(stderr, "bench_xml_walk: %s\n", written.text().c_str());
       _exit(1);
     }
     _exit(0);

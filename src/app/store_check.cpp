@@ -1,7 +1,6 @@
 #include "app/store_check.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string_view>
@@ -17,7 +16,7 @@
 #include "platform/process.h"
 #include "platform/proxy.h"
 #include "platform/settings_file.h"
-#include "platform/system_error.h"
+#include "platform/status.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
 #include "run/steps.h"
@@ -93,8 +92,8 @@ PackageContent ReadPackage(const std::filesystem::path& path) {
     return content;
   }
   content.found = true;
-  if (int err = ReadWholeFile(path, bytes); err != 0) {
-    content.problem = std::string("no se puede leer: ") + std::strerror(err);
+  if (Status read = ReadWholeFile(path, bytes); !read.ok()) {
+    content.problem = read.text();
     return content;
   }
   if (bytes.size() <= kPackageSizeField) {
@@ -102,14 +101,15 @@ PackageContent ReadPackage(const std::filesystem::path& path) {
     return content;
   }
   PackageInput input = SplitPackage(bytes);
-  if (int32_t code = InflateBuffer(input.buffer, input.declaredSize); code == 0) {
+  if (Status inflated = InflateBuffer(input.buffer, input.declaredSize); inflated.ok()) {
     content.packed = true;
     content.declaredSize = input.declaredSize;
     content.document.assign(input.buffer.begin(), input.buffer.end());
   } else if (LooksLikeXml(bytes)) {
     content.document.assign(bytes.begin(), bytes.end());  // inflated by an earlier run
   } else {
-    content.problem = "no se puede descomprimir (error " + std::to_string(code) + " de zlib)";
+    content.problem =
+        "no se puede descomprimir (error " + std::to_string(inflated.code()) + " de zlib)";
   }
   return content;
 }
@@ -294,11 +294,8 @@ class StoreChecker {
     const char* title = "Registro del sistema";
     ZQRegAcc registry;
     const std::string file = registry.Where();
-    int32_t status = registry.Check();
-    if (status == kRegNotFound) return Add(Problem("registry", title, "no existe " + file));
-    if (status == kRegIoFailed) return Add(Problem("registry", title, "no se puede leer " + file));
-    if (status == kRegCorrupt) {
-      return Add(Problem("registry", title, "formato no válido en " + file));
+    if (Status status = registry.Check(); !status.ok()) {
+      return Add(Problem("registry", title, status.text()));
     }
     std::string system =
         Trim(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema"));
@@ -368,7 +365,10 @@ class StoreChecker {
     std::filesystem::path folder = NativePath(kPackageFolder);
     if (!std::filesystem::is_directory(folder, ec)) folder = ".";
     std::filesystem::space_info space = std::filesystem::space(folder, ec);
-    if (ec) return Add(Problem("disk", title, "no se sabe el espacio libre: " + ErrorText(ec)));
+    if (ec) {
+      return Add(
+          Problem("disk", title, StatusFromErrorCode(ec, "no se sabe el espacio libre").text()));
+    }
     std::string detail = "se necesitan " + MegabytesText(inflateBytes_) + ", hay " +
                          MegabytesText(space.available) + " libres";
     Add(space.available >= inflateBytes_ ? Ok("disk", title, detail)

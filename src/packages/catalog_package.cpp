@@ -26,7 +26,7 @@ std::optional<std::string> ObtainPackage(Context& ctx, int16_t local, const std:
   // The download left the package inflated in its place; a file that cannot be read opens
   // as an empty document, which the reader reports.
   std::vector<uint8_t> bytes;
-  ReadWholeFile(NativePath(PackagePath(fileName)), bytes);
+  (void)ReadWholeFile(NativePath(PackagePath(fileName)), bytes);
   return std::string(bytes.begin(), bytes.end());
 }
 

@@ -42,7 +42,7 @@ bool FtpConnection::Download(std::string_view remoteName, const std::filesystem:
 
   ReplacementFile file(localPath);
   if (!file.IsOpen()) {
-    lastError_ = file.Error();
+    lastError_ = file.status().text();
     return false;
   }
   const FtpLimits& limits = internet_.Limits();
@@ -72,7 +72,7 @@ bool FtpConnection::Download(std::string_view remoteName, const std::filesystem:
     return false;
   }
   if (!file.Commit()) {
-    lastError_ = file.Error();
+    lastError_ = file.status().text();
     return false;
   }
   return true;

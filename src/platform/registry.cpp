@@ -305,62 +305,73 @@ std::filesystem::path DefaultRegistryPath() {
   return base / ".config" / "kalu" / "registry.reg";
 }
 
-int32_t LoadRegistry(const std::filesystem::path& path, RegistryDocument& document) {
+namespace {
+
+Status Unreadable(const std::filesystem::path& path) {
+  return Status(kRegIoFailed, "no se puede leer " + TextOf(path));
+}
+
+}  // namespace
+
+Status LoadRegistry(const std::filesystem::path& path, RegistryDocument& document) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     document = RegistryDocument();
-    return ec ? kRegIoFailed : kRegOk;
+    return ec ? Unreadable(path) : Status();
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return kRegIoFailed;
+  if (!in.is_open()) return Unreadable(path);
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return kRegIoFailed;
+  if (in.bad()) return Unreadable(path);
   std::string error;
-  return document.Parse(content, error) ? kRegOk : kRegCorrupt;
+  if (document.Parse(content, error)) return Status();
+  return Status(kRegCorrupt, "formato no válido en " + TextOf(path));
 }
 
-int32_t SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document) {
+Status SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document) {
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   std::string text = document.Text();
   ReplacementFile file(path);
-  return file.IsOpen() && file.Write(text.data(), text.size()) && file.Commit() ? kRegOk
-                                                                                : kRegIoFailed;
+  if (file.IsOpen() && file.Write(text.data(), text.size()) && file.Commit()) return Status();
+  return Status(kRegIoFailed, file.status().text());
 }
 
-int32_t RegistryFile::Check() const {
+Status RegistryFile::Check() const {
   std::error_code ec;
-  if (!std::filesystem::exists(file_, ec)) return ec ? kRegIoFailed : kRegNotFound;
-  RegistryDocument document;
-  return LoadRegistry(file_, document);
+  if (std::filesystem::exists(file_, ec)) {
+    RegistryDocument document;
+    return LoadRegistry(file_, document);
+  }
+  return ec ? Unreadable(file_) : Status(kRegNotFound, "no existe " + TextOf(file_));
 }
 
 std::string RegistryFile::Where() const {
   return TextOf(file_);
 }
 
-int32_t RegistryFile::ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
-                                RegistryValue& value) const {
+Status RegistryFile::ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                               RegistryValue& value) const {
   RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
-  if (!registry.KeyExists(root, key)) return kRegNotFound;
+  if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
   const RegistryValue* found = registry.FindValue(root, key, name);
-  if (!found) return kRegNotFound;
+  if (!found)
+    return Status(kRegNotFound, "no existe " + std::string(key) + "\\" + std::string(name));
   value = *found;
-  return kRegOk;
+  return Status();
 }
 
-int32_t RegistryFile::WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) {
+Status RegistryFile::WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) {
   RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
   registry.SetValue(root, key, std::move(value));  // creates the key when missing
   return SaveRegistry(file_, registry);
 }
 
-int32_t RegistryFile::CreateKey(RegistryRoot root, std::string_view key) {
+Status RegistryFile::CreateKey(RegistryRoot root, std::string_view key) {
   RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
-  if (registry.KeyExists(root, key)) return kRegOk;
+  if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
+  if (registry.KeyExists(root, key)) return Status();
   registry.CreateKey(root, key);
   return SaveRegistry(file_, registry);
 }
