@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
       "walk               %8.2f s   %8.1f MB/s   %.0f nodes/s   (%lld nodes, %zu value "
       "bytes, error %d)\n",
       walkSeconds, documentMb / walkSeconds, nodes / walkSeconds, nodes, valueBytes,
-      reader.ErrCode());
+      reader.status().code());
   std::printf("walk with progress %8.2f s   %8.1f MB/s   (%lld reports, last at %lld %%)\n",
               progressSeconds, documentMb / progressSeconds, reports,
               static_cast<long long>(lastBytes));
@@ -133,5 +133,5 @@ int main(int argc, char** argv) {
       "peak memory        %8.1f MB before, %.1f MB after inflating, %.1f MB after the "
       "walk = %.2f x the document\n",
       baseline, afterInflate, PeakMegabytes(), PeakMegabytes() / documentMb);
-  return reader.ErrCode() == 0 ? 0 : 1;
+  return reader.status().code() == 0 ? 0 : 1;
 }

@@ -125,8 +125,8 @@ bool CountRows(const std::string& document, const std::string& rowElement, int64
   while ((r = reader.Read()) > 0) {
     if (reader.NodeType() == XmlReader::kElement && RTrim(reader.Name()) == rowElement) ++rows;
   }
-  if (r < 0 || reader.ErrCode() != 0) {
-    error = OneLine(reader.ErrDescription());
+  if (r < 0 || !reader.status().ok()) {
+    error = OneLine(reader.status().text());
     return false;
   }
   return true;
@@ -316,11 +316,10 @@ class StoreChecker {
     }
     XmlReader reader;
     reader.Open(SOAPParm_mod::kLocationFile);
-    int16_t r = reader.ErrCode() == 0 ? 1 : -1;
+    int16_t r = reader.status().ok() ? 1 : -1;
     while (r > 0) r = reader.Read();
-    if (r < 0 || reader.ErrCode() != 0) {
-      return Add(
-          Problem("location", title, "XML mal formado: " + OneLine(reader.ErrDescription())));
+    if (r < 0 || !reader.status().ok()) {
+      return Add(Problem("location", title, "XML mal formado: " + OneLine(reader.status().text())));
     }
     Add(Ok("location", title, "bien formado"));
   }

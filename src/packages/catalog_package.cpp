@@ -55,9 +55,10 @@ void WalkPackage(Context& ctx, XmlReader& reader, const std::string& app,
 
 bool PackageReadWhole(Context& ctx, const XmlReader& reader, const std::string& app,
                       const std::string& fileName) {
-  if (reader.ErrCode() <= 0) return true;
-  ctx.log.Line(app + ": lectura de " + fileName + " interrumpida: " + reader.ErrDescription());
-  ctx.steps.Fault("No se pudo leer el paquete " + fileName + ": " + reader.ErrDescription());
+  const Status status = reader.status();
+  if (status.ok()) return true;
+  ctx.log.Line(app + ": lectura de " + fileName + " interrumpida: " + status.text());
+  ctx.steps.Fault("No se pudo leer el paquete " + fileName + ": " + status.text());
   return false;
 }
 

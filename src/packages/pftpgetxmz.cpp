@@ -15,8 +15,8 @@ const char* const kFtpUser = "kalucon";
 const char* const kFtpPassword = "t29r$dun";
 
 void ShowReaderError(Context& ctx, const XmlReader& reader) {
-  ctx.display.ShowMessage("Error:" + NumberToText(reader.ErrCode(), 10, 0) + " " +
-                          reader.ErrDescription());
+  const Status status = reader.status();
+  ctx.display.ShowMessage("Error:" + NumberToText(status.code(), 10, 0) + " " + status.text());
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ void POBTPREFS::Run(std::string& AV9Archivo, std::string& AV10Seccio, std::strin
   AV12Valor.clear();
   XmlReader reader;
   reader.Open(AV9Archivo);
-  if (reader.ErrCode() <= 0) {
+  if (reader.status().ok()) {
     const std::string section = RTrim(AV10Seccio);
     const std::string item = RTrim(AV11Dato);
     // The first item inside the section, up to the section's end; a section without child
@@ -79,7 +79,7 @@ void POBTPREFS::Run(std::string& AV9Archivo, std::string& AV10Seccio, std::strin
         }
       }
     }
-    if (reader.ErrCode() > 0) ShowReaderError(ctx_, reader);
+    if (!reader.status().ok()) ShowReaderError(ctx_, reader);
     reader.Close();
   } else {
     ShowReaderError(ctx_, reader);

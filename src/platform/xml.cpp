@@ -562,7 +562,7 @@ void XmlReader::Open(std::string_view path, Parse parse) {
   }
   FileDescriptor fd(OpenForReading(native));
   if (fd.Get() < 0) {
-    impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + std::strerror(errno));
+    impl_->OpenFailed(StatusFromErrno(errno, "Cannot open '" + std::string(path) + "'").text());
     return;
   }
   impl_->genericError.clear();
@@ -687,11 +687,10 @@ int64_t XmlReader::Size() const {
   return static_cast<int64_t>(impl_->document.size());
 }
 
-int16_t XmlReader::ErrCode() const {
-  return impl_->ahead ? impl_->shownErrCode : impl_->errCode;
-}
-std::string XmlReader::ErrDescription() const {
-  return impl_->ahead ? impl_->shownErrDescription : impl_->errDescription;
+Status XmlReader::status() const {
+  const int16_t code = impl_->ahead ? impl_->shownErrCode : impl_->errCode;
+  if (code == 0) return Status();
+  return Status(code, impl_->ahead ? impl_->shownErrDescription : impl_->errDescription);
 }
 
 // ---------------------------------------------------------------------------------------

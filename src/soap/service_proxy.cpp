@@ -244,8 +244,8 @@ void SoapServiceProxy::SettleFromStatus() {
     SetError(
         static_cast<int16_t>(-status_),
         "Name of parameter " + Trim(NumberToText(-status_, 10, 0)) + " different than expected.");
-  } else if (int16_t e = reader_->ErrCode(); e >= 1) {
-    SetError(static_cast<int16_t>(-e), reader_->ErrDescription());
+  } else if (Status read = reader_->status(); !read.ok()) {
+    SetError(static_cast<int16_t>(-read.code()), read.text());
   } else if (status_ == 0) {
     SetError(kErrMalformed, "Malformed SOAP message.");
   } else {

@@ -311,12 +311,12 @@ TEST(PackageDownload, MissingPreferencesGiveTheReaderErrorAndNoServer) {
   // then the download fails for want of a server.
   XmlReader reader;
   reader.Open("PREFERENCIAS.XML");
-  ASSERT_GE(reader.ErrCode(), 1);
-  EXPECT_NE(reader.ErrDescription().find("PREFERENCIAS.XML"), std::string::npos);
+  ASSERT_GE(reader.status().code(), 1);
+  EXPECT_NE(reader.status().text().find("PREFERENCIAS.XML"), std::string::npos);
   EXPECT_EQ(ctx.display.messages,
-            (std::vector<std::string>{
-                "Error:" + NumberToText(reader.ErrCode(), 10, 0) + " " + reader.ErrDescription(),
-                kDownloadFailed}));
+            (std::vector<std::string>{"Error:" + NumberToText(reader.status().code(), 10, 0) + " " +
+                                          reader.status().text(),
+                                      kDownloadFailed}));
 }
 
 TEST(Preferences, SectionRules) {

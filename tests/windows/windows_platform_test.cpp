@@ -320,7 +320,7 @@ TEST(WindowsPaths, NamesWithAccentsReachTheFilesAsNamed) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), xml);
   XmlReader reader;
   reader.Open(".\\Importar\\Año Ñandú\\Árbol €.xml");
-  ASSERT_EQ(reader.ErrCode(), 0) << reader.ErrDescription();
+  ASSERT_EQ(reader.status().code(), 0) << reader.status().text();
   ASSERT_GT(reader.ReadType(XmlReader::kElement, "a"), 0);
   EXPECT_EQ(reader.Value(), "Códigos");
 
