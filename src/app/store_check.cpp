@@ -351,8 +351,8 @@ class StoreChecker {
             "responde (HTTP " + std::to_string(client.StatusCode()) + ") en " + url + " " + via));
       } else {
         Add(Problem(s.id, s.title,
-                    "no responde en " + url + " " + via + ": " + client.ErrDescription() + " (" +
-                        std::to_string(client.ErrCode()) + ")"));
+                    "no responde en " + url + " " + via + ": " + client.status().text() + " (" +
+                        std::to_string(client.status().code()) + ")"));
       }
     }
   }
