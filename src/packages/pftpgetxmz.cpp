@@ -44,7 +44,7 @@ void PFTPGETXMZ::Run(std::string& AV11Srcfil, std::string& AV13Pathds, int16_t& 
   AV9Envio = FtpDownload(connection, AV11Srcfil, localPath, kFtpTransferBinary) ? 1 : 0;
   if (AV9Envio == 0 && connection) {
     ctx_.log.Line("No se pudo descargar " + AV11Srcfil + " de '" + server +
-                  "': " + connection->LastError());
+                  "': " + connection->status().text());
   }
   FtpClose(internet, connection);
 

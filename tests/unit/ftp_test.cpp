@@ -275,9 +275,10 @@ TEST(PackageDownload, FtpClientReportsWhyATransferFailed) {
   FtpConnection connection(internet, server.Address(), "kalucon", "t29r$dun");
   EXPECT_TRUE(connection.Download("CATCOLONIAS.XMZ", folder.Path() / "c.xmz", kFtpTransferBinary));
   EXPECT_EQ(ReadFile(folder.Path() / "c.xmz"), Package()) << "binary transfer keeps every byte";
-  EXPECT_EQ(connection.LastError(), "");
+  EXPECT_TRUE(connection.status().ok()) << connection.status().text();
   EXPECT_FALSE(connection.Download("NADA.XMZ", folder.Path() / "n.xmz", kFtpTransferBinary));
-  EXPECT_FALSE(connection.LastError().empty());
+  EXPECT_FALSE(connection.status().ok());
+  EXPECT_FALSE(connection.status().text().empty());
   EXPECT_FALSE(fs::exists(folder.Path() / "n.xmz"));
 }
 
