@@ -1,10 +1,9 @@
 #include "platform/registry.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -305,26 +304,14 @@ std::filesystem::path DefaultRegistryPath() {
   return base / ".config" / "kalu" / "registry.reg";
 }
 
-namespace {
-
-Status Unreadable(const std::filesystem::path& path) {
-  return Status(kRegIoFailed, "no se puede leer " + TextOf(path));
-}
-
-}  // namespace
-
 Status LoadRegistry(const std::filesystem::path& path, RegistryDocument& document) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    document = RegistryDocument();
-    return ec ? Unreadable(path) : Status();
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return Unreadable(path);
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Unreadable(path);
+  document = RegistryDocument();
+  std::vector<uint8_t> bytes;
+  const Status read = ReadWholeFile(path, bytes);
+  if (read.code() == ENOENT || read.code() == ENOTDIR) return Status();  // an empty registry
+  if (!read.ok()) return Status(kRegIoFailed, "no se puede leer " + TextOf(path));
   std::string error;
-  if (document.Parse(content, error)) return Status();
+  if (document.Parse(std::string(bytes.begin(), bytes.end()), error)) return Status();
   return Status(kRegCorrupt, "formato no válido en " + TextOf(path));
 }
 
@@ -332,18 +319,17 @@ Status SaveRegistry(const std::filesystem::path& path, const RegistryDocument& d
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   std::string text = document.Text();
-  ReplacementFile file(path);
-  if (file.IsOpen() && file.Write(text.data(), text.size()) && file.Commit()) return Status();
-  return Status(kRegIoFailed, file.status().text());
+  const Status written = ReplaceFileContent(path, text.data(), text.size());
+  return written.ok() ? written : Status(kRegIoFailed, written.text());
 }
 
 Status RegistryFile::Check() const {
   std::error_code ec;
-  if (std::filesystem::exists(file_, ec)) {
-    RegistryDocument document;
-    return LoadRegistry(file_, document);
+  if (!std::filesystem::exists(file_, ec) && !ec) {
+    return Status(kRegNotFound, "no existe " + TextOf(file_));
   }
-  return ec ? Unreadable(file_) : Status(kRegNotFound, "no existe " + TextOf(file_));
+  RegistryDocument document;
+  return LoadRegistry(file_, document);
 }
 
 std::string RegistryFile::Where() const {
@@ -355,8 +341,9 @@ Status RegistryFile::ReadValue(RegistryRoot root, std::string_view key, std::str
   RegistryDocument registry;
   if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
   const RegistryValue* found = registry.FindValue(root, key, name);
-  if (!found)
+  if (!found) {
     return Status(kRegNotFound, "no existe " + std::string(key) + "\\" + std::string(name));
+  }
   value = *found;
   return Status();
 }

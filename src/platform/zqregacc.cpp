@@ -16,15 +16,9 @@ constexpr std::array<std::pair<std::string_view, RegistryRoot>, 4> kPrefixes = {
     {"HKEY_USERS\\", RegistryRoot::Users},
 }};
 
-// A path without a known root.
-Status InvalidPath(std::string_view fullPath) {
-  return Status(kRegInvalidParameter,
-                "ruta del registro sin raíz conocida: " + std::string(fullPath));
-}
-
 }  // namespace
 
-bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
+Status ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
   std::string trimmed = Trim(fullPath);
   for (const auto& [prefix, root] : kPrefixes) {
     if (trimmed.size() < prefix.size() ||
@@ -40,9 +34,10 @@ bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
       path.key = rest.substr(0, last);
       path.value = rest.substr(last + 1);
     }
-    return true;
+    return Status();
   }
-  return false;
+  return Status(kRegInvalidParameter,
+                "ruta del registro sin raíz conocida: " + std::string(fullPath));
 }
 
 ZQRegAcc::ZQRegAcc() : store_(ProcessRegistry()) {}
@@ -51,7 +46,7 @@ ZQRegAcc::ZQRegAcc(std::filesystem::path file)
 
 std::string ZQRegAcc::ReadRegKey(std::string_view fullPath) {
   RegistryPath path;
-  if (!ParseRegistryPath(fullPath, path)) return {};
+  if (!ParseRegistryPath(fullPath, path).ok()) return {};
   RegistryValue value;
   if (!store_->ReadValue(path.root, path.key, path.value, value).ok()) return {};
   switch (value.type) {
@@ -81,7 +76,7 @@ Status ZQRegAcc::WriteRegKey(std::string_view fullPath, int32_t number) {
 
 Status ZQRegAcc::Write(std::string_view fullPath, RegistryValue value) {
   RegistryPath path;
-  if (!ParseRegistryPath(fullPath, path)) return InvalidPath(fullPath);
+  if (Status parsed = ParseRegistryPath(fullPath, path); !parsed.ok()) return parsed;
   value.name = path.value;
   return store_->WriteValue(path.root, path.key, std::move(value));
 }
@@ -89,7 +84,7 @@ Status ZQRegAcc::Write(std::string_view fullPath, RegistryValue value) {
 Status ZQRegAcc::CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key) {
   key = RegistryKeyHandle();
   RegistryPath path;
-  if (!ParseRegistryPath(fullPath, path)) return InvalidPath(fullPath);
+  if (Status parsed = ParseRegistryPath(fullPath, path); !parsed.ok()) return parsed;
   if (Status status = store_->CreateKey(path.root, path.key); !status.ok()) return status;
   key.open = true;
   key.root = path.root;

@@ -22,9 +22,9 @@ struct RegistryPath {
 
 // Trims the path, finds the first root prefix it begins with ("HKEY_CLASSES_ROOT\",
 // "HKEY_CURRENT_USER\", "HKEY_LOCAL_MACHINE\", "HKEY_USERS\", case-insensitive) and splits
-// the rest at its last "\". A rest without "\" names a value of the root key itself. False
-// for a path without a known root.
-bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path);
+// the rest at its last "\". A rest without "\" names a value of the root key itself. A path
+// without a known root is kRegInvalidParameter.
+Status ParseRegistryPath(std::string_view fullPath, RegistryPath& path);
 
 // A key created or opened and left open by CreateRegKeyNoCl.
 struct RegistryKeyHandle {

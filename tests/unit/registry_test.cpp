@@ -106,7 +106,7 @@ TEST(RegistryTest, FullPathsTakenApart) {
   };
   for (const Case& c : cases) {
     RegistryPath path;
-    ASSERT_EQ(ParseRegistryPath(c.path, path), c.ok) << c.path;
+    ASSERT_EQ(ParseRegistryPath(c.path, path).ok(), c.ok) << c.path;
     if (!c.ok) continue;
     EXPECT_EQ(path.root, c.root) << c.path;
     EXPECT_EQ(path.key, c.key) << c.path;
