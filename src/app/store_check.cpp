@@ -15,8 +15,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/proxy.h"
+#include "platform/server_disk.h"
 #include "platform/settings_file.h"
-#include "platform/status.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
 #include "run/steps.h"
@@ -363,15 +363,13 @@ class StoreChecker {
     std::error_code ec;
     std::filesystem::path folder = NativePath(kPackageFolder);
     if (!std::filesystem::is_directory(folder, ec)) folder = ".";
-    std::filesystem::space_info space = std::filesystem::space(folder, ec);
-    if (ec) {
-      return Add(
-          Problem("disk", title, StatusFromErrorCode(ec, "no se sabe el espacio libre").text()));
+    uint64_t available = 0;
+    if (Status disk = FreeDiskBytes(TextOf(folder), available); !disk.ok()) {
+      return Add(Problem("disk", title, "no se sabe el espacio libre: " + disk.text()));
     }
     std::string detail = "se necesitan " + MegabytesText(inflateBytes_) + ", hay " +
-                         MegabytesText(space.available) + " libres";
-    Add(space.available >= inflateBytes_ ? Ok("disk", title, detail)
-                                         : Problem("disk", title, detail));
+                         MegabytesText(available) + " libres";
+    Add(available >= inflateBytes_ ? Ok("disk", title, detail) : Problem("disk", title, detail));
   }
 
   // The copy a run makes first, from the maintenance database; the check's own session is

@@ -136,7 +136,7 @@ CopyRoom Room(StoreCopies& copies) {
     uint64_t bytes = 0;
     const Status disk = FreeDiskBytes(files.directory, bytes);
     if (disk.ok()) room.available = bytes;
-    room.where = disk.ok() ? files.directory : disk.text();
+    room.where = disk.ok() ? files.directory : files.directory + ": " + disk.text();
   }
   return room;
 }

@@ -90,7 +90,7 @@ bool ReplacementFile::Commit() {
   // The file stays open, and locked, until its new name is in place.
   std::error_code ec;
   std::filesystem::rename(temporary_, target_, ec);
-  if (ec) return Fail(StatusFromErrorCode(ec, "cannot replace '" + TextOf(target_) + "'"));
+  if (ec) return Fail(StatusFromErrno(ec.value(), "cannot replace '" + TextOf(target_) + "'"));
   committed_ = true;
   Descriptor folder(::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.fd < 0 || ::fsync(folder.fd) != 0) {

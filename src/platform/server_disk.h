@@ -18,8 +18,8 @@ namespace kalu {
 // it cannot be told (on Linux the server's services keep no such entry).
 std::optional<std::string> LocalServerDataFolder(int32_t port);
 
-// The bytes this user may still write on the disk of `folder`; a failure ("<folder>: " and
-// the system's reason) when it cannot be told.
+// The bytes this user may still write on the disk of `folder`; a failure with the system's
+// reason when it cannot be told.
 Status FreeDiskBytes(const std::string& folder, uint64_t& bytes);
 
 }  // namespace kalu

@@ -12,7 +12,7 @@ std::optional<std::string> LocalServerDataFolder(int32_t /*port*/) {
 Status FreeDiskBytes(const std::string& folder, uint64_t& bytes) {
   std::error_code ec;
   bytes = std::filesystem::space(PathOf(folder), ec).available;
-  return StatusFromErrorCode(ec, folder);
+  return ec ? StatusFromErrno(ec.value(), "") : Status();
 }
 
 }  // namespace kalu

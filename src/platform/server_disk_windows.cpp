@@ -111,7 +111,7 @@ std::optional<std::string> LocalServerDataFolder(int32_t port) {
 Status FreeDiskBytes(const std::string& folder, uint64_t& bytes) {
   ULARGE_INTEGER available{};
   if (!GetDiskFreeSpaceExW(WideOf(folder).c_str(), &available, nullptr, nullptr)) {
-    return StatusFromWindowsError(GetLastError(), folder);
+    return StatusFromWindowsError(GetLastError(), "");
   }
   bytes = available.QuadPart;
   return Status();

@@ -1,25 +1,23 @@
 #pragma once
 // The outcome of a call to the system or to a library, as a value: ok, or the number the
-// system or the library gave (an errno, a Windows error, a zlib status, the registry's
-// status, the XML parser's error) with a text in UTF-8 that says what failed and why.
-// Callers above platform/ read ok(), code() and text(); the operator sees the number as the
-// system gave it ("Error:<n> <text>"). Each source of numbers has one function that turns
-// its number into a Status.
+// system or the library gave (an errno, a Windows error, a zlib status, libcurl's code, the
+// registry's status, the XML parser's error) with a text in UTF-8 that says what failed and
+// why. Callers above platform/ read ok(), code() and text(); the operator sees the number as
+// the system gave it ("Error:<n> <text>"). Each source of numbers has one function that
+// turns its number into a Status.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 namespace kalu {
 
 class [[nodiscard]] Status {
  public:
   Status() = default;  // ok
-  // REQUIRES: code != 0 (a failure); `text` says what failed and why.
-  Status(int32_t code, std::string text) : code_(code), text_(std::move(text)) {}
-  // The text "<context>: <why>" (either alone when the other is empty).
-  Status(int32_t code, std::string_view context, std::string_view why);
+  // A failure, REQUIRES: code != 0. Its text is "<context>: <why>", either alone when the
+  // other is empty: what failed and why.
+  Status(int32_t code, std::string_view context, std::string_view why = {});
 
   bool ok() const { return code_ == 0; }
   // 0 when ok, else the system's or the library's own number.
@@ -35,13 +33,10 @@ class [[nodiscard]] Status {
 // A failure: `context` + ": " + the C library's text of `error` (an errno), EIO when the
 // call that failed left errno at 0.
 Status StatusFromErrno(int error, std::string_view context);
-// `context` + ": " + the system's text of `error` (std::filesystem's, say): on Windows the
-// texts of the system's numbers come from FormatMessageW, in the language of the system,
-// whatever the code page of the process (Windows 10 LTSC ignores the UTF-8 code page that
-// the program's manifest asks for). Ok when `error` holds none.
-Status StatusFromErrorCode(const std::error_code& error, std::string_view context);
-// Windows build only: a number of GetLastError() or of a registry call, as
-// StatusFromErrorCode tells it; ok for ERROR_SUCCESS.
+// Windows build only: `context` + ": " + the system's text of a number of GetLastError() or
+// of a registry call, from FormatMessageW in the language of the system, whatever the code
+// page of the process (Windows 10 LTSC ignores the UTF-8 code page that the program's
+// manifest asks for); ok for ERROR_SUCCESS.
 Status StatusFromWindowsError(unsigned long error, std::string_view context);
 // `context` + ": " + zlib's text of `result` (a status of zlib's, negative on a failure);
 // ok for Z_OK.

@@ -26,14 +26,4 @@ Status StatusFromWindowsError(unsigned long error, std::string_view context) {
   return Status(code, context, Utf8Of(text));
 }
 
-Status StatusFromErrorCode(const std::error_code& error, std::string_view context) {
-  if (!error) return Status();
-  // The C runtime's numbers (std::errc) have texts of their own; the system's numbers are
-  // the system category (MinGW's std::filesystem reports the system's).
-  if (error.category() != std::system_category()) {
-    return Status(error.value(), context, error.message());
-  }
-  return StatusFromWindowsError(static_cast<unsigned long>(error.value()), context);
-}
-
 }  // namespace kalu

@@ -294,7 +294,7 @@ TEST(WindowsServerDisk, TheDataFolderOfThePostgresServiceOfThePortAndItsFreeSpac
   // A folder that does not exist: the system's reason, in its words.
   const Status missing = FreeDiskBytes("Q:\\No\\Existe", bytes);
   EXPECT_FALSE(missing.ok());
-  EXPECT_NE(missing.text(), "Q:\\No\\Existe");
+  EXPECT_FALSE(missing.text().empty());
   EXPECT_EQ(missing.text().find('\n'), std::string::npos) << missing.text();
 }
 
