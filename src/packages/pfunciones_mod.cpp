@@ -59,16 +59,14 @@ std::string DecompressPackageFile(Context& ctx, const std::string& folder,
 
 Status InflateBuffer(std::vector<uint8_t>& buffer, int32_t size) {
   if (!InflateSizeIsPlausible(size, buffer.size())) {
-    return Status(kInflateBufferError,
-                  "the document is larger than the size field allows, or the size field is "
-                  "impossible");
+    return StatusFromZlib(kInflateBufferError, "the size field does not fit the payload");
   }
   const int32_t capacity = InflateCapacity(size);
   std::vector<uint8_t> output;
   try {
     output.resize(static_cast<std::size_t>(capacity) + 1);
   } catch (const std::bad_alloc&) {
-    return Status(kInflateMemoryError, "out of memory");
+    return StatusFromZlib(kInflateMemoryError, "the document");
   }
   std::size_t length = static_cast<std::size_t>(capacity);
   Status result = Inflate(output.data(), length, buffer.data(), buffer.size());
