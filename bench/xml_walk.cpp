@@ -60,10 +60,13 @@ int main(int argc, char** argv) {
   pid_t child = fork();
   if (child == 0) {
     auto packed = kalu::PackDocument(Catalogue(megabytes * 1024 * 1024));
-    std::string error;
-    if (packed.empty() || !kalu::ReplaceFileContent(package, packed.data(), packed.size(), error)) {
-      std::fprintf(stderr, "bench_xml_walk: %s\n",
-                   packed.empty() ? "compress failed" : error.c_str());
+    if (packed.empty()) {
+      std::fprintf(stderr, "bench_xml_walk: compress failed\n");
+      _exit(1);
+    }
+    if (kalu::Status written = kalu::ReplaceFileContent(package, packed.data(), packed.size());
+        !written.ok()) {
+      std::fprintf(stderr, "bench_xml_walk: %s\n", written.text().c_str());
       _exit(1);
     }
     _exit(0);
@@ -122,7 +125,7 @@ int main(int argc, char** argv) {
       "walk               %8.2f s   %8.1f MB/s   %.0f nodes/s   (%lld nodes, %zu value "
       "bytes, error %d)\n",
       walkSeconds, documentMb / walkSeconds, nodes / walkSeconds, nodes, valueBytes,
-      reader.ErrCode());
+      reader.status().code());
   std::printf("walk with progress %8.2f s   %8.1f MB/s   (%lld reports, last at %lld %%)\n",
               progressSeconds, documentMb / progressSeconds, reports,
               static_cast<long long>(lastBytes));
@@ -130,5 +133,5 @@ int main(int argc, char** argv) {
       "peak memory        %8.1f MB before, %.1f MB after inflating, %.1f MB after the "
       "walk = %.2f x the document\n",
       baseline, afterInflate, PeakMegabytes(), PeakMegabytes() / documentMb);
-  return reader.ErrCode() == 0 ? 0 : 1;
+  return reader.status().code() == 0 ? 0 : 1;
 }

@@ -38,24 +38,10 @@ int Fail(const std::string& message) {
   return kExitBadInput;
 }
 
-std::string ZlibMeaning(int32_t code) {
-  switch (code) {
-    case kalu::kInflateDataError:
-      return "the payload is not a sound zlib stream";
-    case kalu::kInflateMemoryError:
-      return "out of memory";
-    case kalu::kInflateBufferError:
-      return "the document is larger than the size field allows, or the size field is "
-             "impossible";
-    default:
-      return "zlib error";
-  }
-}
-
 bool Read(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
-  int rc = kalu::ReadWholeFile(kalu::PathOf(path), bytes);
-  if (rc != 0) error = std::string("cannot read ") + path + ": " + std::strerror(rc);
-  return rc == 0;
+  const kalu::Status read = kalu::ReadWholeFile(kalu::PathOf(path), bytes);
+  if (!read.ok()) error = std::string("cannot read ") + path + ": " + std::strerror(read.code());
+  return read.ok();
 }
 
 // Reads a package and inflates it the way the store does; false with a message when it
@@ -78,11 +64,12 @@ bool InflatePackageFile(const char* path, Inflated& out, std::string& error) {
   kalu::PackageInput input = kalu::SplitPackage(bytes);
   out.declaredSize = input.declaredSize;
   out.payloadBytes = bytes.size() - kalu::kPackageSizeField;
-  out.code = InflateBuffer(input.buffer, input.declaredSize);
-  if (out.code != 0) {
+  const kalu::Status inflated = InflateBuffer(input.buffer, input.declaredSize);
+  out.code = inflated.code();
+  if (!inflated.ok()) {
     error = std::string(path) + ": does not inflate: zlib code " + std::to_string(out.code) + " (" +
-            ZlibMeaning(out.code) + "); size field " + std::to_string(out.declaredSize) +
-            ", payload " + std::to_string(out.payloadBytes) + " bytes";
+            inflated.text() + "); size field " + std::to_string(out.declaredSize) + ", payload " +
+            std::to_string(out.payloadBytes) + " bytes";
     return false;
   }
   out.document = std::move(input.buffer);
@@ -96,8 +83,10 @@ int Pack(const char* source, const char* target) {
   std::vector<uint8_t> package = kalu::PackDocument(
       std::string_view(reinterpret_cast<const char*>(document.data()), document.size()));
   if (package.empty()) return Fail(std::string(source) + ": too large for a package (2 GB)");
-  if (!kalu::ReplaceFileContent(kalu::PathOf(target), package.data(), package.size(), error)) {
-    return Fail(error);
+  if (kalu::Status written =
+          kalu::ReplaceFileContent(kalu::PathOf(target), package.data(), package.size());
+      !written.ok()) {
+    return Fail(written.text());
   }
   std::printf("%s: %zu bytes packed into %zu\n", target, document.size(), package.size());
   return 0;
@@ -107,9 +96,10 @@ int Unpack(const char* source, const char* target) {
   Inflated inflated;
   std::string error;
   if (!InflatePackageFile(source, inflated, error)) return Fail(error);
-  if (!kalu::ReplaceFileContent(kalu::PathOf(target), inflated.document.data(),
-                                inflated.document.size(), error)) {
-    return Fail(error);
+  if (kalu::Status written = kalu::ReplaceFileContent(
+          kalu::PathOf(target), inflated.document.data(), inflated.document.size());
+      !written.ok()) {
+    return Fail(written.text());
   }
   std::printf("%s: %zu bytes\n", target, inflated.document.size());
   return 0;

@@ -239,11 +239,11 @@ int RunStoreCheck(const Options& opts) {
   }
   int status = result.AllOk() ? kExitFinished : kExitError;
   if (!opts.report.empty()) {
-    std::string error;
-    if (!WriteJsonFile(opts.report, CheckReport(result, folder, started, Now()), error)) {
+    if (Status written = WriteJsonFile(opts.report, CheckReport(result, folder, started, Now()));
+        !written.ok()) {
       WriteText(stderr, "kalu-upgrade: no se pudo escribir el reporte " + opts.report + ": " +
-                            error + "\n");
-      log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + error);
+                            written.text() + "\n");
+      log.Line("Revisión: no se pudo escribir el reporte " + opts.report + ": " + written.text());
       status = kExitError;
     }
   }
@@ -497,16 +497,15 @@ class UpgradeRun {
       key = StoreKey{driver_->StoreRegion(), driver_->StoreUnit(), driver_->StoreWarehouse()};
     }
     const nlohmann::json backup = storeCopy_ ? storeCopy_->Json() : nlohmann::json(nullptr);
-    std::string why;
-    if (WriteJsonFile(
-            opts_.report,
-            report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup, status, error),
-            why)) {
+    const Status written = WriteJsonFile(
+        opts_.report,
+        report_.Document(ctx_->steps, summary_, ctx_->droppedViews, key, backup, status, error));
+    if (written.ok()) {
       log_.Line("Informe de la corrida: " + opts_.report);
     } else {
-      log_.Line("No se pudo escribir el informe " + opts_.report + ": " + why);
-      WriteText(stderr,
-                "kalu-upgrade: no se pudo escribir el informe " + opts_.report + ": " + why + "\n");
+      log_.Line("No se pudo escribir el informe " + opts_.report + ": " + written.text());
+      WriteText(stderr, "kalu-upgrade: no se pudo escribir el informe " + opts_.report + ": " +
+                            written.text() + "\n");
     }
   }
 

@@ -1,7 +1,6 @@
 #include "app/store_check.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string_view>
@@ -16,8 +15,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/proxy.h"
+#include "platform/server_disk.h"
 #include "platform/settings_file.h"
-#include "platform/system_error.h"
 #include "platform/xml.h"
 #include "platform/zqregacc.h"
 #include "run/steps.h"
@@ -93,8 +92,8 @@ PackageContent ReadPackage(const std::filesystem::path& path) {
     return content;
   }
   content.found = true;
-  if (int err = ReadWholeFile(path, bytes); err != 0) {
-    content.problem = std::string("no se puede leer: ") + std::strerror(err);
+  if (Status read = ReadWholeFile(path, bytes); !read.ok()) {
+    content.problem = read.text();
     return content;
   }
   if (bytes.size() <= kPackageSizeField) {
@@ -102,14 +101,15 @@ PackageContent ReadPackage(const std::filesystem::path& path) {
     return content;
   }
   PackageInput input = SplitPackage(bytes);
-  if (int32_t code = InflateBuffer(input.buffer, input.declaredSize); code == 0) {
+  if (Status inflated = InflateBuffer(input.buffer, input.declaredSize); inflated.ok()) {
     content.packed = true;
     content.declaredSize = input.declaredSize;
     content.document.assign(input.buffer.begin(), input.buffer.end());
   } else if (LooksLikeXml(bytes)) {
     content.document.assign(bytes.begin(), bytes.end());  // inflated by an earlier run
   } else {
-    content.problem = "no se puede descomprimir (error " + std::to_string(code) + " de zlib)";
+    content.problem =
+        "no se puede descomprimir (error " + std::to_string(inflated.code()) + " de zlib)";
   }
   return content;
 }
@@ -125,8 +125,8 @@ bool CountRows(const std::string& document, const std::string& rowElement, int64
   while ((r = reader.Read()) > 0) {
     if (reader.NodeType() == XmlReader::kElement && RTrim(reader.Name()) == rowElement) ++rows;
   }
-  if (r < 0 || reader.ErrCode() != 0) {
-    error = OneLine(reader.ErrDescription());
+  if (r < 0 || !reader.status().ok()) {
+    error = OneLine(reader.status().text());
     return false;
   }
   return true;
@@ -294,11 +294,8 @@ class StoreChecker {
     const char* title = "Registro del sistema";
     ZQRegAcc registry;
     const std::string file = registry.Where();
-    int32_t status = registry.Check();
-    if (status == kRegNotFound) return Add(Problem("registry", title, "no existe " + file));
-    if (status == kRegIoFailed) return Add(Problem("registry", title, "no se puede leer " + file));
-    if (status == kRegCorrupt) {
-      return Add(Problem("registry", title, "formato no válido en " + file));
+    if (Status status = registry.Check(); !status.ok()) {
+      return Add(Problem("registry", title, status.text()));
     }
     std::string system =
         Trim(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema"));
@@ -319,11 +316,10 @@ class StoreChecker {
     }
     XmlReader reader;
     reader.Open(SOAPParm_mod::kLocationFile);
-    int16_t r = reader.ErrCode() == 0 ? 1 : -1;
+    int16_t r = reader.status().ok() ? 1 : -1;
     while (r > 0) r = reader.Read();
-    if (r < 0 || reader.ErrCode() != 0) {
-      return Add(
-          Problem("location", title, "XML mal formado: " + OneLine(reader.ErrDescription())));
+    if (r < 0 || !reader.status().ok()) {
+      return Add(Problem("location", title, "XML mal formado: " + OneLine(reader.status().text())));
     }
     Add(Ok("location", title, "bien formado"));
   }
@@ -355,8 +351,8 @@ class StoreChecker {
             "responde (HTTP " + std::to_string(client.StatusCode()) + ") en " + url + " " + via));
       } else {
         Add(Problem(s.id, s.title,
-                    "no responde en " + url + " " + via + ": " + client.ErrDescription() + " (" +
-                        std::to_string(client.ErrCode()) + ")"));
+                    "no responde en " + url + " " + via + ": " + client.status().text() + " (" +
+                        std::to_string(client.status().code()) + ")"));
       }
     }
   }
@@ -367,12 +363,13 @@ class StoreChecker {
     std::error_code ec;
     std::filesystem::path folder = NativePath(kPackageFolder);
     if (!std::filesystem::is_directory(folder, ec)) folder = ".";
-    std::filesystem::space_info space = std::filesystem::space(folder, ec);
-    if (ec) return Add(Problem("disk", title, "no se sabe el espacio libre: " + ErrorText(ec)));
+    uint64_t available = 0;
+    if (Status disk = FreeDiskBytes(TextOf(folder), available); !disk.ok()) {
+      return Add(Problem("disk", title, "no se sabe el espacio libre: " + disk.text()));
+    }
     std::string detail = "se necesitan " + MegabytesText(inflateBytes_) + ", hay " +
-                         MegabytesText(space.available) + " libres";
-    Add(space.available >= inflateBytes_ ? Ok("disk", title, detail)
-                                         : Problem("disk", title, detail));
+                         MegabytesText(available) + " libres";
+    Add(available >= inflateBytes_ ? Ok("disk", title, detail) : Problem("disk", title, detail));
   }
 
   // The copy a run makes first, from the maintenance database; the check's own session is

@@ -133,9 +133,10 @@ CopyRoom Room(StoreCopies& copies) {
   } else if (files.directory.empty()) {
     room.where = "el usuario no puede ver la carpeta de datos del servidor";
   } else {
-    std::string error;
-    room.available = FreeDiskBytes(files.directory, error);
-    room.where = room.available ? files.directory : files.directory + ": " + error;
+    uint64_t bytes = 0;
+    const Status disk = FreeDiskBytes(files.directory, bytes);
+    if (disk.ok()) room.available = bytes;
+    room.where = disk.ok() ? files.directory : files.directory + ": " + disk.text();
   }
   return room;
 }
@@ -503,11 +504,10 @@ int RollBack(const std::string& store, const RollbackRequest& request, std::FILE
         {"later_changes", LaterJson(error ? std::vector<LaterChange>{} : rollback.Later())},
         {"error",
          error ? nlohmann::json{{"number", nullptr}, {"text", *error}} : nlohmann::json(nullptr)}};
-    std::string why;
-    if (!WriteJsonFile(report, doc, why)) {
-      WriteText(stderr,
-                "kalu-upgrade: no se pudo escribir el informe " + report + ": " + why + "\n");
-      log.Line("No se pudo escribir el informe " + report + ": " + why);
+    if (Status written = WriteJsonFile(report, doc); !written.ok()) {
+      WriteText(stderr, "kalu-upgrade: no se pudo escribir el informe " + report + ": " +
+                            written.text() + "\n");
+      log.Line("No se pudo escribir el informe " + report + ": " + written.text());
       return 1;
     }
   }

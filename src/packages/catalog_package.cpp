@@ -23,7 +23,7 @@ std::optional<std::string> ObtainPackage(Context& ctx, int16_t local, const std:
   // The download left the package inflated in its place; a file that cannot be read opens
   // as an empty document, which the reader reports.
   std::vector<uint8_t> bytes;
-  ReadWholeFile(NativePath(PackagePath(fileName)), bytes);
+  (void)ReadWholeFile(NativePath(PackagePath(fileName)), bytes);
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -52,9 +52,10 @@ void WalkPackage(Context& ctx, XmlReader& reader, const std::string& app,
 
 bool PackageReadWhole(Context& ctx, const XmlReader& reader, const std::string& app,
                       const std::string& fileName) {
-  if (reader.ErrCode() <= 0) return true;
-  ctx.log.Line(app + ": lectura de " + fileName + " interrumpida: " + reader.ErrDescription());
-  ctx.steps.Fault("No se pudo leer el paquete " + fileName + ": " + reader.ErrDescription());
+  const Status status = reader.status();
+  if (status.ok()) return true;
+  ctx.log.Line(app + ": lectura de " + fileName + " interrumpida: " + status.text());
+  ctx.steps.Fault("No se pudo leer el paquete " + fileName + ": " + status.text());
   return false;
 }
 

@@ -56,8 +56,9 @@ std::vector<uint8_t> PackDocument(std::string_view document) {
   const auto size = static_cast<uint32_t>(document.size());
   for (std::size_t i = 0; i < kPackageSizeField; ++i)
     out[i] = static_cast<uint8_t>(size >> (8 * i));
-  if (Deflate(out.data() + kPackageSizeField, packed,
-              reinterpret_cast<const uint8_t*>(document.data()), document.size()) != kZlibOk) {
+  if (!Deflate(out.data() + kPackageSizeField, packed,
+               reinterpret_cast<const uint8_t*>(document.data()), document.size())
+           .ok()) {
     return {};
   }
   out.resize(kPackageSizeField + packed);

@@ -23,7 +23,7 @@ std::string Printable(std::string_view text) {
 void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
   ctx_.session.ClearError();
   reader_.Open(document);
-  if (reader_.ErrCode() >= 1) {
+  if (!reader_.status().ok()) {
     ShowReaderError();
     ProcedureEpilogue(ctx_, /*commit=*/false);
     return;
@@ -62,7 +62,7 @@ void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
     }
   }
   // A document that breaks off after it was opened tells it the same way.
-  if (reader_.ErrCode() >= 1) ShowReaderError();
+  if (!reader_.status().ok()) ShowReaderError();
 
   Progress(ctx_, "");
   ProcedureEpilogue(ctx_, /*commit=*/false);
@@ -70,8 +70,8 @@ void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
 
 // The views were not all dropped or created again: the message, and the step fails.
 void PCONSULTASPG::ShowReaderError() {
-  const std::string text =
-      "Error:" + NumberToText(reader_.ErrCode(), 10, 0) + " " + reader_.ErrDescription();
+  const Status status = reader_.status();
+  const std::string text = "Error:" + NumberToText(status.code(), 10, 0) + " " + status.text();
   ctx_.display.ShowMessage(text);
   ctx_.steps.Fault(text);
 }

@@ -15,8 +15,8 @@ const char* const kFtpUser = "kalucon";
 const char* const kFtpPassword = "t29r$dun";
 
 void ShowReaderError(Context& ctx, const XmlReader& reader) {
-  ctx.display.ShowMessage("Error:" + NumberToText(reader.ErrCode(), 10, 0) + " " +
-                          reader.ErrDescription());
+  const Status status = reader.status();
+  ctx.display.ShowMessage("Error:" + NumberToText(status.code(), 10, 0) + " " + status.text());
 }
 
 }  // namespace
@@ -39,7 +39,7 @@ bool PFTPGETXMZ::Run(const std::string& fileName, std::string& folder) {
   const bool arrived = FtpDownload(connection, fileName, localPath, kFtpTransferBinary);
   if (!arrived && connection) {
     ctx_.log.Line("No se pudo descargar " + fileName + " de '" + server +
-                  "': " + connection->LastError());
+                  "': " + connection->status().text());
   }
   FtpClose(internet, connection);
 
@@ -59,7 +59,7 @@ std::string POBTPREFS::Run(const std::string& file, const std::string& section,
   std::string value;
   XmlReader reader;
   reader.Open(file);
-  if (reader.ErrCode() <= 0) {
+  if (reader.status().ok()) {
     const std::string sectionName = RTrim(section);
     const std::string itemName = RTrim(item);
     // The first item inside the section, up to the section's end; a section without child
@@ -75,7 +75,7 @@ std::string POBTPREFS::Run(const std::string& file, const std::string& section,
         }
       }
     }
-    if (reader.ErrCode() > 0) ShowReaderError(ctx_, reader);
+    if (!reader.status().ok()) ShowReaderError(ctx_, reader);
     reader.Close();
   } else {
     ShowReaderError(ctx_, reader);

@@ -21,9 +21,9 @@ const char* const kFtpAgent = "MyFTP Control";
 // size field is a run-time error, raised before anything is touched.
 std::vector<uint8_t> ReadPackage(const std::string& path) {
   std::vector<uint8_t> bytes;
-  int error = ReadWholeFile(NativePath(path), bytes);
-  if (error == ENOENT || error == ENOTDIR) Raise(kErrFileNotFound, "File not found");
-  if (error != 0) Raise(kErrPathFileAccess, "Path/File access error");
+  const Status read = ReadWholeFile(NativePath(path), bytes);
+  if (read.code() == ENOENT || read.code() == ENOTDIR) Raise(kErrFileNotFound, "File not found");
+  if (!read.ok()) Raise(kErrPathFileAccess, "Path/File access error");
   if (bytes.size() < kPackageSizeField) Raise(kErrInputPastEnd, "Input past end of file");
   return bytes;
 }
@@ -41,34 +41,36 @@ std::string DecompressPackageFile(Context& ctx, const std::string& folder,
 
   // From here on nothing leaves the call as an error: a failed inflation is shown and the
   // package keeps its bytes; a failed write leaves the former file in place.
-  int32_t result = InflateBuffer(input.buffer, input.declaredSize);
-  if (result != 0) {
-    ctx.display.ShowMessage("ERROR " + std::to_string(result) +
+  if (Status inflated = InflateBuffer(input.buffer, input.declaredSize); !inflated.ok()) {
+    ctx.display.ShowMessage("ERROR " + std::to_string(inflated.code()) +
                             ": Se tratara de desencriptar el archivo, pero esta incorrecto el "
                             "formato ");
     return std::string(bytes.begin(), bytes.end());
   }
   bytes = {};
-  std::string error;
-  if (!ReplaceFileContent(NativePath(path), input.buffer.data(), input.buffer.size(), error)) {
+  if (Status written =
+          ReplaceFileContent(NativePath(path), input.buffer.data(), input.buffer.size());
+      !written.ok()) {
     ctx.log.Line("Aviso: no se pudo reescribir el paquete " + path +
-                 " (se carga lo que se descomprimió en memoria): " + error);
+                 " (se carga lo que se descomprimió en memoria): " + written.text());
   }
   return std::string(input.buffer.begin(), input.buffer.end());
 }
 
-int32_t InflateBuffer(std::vector<uint8_t>& buffer, int32_t size) {
-  if (!InflateSizeIsPlausible(size, buffer.size())) return kInflateBufferError;
+Status InflateBuffer(std::vector<uint8_t>& buffer, int32_t size) {
+  if (!InflateSizeIsPlausible(size, buffer.size())) {
+    return StatusFromZlib(kInflateBufferError, "the size field does not fit the payload");
+  }
   const int32_t capacity = InflateCapacity(size);
   std::vector<uint8_t> output;
   try {
     output.resize(static_cast<std::size_t>(capacity) + 1);
   } catch (const std::bad_alloc&) {
-    return kInflateMemoryError;
+    return StatusFromZlib(kInflateMemoryError, "the document");
   }
   std::size_t length = static_cast<std::size_t>(capacity);
-  int result = Inflate(output.data(), length, buffer.data(), buffer.size());
-  if (result == kZlibOk) {
+  Status result = Inflate(output.data(), length, buffer.data(), buffer.size());
+  if (result.ok()) {
     output.resize(length);
     buffer.swap(output);
   }

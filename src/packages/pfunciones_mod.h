@@ -26,10 +26,10 @@ std::string DecompressPackageFile(Context& ctx, const std::string& folder,
 
 // Inflates `buffer` (the payload, as long as the whole package file) into a document of
 // `size` bytes with zlib's uncompress and an output room of size + 1 % + 12 bytes. On
-// success (0) `buffer` becomes the document; otherwise it is left as it was and zlib's code
-// is returned (-3 damaged data, -5 output larger than the room, -4 out of memory). A size
+// success `buffer` becomes the document; otherwise it is left as it was and the status is
+// zlib's code (-3 damaged data, -5 output larger than the room, -4 out of memory). A size
 // that is negative or that the payload cannot possibly inflate to is -5 at once.
-int32_t InflateBuffer(std::vector<uint8_t>& buffer, int32_t size);
+Status InflateBuffer(std::vector<uint8_t>& buffer, int32_t size);
 
 // Handles of the FTP calls: empty when not open.
 using InternetHandle = std::unique_ptr<FtpInternet>;

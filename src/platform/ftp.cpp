@@ -25,26 +25,22 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
 
 bool FtpConnection::Download(std::string_view remoteName, const std::filesystem::path& localPath,
                              int32_t transferFlags) {
-  lastError_.clear();
+  status_ = Transfer(remoteName, localPath, transferFlags);
+  return status_.ok();
+}
+
+Status FtpConnection::Transfer(std::string_view remoteName, const std::filesystem::path& localPath,
+                               int32_t transferFlags) {
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-  if (!curl) {
-    lastError_ = "the FTP client could not be started";
-    return false;
-  }
-  if (server_.empty()) {
-    lastError_ = "no FTP server named";
-    return false;
-  }
+  if (!curl) return Status(CURLE_FAILED_INIT, "the FTP client could not be started");
+  if (server_.empty()) return Status(CURLE_URL_MALFORMAT, "no FTP server named");
   // The name is asked for in the account's starting folder, as given.
   std::unique_ptr<char, CurlTextDeleter> escaped(
       curl_easy_escape(curl.get(), remoteName.data(), static_cast<int>(remoteName.size())));
   const std::string url = "ftp://" + server_ + "/" + (escaped ? escaped.get() : "");
 
   ReplacementFile file(localPath);
-  if (!file.IsOpen()) {
-    lastError_ = file.Error();
-    return false;
-  }
+  if (!file.IsOpen()) return file.status();
   const FtpLimits& limits = internet_.Limits();
   CURL* c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -67,15 +63,8 @@ bool FtpConnection::Download(std::string_view remoteName, const std::filesystem:
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, curlError);
 
   CURLcode rc = curl_easy_perform(c);
-  if (rc != CURLE_OK) {
-    lastError_ = std::string(curl_easy_strerror(rc)) + (curlError[0] ? ": " : "") + curlError;
-    return false;
-  }
-  if (!file.Commit()) {
-    lastError_ = file.Error();
-    return false;
-  }
-  return true;
+  if (rc != CURLE_OK) return Status(rc, curl_easy_strerror(rc), curlError);
+  return file.Commit() ? Status() : file.status();
 }
 
 }  // namespace kalu

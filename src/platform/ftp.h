@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/status.h"
+
 namespace kalu {
 
 // Bounds of every wait, so that a server that goes silent fails the transfer instead of
@@ -54,16 +56,20 @@ class FtpConnection {
   // arrived; on a failure it stays as it was. True when the file was transferred.
   bool Download(std::string_view remoteName, const std::filesystem::path& localPath,
                 int32_t transferFlags);
-  // What went wrong in the last download, empty after a success.
-  const std::string& LastError() const { return lastError_; }
+  // What went wrong in the last download (libcurl's code, or the local file's failure); ok
+  // after a success.
+  const Status& status() const { return status_; }
   const std::string& Server() const { return server_; }
 
  private:
+  Status Transfer(std::string_view remoteName, const std::filesystem::path& localPath,
+                  int32_t transferFlags);
+
   FtpInternet internet_;
   std::string server_;
   std::string user_;
   std::string password_;
-  std::string lastError_;
+  Status status_;
 };
 
 }  // namespace kalu

@@ -90,8 +90,7 @@ std::string HttpClient::UrlOf(std::string_view object) const {
 }
 
 void HttpClient::Execute(std::string_view method, std::string_view object) {
-  errCode_ = 0;
-  errDescription_.clear();
+  status_ = Status();
   proxyUsed_.clear();
   statusCode_ = 0;
   reasonLine_.clear();
@@ -100,8 +99,7 @@ void HttpClient::Execute(std::string_view method, std::string_view object) {
 
   EasyHandle easy(curl_easy_init());
   if (!easy) {
-    errCode_ = CURLE_FAILED_INIT;
-    errDescription_ = curl_easy_strerror(CURLE_FAILED_INIT);
+    status_ = Status(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
     return;
   }
   CURL* h = easy.get();
@@ -162,15 +160,13 @@ void HttpClient::Execute(std::string_view method, std::string_view object) {
 
   CURLcode rc = curl_easy_perform(h);
   if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
-    errCode_ = kErrReplyTooLarge;
-    errDescription_ = "Reply larger than " + std::to_string(replyLimit_) + " bytes";
+    status_ =
+        Status(kErrReplyTooLarge, "Reply larger than " + std::to_string(replyLimit_) + " bytes");
     response_.clear();
   } else if (rc != CURLE_OK) {
-    errCode_ = rc;
-    errDescription_ = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(rc);
+    status_ = Status(rc, errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(rc));
   } else if (statusCode_ >= 400 && ToLower(contentType_).find("xml") == std::string::npos) {
-    errCode_ = kErrHttpStatus;
-    errDescription_ = curl_easy_strerror(CURLE_HTTP_RETURNED_ERROR);
+    status_ = Status(kErrHttpStatus, curl_easy_strerror(CURLE_HTTP_RETURNED_ERROR));
   }
 }
 

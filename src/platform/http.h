@@ -11,9 +11,9 @@
 //  - a reply body larger than the reply limit (kDefaultReplyLimit, 64 MiB) is not kept:
 //    the transfer is aborted and reported as error 63 (file size exceeded).
 //
-// ErrCode is 0 when an HTTP exchange was completed, otherwise the libcurl code of the
+// status() is ok when an HTTP exchange was completed, otherwise the libcurl code of the
 // transport failure (7 cannot connect, 28 time-out, 52 empty reply, 56 connection reset,
-// ...), with ErrDescription its text. An HTTP error status (400 or above) is a completed
+// ...) with its text. An HTTP error status (400 or above) is a completed
 // exchange when the reply is XML (a SOAP 1.1 server answers its faults with status 500
 // and a fault envelope, which the caller reads); with any other reply it counts as the
 // transport failure 22 (CURLE_HTTP_RETURNED_ERROR, "HTTP response code said error").
@@ -31,6 +31,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/status.h"
 
 namespace kalu {
 
@@ -75,8 +77,7 @@ class HttpClient {
   // sent as named, with the body when there is one).
   void Execute(std::string_view method, std::string_view object);
 
-  int32_t ErrCode() const { return errCode_; }
-  const std::string& ErrDescription() const { return errDescription_; }
+  const Status& status() const { return status_; }
   int32_t StatusCode() const { return statusCode_; }
   const std::string& ReasonLine() const { return reasonLine_; }
   const std::string& ResponseText() const { return response_; }
@@ -100,8 +101,7 @@ class HttpClient {
   std::size_t replyLimit_ = kDefaultReplyLimit;
   std::string proxy_;
 
-  int32_t errCode_ = 0;
-  std::string errDescription_;
+  Status status_;
   int32_t statusCode_ = 0;
   std::string reasonLine_;
   std::string contentType_;

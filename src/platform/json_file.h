@@ -5,10 +5,12 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/status.h"
+
 namespace kalu {
 
-// Writes `doc` (indented, UTF-8, newline at the end) to `path` in its native form. False
-// when it could not be written; `error` then says why and the former file is intact.
-bool WriteJsonFile(const std::string& path, const nlohmann::json& doc, std::string& error);
+// Writes `doc` (indented, UTF-8, newline at the end) to `path` in its native form. A
+// failure says why, and the former file is intact.
+Status WriteJsonFile(const std::string& path, const nlohmann::json& doc);
 
 }  // namespace kalu

@@ -1,10 +1,9 @@
 #include "platform/registry.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -305,32 +304,30 @@ std::filesystem::path DefaultRegistryPath() {
   return base / ".config" / "kalu" / "registry.reg";
 }
 
-int32_t LoadRegistry(const std::filesystem::path& path, RegistryDocument& document) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    document = RegistryDocument();
-    return ec ? kRegIoFailed : kRegOk;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return kRegIoFailed;
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return kRegIoFailed;
+Status LoadRegistry(const std::filesystem::path& path, RegistryDocument& document) {
+  document = RegistryDocument();
+  std::vector<uint8_t> bytes;
+  const Status read = ReadWholeFile(path, bytes);
+  if (read.code() == ENOENT || read.code() == ENOTDIR) return Status();  // an empty registry
+  if (!read.ok()) return Status(kRegIoFailed, "no se puede leer " + TextOf(path));
   std::string error;
-  return document.Parse(content, error) ? kRegOk : kRegCorrupt;
+  if (document.Parse(std::string(bytes.begin(), bytes.end()), error)) return Status();
+  return Status(kRegCorrupt, "formato no válido en " + TextOf(path));
 }
 
-int32_t SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document) {
+Status SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document) {
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   std::string text = document.Text();
-  ReplacementFile file(path);
-  return file.IsOpen() && file.Write(text.data(), text.size()) && file.Commit() ? kRegOk
-                                                                                : kRegIoFailed;
+  const Status written = ReplaceFileContent(path, text.data(), text.size());
+  return written.ok() ? written : Status(kRegIoFailed, written.text());
 }
 
-int32_t RegistryFile::Check() const {
+Status RegistryFile::Check() const {
   std::error_code ec;
-  if (!std::filesystem::exists(file_, ec)) return ec ? kRegIoFailed : kRegNotFound;
+  if (!std::filesystem::exists(file_, ec) && !ec) {
+    return Status(kRegNotFound, "no existe " + TextOf(file_));
+  }
   RegistryDocument document;
   return LoadRegistry(file_, document);
 }
@@ -339,28 +336,29 @@ std::string RegistryFile::Where() const {
   return TextOf(file_);
 }
 
-int32_t RegistryFile::ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
-                                RegistryValue& value) const {
+Status RegistryFile::ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                               RegistryValue& value) const {
   RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
-  if (!registry.KeyExists(root, key)) return kRegNotFound;
+  if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
   const RegistryValue* found = registry.FindValue(root, key, name);
-  if (!found) return kRegNotFound;
+  if (!found) {
+    return Status(kRegNotFound, "no existe " + std::string(key) + "\\" + std::string(name));
+  }
   value = *found;
-  return kRegOk;
+  return Status();
 }
 
-int32_t RegistryFile::WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) {
+Status RegistryFile::WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) {
   RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
+  if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
   registry.SetValue(root, key, std::move(value));  // creates the key when missing
   return SaveRegistry(file_, registry);
 }
 
-int32_t RegistryFile::CreateKey(RegistryRoot root, std::string_view key) {
+Status RegistryFile::CreateKey(RegistryRoot root, std::string_view key) {
   RegistryDocument registry;
-  if (int32_t status = LoadRegistry(file_, registry); status != kRegOk) return status;
-  if (registry.KeyExists(root, key)) return kRegOk;
+  if (Status status = LoadRegistry(file_, registry); !status.ok()) return status;
+  if (registry.KeyExists(root, key)) return Status();
   registry.CreateKey(root, key);
   return SaveRegistry(file_, registry);
 }

@@ -23,9 +23,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace kalu {
 
-// Status codes of the registry operations, as the registry functions number them.
+// The codes of the registry's statuses, as the registry functions number them.
 constexpr int32_t kRegOk = 0;
 constexpr int32_t kRegNotFound = 2;           // the key or value does not exist
 constexpr int32_t kRegInvalidParameter = 87;  // a path without a known root
@@ -83,43 +85,43 @@ class RegistryDocument {
 // ~/.config/kalu/registry.reg.
 std::filesystem::path DefaultRegistryPath();
 
-// Reads a registry file: kRegOk (a missing file is an empty registry), kRegIoFailed or
-// kRegCorrupt.
-int32_t LoadRegistry(const std::filesystem::path& path, RegistryDocument& document);
-// Writes a registry file atomically, creating its folder when needed: kRegOk or
-// kRegIoFailed.
-int32_t SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document);
+// Reads a registry file: ok (a missing file is an empty registry), kRegIoFailed ("no se
+// puede leer <file>") or kRegCorrupt ("formato no válido en <file>").
+Status LoadRegistry(const std::filesystem::path& path, RegistryDocument& document);
+// Writes a registry file atomically, creating its folder when needed: ok or kRegIoFailed.
+Status SaveRegistry(const std::filesystem::path& path, const RegistryDocument& document);
 
 // Values of the registry by root, key and value name (names without regard to case). The
-// statuses are those above.
+// statuses' codes are those above, the system's own for the system's registry; their texts
+// name the registry.
 class RegistryStore {
  public:
   virtual ~RegistryStore() = default;
-  // kRegOk when the registry can be read; kRegNotFound when it does not exist (a registry
-  // file that is not there), kRegIoFailed or kRegCorrupt.
-  virtual int32_t Check() const = 0;
+  // Ok when the registry can be read; kRegNotFound ("no existe <file>") when it does not
+  // exist (a registry file that is not there), kRegIoFailed or kRegCorrupt.
+  virtual Status Check() const = 0;
   // What the operator is told the registry is: a file's path, or the system's registry.
   virtual std::string Where() const = 0;
-  // kRegOk with the value; kRegNotFound when the key or the value is missing; or the
-  // status of a registry that cannot be read.
-  virtual int32_t ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
-                            RegistryValue& value) const = 0;
+  // Ok with the value; kRegNotFound when the key or the value is missing; or the status of
+  // a registry that cannot be read.
+  virtual Status ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                           RegistryValue& value) const = 0;
   // Sets the value (named by value.name), creating the key when it is missing.
-  virtual int32_t WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) = 0;
+  virtual Status WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) = 0;
   // Creates the key when it is missing.
-  virtual int32_t CreateKey(RegistryRoot root, std::string_view key) = 0;
+  virtual Status CreateKey(RegistryRoot root, std::string_view key) = 0;
 };
 
 // A registry file as a RegistryStore: read afresh for every operation, written atomically.
 class RegistryFile : public RegistryStore {
  public:
   explicit RegistryFile(std::filesystem::path file) : file_(std::move(file)) {}
-  int32_t Check() const override;
+  Status Check() const override;
   std::string Where() const override;
-  int32_t ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
-                    RegistryValue& value) const override;
-  int32_t WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) override;
-  int32_t CreateKey(RegistryRoot root, std::string_view key) override;
+  Status ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                   RegistryValue& value) const override;
+  Status WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) override;
+  Status CreateKey(RegistryRoot root, std::string_view key) override;
 
  private:
   std::filesystem::path file_;

@@ -44,11 +44,11 @@ class OpenKey {
 // of the program number alike (0 done, 2 not found, 87 a bad parameter).
 class SystemRegistry : public RegistryStore {
  public:
-  int32_t Check() const override { return kRegOk; }
+  Status Check() const override { return Status(); }
   std::string Where() const override { return "el registro de Windows"; }
 
-  int32_t ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
-                    RegistryValue& value) const override {
+  Status ReadValue(RegistryRoot root, std::string_view key, std::string_view name,
+                   RegistryValue& value) const override {
     const std::wstring wideKey = WideOf(key);
     const std::wstring wideName = WideOf(name);
     // The size first, then the data; a value that grows in between is read again.
@@ -57,12 +57,12 @@ class SystemRegistry : public RegistryStore {
       DWORD size = 0;
       LSTATUS status = RegGetValueW(RootKey(root), wideKey.c_str(), wideName.c_str(),
                                     RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size);
-      if (status != ERROR_SUCCESS) return static_cast<int32_t>(status);
+      if (status != ERROR_SUCCESS) return StatusFromWindowsError(status, key);
       std::vector<BYTE> data(size + sizeof(wchar_t));
       status = RegGetValueW(RootKey(root), wideKey.c_str(), wideName.c_str(),
                             RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
       if (status == ERROR_MORE_DATA) continue;
-      if (status != ERROR_SUCCESS) return static_cast<int32_t>(status);
+      if (status != ERROR_SUCCESS) return StatusFromWindowsError(status, key);
       value = RegistryValue();
       value.name = std::string(name);
       if (type == REG_SZ || type == REG_EXPAND_SZ) {
@@ -79,17 +79,17 @@ class SystemRegistry : public RegistryStore {
       } else {
         value.type = RegistryValue::Type::Other;
       }
-      return kRegOk;
+      return Status();
     }
   }
 
-  int32_t WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) override {
+  Status WriteValue(RegistryRoot root, std::string_view key, RegistryValue value) override {
     OpenKey opened;
     const std::wstring wideKey = WideOf(key);
     LSTATUS status =
         RegCreateKeyExW(RootKey(root), wideKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_SET_VALUE, nullptr, opened.Out(), nullptr);
-    if (status != ERROR_SUCCESS) return static_cast<int32_t>(status);
+    if (status != ERROR_SUCCESS) return StatusFromWindowsError(status, key);
     const std::wstring wideName = WideOf(value.name);
     switch (value.type) {
       case RegistryValue::Type::String: {
@@ -106,17 +106,19 @@ class SystemRegistry : public RegistryStore {
         break;
       }
       case RegistryValue::Type::Other:
-        return kRegInvalidParameter;  // the program writes only texts and numbers
+        // the program writes only texts and numbers
+        return StatusFromWindowsError(ERROR_INVALID_PARAMETER, key);
     }
-    return static_cast<int32_t>(status);
+    return StatusFromWindowsError(status, key);
   }
 
-  int32_t CreateKey(RegistryRoot root, std::string_view key) override {
+  Status CreateKey(RegistryRoot root, std::string_view key) override {
     OpenKey opened;
     const std::wstring wideKey = WideOf(key);
-    return static_cast<int32_t>(RegCreateKeyExW(RootKey(root), wideKey.c_str(), 0, nullptr,
-                                                REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
-                                                opened.Out(), nullptr));
+    return StatusFromWindowsError(
+        RegCreateKeyExW(RootKey(root), wideKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ, nullptr, opened.Out(), nullptr),
+        key);
   }
 };
 

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/paths.h"
 
@@ -40,29 +39,29 @@ ReplacementFile::~ReplacementFile() {
   }
 }
 
-bool ReplacementFile::Fail(std::string error) {
-  failed_ = true;
-  error_ = std::move(error);
+bool ReplacementFile::Fail(Status status) {
+  status_ = std::move(status);
   return false;
 }
 
 bool ReplacementFile::Write(const void* data, std::size_t size) {
-  if (!file_ || failed_) return false;
+  if (!file_ || !status_.ok()) return false;
   if (size > 0 && std::fwrite(data, 1, size, file_.get()) != size) {
-    return Fail("cannot write '" + TextOf(temporary_) + "': " + std::strerror(errno));
+    return Fail(StatusFromErrno(errno, "cannot write '" + TextOf(temporary_) + "'"));
   }
   return true;
 }
 
-int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
+Status ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
+  constexpr std::string_view kCannotRead = "no se puede leer";
   bytes.clear();
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return EISDIR;
+  if (std::filesystem::is_directory(path, ec)) return StatusFromErrno(EISDIR, kCannotRead);
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
   std::unique_ptr<std::FILE, Closer> file(OpenFile(path, "rb"));
-  if (!file) return errno;
+  if (!file) return StatusFromErrno(errno, kCannotRead);
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   bytes.reserve(ec ? 0 : static_cast<std::size_t>(size));
   uint8_t chunk[65536];
@@ -70,19 +69,17 @@ int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes
     bytes.insert(bytes.end(), chunk, chunk + done);
   }
   if (std::ferror(file.get())) {
-    int error = errno != 0 ? errno : EIO;
+    const int error = errno;
     bytes.clear();
-    return error;
+    return StatusFromErrno(error, kCannotRead);
   }
-  return 0;
+  return Status();
 }
 
-bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
-                        std::string& error) {
+Status ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size) {
   ReplacementFile file(path);
-  if (file.Write(data, size) && file.Commit()) return true;
-  error = file.Error();
-  return false;
+  if (file.Write(data, size)) file.Commit();
+  return file.status();
 }
 
 }  // namespace kalu

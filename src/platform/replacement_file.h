@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace kalu {
 
 // The temporary file of a replacement of `target` is named "." + the target's file name +
@@ -35,35 +37,35 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // False when the temporary file could not be created; Error() says why.
+  // False when the temporary file could not be created; status() says why.
   bool IsOpen() const { return file_ != nullptr; }
   // Appends bytes; false (and the replacement fails) when they could not be written.
   bool Write(const void* data, std::size_t size);
   // Flushes the content to disk, renames it over the target and flushes the folder; false
   // when any step failed.
   bool Commit();
-  const std::string& Error() const { return error_; }
+  // Ok, or the first failure: the system's number and what could not be done.
+  const Status& status() const { return status_; }
 
  private:
   struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  bool Fail(std::string error);
+  bool Fail(Status status);
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::unique_ptr<std::FILE, FileCloser> file_;
-  bool failed_ = false;
   bool committed_ = false;
-  std::string error_;
+  Status status_;
 };
 
-// Reads the whole content of a file: 0, or the system's error number when it cannot.
-int ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
+// Reads the whole content of a file: ok, or the system's number with "no se puede leer: "
+// and the system's text when it cannot.
+Status ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
 
 // Replaces `path` with `data` through a temporary file in the same folder and a rename:
 // the file holds either its former or its new content at every moment.
-bool ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size,
-                        std::string& error);
+Status ReplaceFileContent(const std::filesystem::path& path, const void* data, std::size_t size);
 
 }  // namespace kalu

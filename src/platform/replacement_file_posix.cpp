@@ -6,7 +6,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "platform/paths.h"
@@ -55,30 +54,30 @@ ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::mo
   name.push_back('\0');
   int fd = ::mkstemp(name.data());
   if (fd < 0) {
-    error_ = "cannot create a file in '" + TextOf(FolderOf(target_)) + "': " + std::strerror(errno);
+    status_ = StatusFromErrno(errno, "cannot create a file in '" + TextOf(FolderOf(target_)) + "'");
     return;
   }
   temporary_ = name.data();
   // The lock tells a later replacement that this file is being written.
   if (::flock(fd, LOCK_EX) != 0) {
-    error_ = "cannot lock '" + TextOf(temporary_) + "': " + std::strerror(errno);
+    status_ = StatusFromErrno(errno, "cannot lock '" + TextOf(temporary_) + "'");
     ::close(fd);
     return;
   }
   file_.reset(::fdopen(fd, "wb"));
   if (!file_) {
-    error_ = std::strerror(errno);
+    status_ = StatusFromErrno(errno, "cannot open '" + TextOf(temporary_) + "'");
     ::close(fd);
   }
 }
 
 bool ReplacementFile::Commit() {
-  if (!file_ || failed_) return false;
+  if (!file_ || !status_.ok()) return false;
   const int fd = ::fileno(file_.get());
   // The content is on disk before the name points at it, so that no moment, a power cut
   // included, shows the target with a part of it.
   if (std::fflush(file_.get()) != 0 || ::fsync(fd) != 0) {
-    return Fail("cannot write '" + TextOf(temporary_) + "': " + std::strerror(errno));
+    return Fail(StatusFromErrno(errno, "cannot write '" + TextOf(temporary_) + "'"));
   }
   // The temporary file is private to this process (mode 0600): the replacement keeps the
   // mode of the file it replaces, a new file is readable by all.
@@ -91,14 +90,14 @@ bool ReplacementFile::Commit() {
   // The file stays open, and locked, until its new name is in place.
   std::error_code ec;
   std::filesystem::rename(temporary_, target_, ec);
-  if (ec) return Fail("cannot replace '" + TextOf(target_) + "': " + ec.message());
+  if (ec) return Fail(StatusFromErrno(ec.value(), "cannot replace '" + TextOf(target_) + "'"));
   committed_ = true;
   Descriptor folder(::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.fd < 0 || ::fsync(folder.fd) != 0) {
-    return Fail("cannot write the folder of '" + TextOf(target_) + "': " + std::strerror(errno));
+    return Fail(StatusFromErrno(errno, "cannot write the folder of '" + TextOf(target_) + "'"));
   }
   if (std::fclose(file_.release()) != 0) {
-    return Fail("cannot write '" + TextOf(target_) + "': " + std::strerror(errno));
+    return Fail(StatusFromErrno(errno, "cannot write '" + TextOf(target_) + "'"));
   }
   return true;
 }

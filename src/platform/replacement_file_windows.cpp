@@ -7,15 +7,15 @@
 
 #include "platform/paths.h"
 #include "platform/replacement_file.h"
-#include "platform/system_error.h"
 #include "runtime/failure_point.h"
 
 namespace kalu {
 
 namespace {
 
-std::string LastError() {
-  return ErrorText(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+// `context` with the system's text of the last error.
+Status LastError(std::string_view context) {
+  return StatusFromWindowsError(GetLastError(), context);
 }
 
 // Six letters or digits for a temporary name.
@@ -84,38 +84,38 @@ ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::mo
     if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (handle == INVALID_HANDLE_VALUE) {
-    error_ = "cannot create a file in '" + TextOf(FolderOf(target_)) + "': " + LastError();
+    status_ = LastError("cannot create a file in '" + TextOf(FolderOf(target_)) + "'");
     temporary_.clear();
     return;
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
-    error_ = "cannot open '" + TextOf(temporary_) + "'";
+    status_ = StatusFromErrno(errno, "cannot open '" + TextOf(temporary_) + "'");
     CloseHandle(handle);
     return;
   }
   file_.reset(_fdopen(fd, "wb"));
   if (!file_) {
-    error_ = "cannot open '" + TextOf(temporary_) + "'";
+    status_ = StatusFromErrno(errno, "cannot open '" + TextOf(temporary_) + "'");
     _close(fd);
   }
 }
 
 bool ReplacementFile::Commit() {
-  if (!file_ || failed_) return false;
+  if (!file_ || !status_.ok()) return false;
   // The content is on disk before the name points at it, so that no moment, a power cut
   // included, shows the target with a part of it.
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_.get())));
   if (std::fflush(file_.get()) != 0 || !FlushFileBuffers(handle)) {
-    return Fail("cannot write '" + TextOf(temporary_) + "': " + LastError());
+    return Fail(LastError("cannot write '" + TextOf(temporary_) + "'"));
   }
   FailurePoint("file-written", TextOf(target_.filename()));
   // The system renames only a file that is closed.
   if (std::fclose(file_.release()) != 0) {
-    return Fail("cannot write '" + TextOf(temporary_) + "'");
+    return Fail(StatusFromErrno(errno, "cannot write '" + TextOf(temporary_) + "'"));
   }
   if (!MoveOverTarget(temporary_, target_)) {
-    return Fail("cannot replace '" + TextOf(target_) + "': " + LastError());
+    return Fail(LastError("cannot replace '" + TextOf(target_) + "'"));
   }
   committed_ = true;
   return true;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/status.h"
+
 namespace kalu {
 
 // The data folder of this machine's PostgreSQL service that listens on `port`, or of the
@@ -16,8 +18,8 @@ namespace kalu {
 // it cannot be told (on Linux the server's services keep no such entry).
 std::optional<std::string> LocalServerDataFolder(int32_t port);
 
-// The bytes this user may still write on the disk of `folder`; nothing, with the system's
-// reason in `error`, when it cannot be told.
-std::optional<uint64_t> FreeDiskBytes(const std::string& folder, std::string& error);
+// The bytes this user may still write on the disk of `folder`; a failure with the system's
+// reason when it cannot be told.
+Status FreeDiskBytes(const std::string& folder, uint64_t& bytes);
 
 }  // namespace kalu

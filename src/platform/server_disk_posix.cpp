@@ -2,7 +2,6 @@
 
 #include "platform/paths.h"
 #include "platform/server_disk.h"
-#include "platform/system_error.h"
 
 namespace kalu {
 
@@ -10,14 +9,10 @@ std::optional<std::string> LocalServerDataFolder(int32_t /*port*/) {
   return std::nullopt;
 }
 
-std::optional<uint64_t> FreeDiskBytes(const std::string& folder, std::string& error) {
+Status FreeDiskBytes(const std::string& folder, uint64_t& bytes) {
   std::error_code ec;
-  const std::filesystem::space_info space = std::filesystem::space(PathOf(folder), ec);
-  if (ec) {
-    error = ErrorText(ec);
-    return std::nullopt;
-  }
-  return space.available;
+  bytes = std::filesystem::space(PathOf(folder), ec).available;
+  return ec ? StatusFromErrno(ec.value(), "") : Status();
 }
 
 }  // namespace kalu

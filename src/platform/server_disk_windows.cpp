@@ -5,7 +5,6 @@
 
 #include "platform/paths.h"
 #include "platform/server_disk.h"
-#include "platform/system_error.h"
 #include "platform/wide_text.h"
 #include "runtime/text.h"
 
@@ -109,13 +108,13 @@ std::optional<std::string> LocalServerDataFolder(int32_t port) {
   return std::nullopt;
 }
 
-std::optional<uint64_t> FreeDiskBytes(const std::string& folder, std::string& error) {
+Status FreeDiskBytes(const std::string& folder, uint64_t& bytes) {
   ULARGE_INTEGER available{};
   if (!GetDiskFreeSpaceExW(WideOf(folder).c_str(), &available, nullptr, nullptr)) {
-    error = ErrorText(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
-    return std::nullopt;
+    return StatusFromWindowsError(GetLastError(), "");
   }
-  return available.QuadPart;
+  bytes = available.QuadPart;
+  return Status();
 }
 
 }  // namespace kalu

@@ -132,7 +132,7 @@ bool HasSettingsSection(std::string_view text, std::string_view section) {
 
 std::optional<std::string> ReadSettingsText(const std::filesystem::path& path) {
   std::vector<uint8_t> bytes;
-  if (ReadWholeFile(path, bytes) != 0) return std::nullopt;
+  if (!ReadWholeFile(path, bytes).ok()) return std::nullopt;
   return SettingsText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 

@@ -166,8 +166,7 @@ struct XmlReader::Impl {
   bool eof = false;
   bool holdParserNode = false;  // the parser stands on a node not yet turned into ours
 
-  int16_t errCode = 0;
-  std::string errDescription;
+  Status status;  // the first error: the parser's number (1 or more) and its text
   // A reply that simply stops (the connection cut it short) ends the input: the caller
   // finds its elements unclosed, as when a reply ends early, rather than a parse error.
   // Only errors that the parser raises at the cut count so: at or past the start of the
@@ -213,6 +212,9 @@ struct XmlReader::Impl {
   // are then the thread's).
   int16_t shownErrCode = 0;
   std::string shownErrDescription;
+  Status Shown() const {
+    return shownErrCode == 0 ? Status() : Status(shownErrCode, shownErrDescription);
+  }
   int64_t shownBytesRead = 0;
   bool shownEof = false;
 
@@ -228,8 +230,7 @@ struct XmlReader::Impl {
     if (ahead->thread.joinable()) ahead->thread.join();
     ahead.reset();
     // The reader keeps telling what its caller was shown.
-    errCode = shownErrCode;
-    errDescription = shownErrDescription;
+    status = Shown();
   }
 
   // The thread's work: every move of the walk, to the end of the input.
@@ -245,7 +246,7 @@ struct XmlReader::Impl {
         eof = true;
         move.rc = -1;
       }
-      move.errCode = errCode;
+      move.errCode = static_cast<int16_t>(status.code());
       const long consumed = reader ? xmlTextReaderByteConsumed(reader.get()) : 0;
       move.bytesRead = consumed < 0 ? 0 : consumed;
       more = move.rc > 0;
@@ -256,7 +257,7 @@ struct XmlReader::Impl {
         return ahead->closing || ahead->batches.size() < ReadAhead::kHandOversAhead;
       });
       if (ahead->closing) return;
-      if (errCode > 0 && ahead->errDescription.empty()) ahead->errDescription = errDescription;
+      if (!status.ok() && ahead->errDescription.empty()) ahead->errDescription = status.text();
       ahead->batches.push_back(std::move(batch));
       batch.clear();
       ahead->ended = !more;
@@ -315,16 +316,15 @@ struct XmlReader::Impl {
   }
 
   void SetError(int code, std::string description) {
-    if (errCode > 0) return;  // the first error is the one that tells
-    errCode = static_cast<int16_t>(code < 1 ? 1 : (code > INT16_MAX ? INT16_MAX : code));
-    errDescription = std::move(description);
+    if (!status.ok()) return;  // the first error is the one that tells
+    status = Status(code < 1 ? 1 : (code > INT16_MAX ? INT16_MAX : code), std::move(description));
   }
 
   // Called by the parser for every error; a document may hold thousands, so each costs
   // the same whatever the size of the document.
   static void OnError(void* self, xmlErrorPtr error) {
     auto* impl = static_cast<Impl*>(self);
-    if (!error || error->level < XML_ERR_ERROR || impl->errCode > 0 || impl->cutShort) return;
+    if (!error || error->level < XML_ERR_ERROR || !impl->status.ok() || impl->cutShort) return;
     if (impl->reply && xmlTextReaderByteConsumed(impl->reader.get()) >= impl->cutFrom) {
       impl->cutShort = true;
       return;
@@ -375,8 +375,7 @@ struct XmlReader::Impl {
 
   void OpenText(std::string_view xml, const char* url, bool isReply) {
     Reset();
-    errCode = 0;
-    errDescription.clear();
+    status = Status();
     reply = isReply;
     cutShort = false;
     genericError.clear();
@@ -511,8 +510,8 @@ struct XmlReader::Impl {
     if (progress && ++nodesRead % progressEvery == 0) progress();
     if (!ahead && parseAhead && reader && !eof) {
       ahead = std::make_unique<ReadAhead>();
-      shownErrCode = errCode;
-      shownErrDescription = errDescription;
+      shownErrCode = static_cast<int16_t>(status.code());
+      shownErrDescription = status.text();
       ahead->thread = std::thread([this] { ParseAhead(); });
     }
     if (ahead) return TakeMove();
@@ -522,18 +521,18 @@ struct XmlReader::Impl {
   // One move of the walk as the parser makes it; `node` becomes the node moved to.
   int16_t ParserMove(Node& node) {
     node = Node();
-    if (eof) return errCode > 0 ? -1 : 0;
+    if (eof) return status.ok() ? 0 : -1;
     if (!reader) {
       eof = true;
-      return errCode > 0 ? -1 : 0;
+      return status.ok() ? 0 : -1;
     }
     if (pending.empty()) {
       int rc = Pull();
       if (rc <= 0) {
         eof = true;
-        if (rc < 0 && cutShort && errCode == 0) return 0;
-        if (rc < 0 || errCode > 0) {
-          if (errCode == 0) SetError(XML_ERR_DOCUMENT_END, "The XML document ends too early");
+        if (rc < 0 && cutShort && status.ok()) return 0;
+        if (rc < 0 || !status.ok()) {
+          if (status.ok()) SetError(XML_ERR_DOCUMENT_END, "The XML document ends too early");
           return -1;
         }
         return 0;
@@ -551,8 +550,7 @@ XmlReader::~XmlReader() = default;
 void XmlReader::Open(std::string_view path, Parse parse) {
   impl_->Reset();
   impl_->parseAhead = parse == Parse::Ahead;
-  impl_->errCode = 0;
-  impl_->errDescription.clear();
+  impl_->status = Status();
   std::filesystem::path native;
   try {
     native = NativePath(path);
@@ -562,7 +560,7 @@ void XmlReader::Open(std::string_view path, Parse parse) {
   }
   FileDescriptor fd(OpenForReading(native));
   if (fd.Get() < 0) {
-    impl_->OpenFailed("Cannot open '" + std::string(path) + "': " + std::strerror(errno));
+    impl_->OpenFailed(StatusFromErrno(errno, "Cannot open '" + std::string(path) + "'").text());
     return;
   }
   impl_->genericError.clear();
@@ -578,8 +576,7 @@ void XmlReader::Open(std::string_view path, Parse parse) {
 void XmlReader::OpenDocument(std::string_view name, std::string document, Parse parse) {
   impl_->Reset();
   impl_->parseAhead = parse == Parse::Ahead;
-  impl_->errCode = 0;
-  impl_->errDescription.clear();
+  impl_->status = Status();
   impl_->reply = false;
   impl_->cutShort = false;
   impl_->genericError.clear();
@@ -687,11 +684,8 @@ int64_t XmlReader::Size() const {
   return static_cast<int64_t>(impl_->document.size());
 }
 
-int16_t XmlReader::ErrCode() const {
-  return impl_->ahead ? impl_->shownErrCode : impl_->errCode;
-}
-std::string XmlReader::ErrDescription() const {
-  return impl_->ahead ? impl_->shownErrDescription : impl_->errDescription;
+Status XmlReader::status() const {
+  return impl_->ahead ? impl_->Shown() : impl_->status;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -23,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace kalu {
 
 class XmlReader {
@@ -41,7 +43,7 @@ class XmlReader {
   enum class Parse { Ahead, InLine };
 
   // Opens a file named in the system's form (".\importar\DATOS.XMZ"). A failure is not
-  // raised: ErrCode() is then 1 or more and ErrDescription() says why.
+  // raised: status() then tells the parser's number (1 or more) and why.
   void Open(std::string_view path, Parse parse = Parse::Ahead);
   // Opens on a document already in memory (a package inflated there), named `name` in its
   // errors, parsed as Open parses a file.
@@ -50,11 +52,11 @@ class XmlReader {
   void OpenText(std::string_view xml);
   // Opens on the text of an HTTP reply.
   void OpenReplyText(std::string_view xml);
-  // Releases the document; ErrCode() stays readable.
+  // Releases the document; status() stays readable.
   void Close();
 
   // Moves to the next node: 1 or more when positioned on a node, 0 at the end of the
-  // input, below 0 on a parse error (ErrCode() then tells).
+  // input, below 0 on a parse error (status() then tells).
   int16_t Read();
   // Reads on until a node of `kind` (1 element start, 2 end tag) named `name` is current:
   // above 0 when found, 0 or below when the input (or a parse error) ended the search.
@@ -85,8 +87,8 @@ class XmlReader {
   int64_t BytesRead() const;
   int64_t Size() const;
 
-  int16_t ErrCode() const;  // 0 = no error
-  std::string ErrDescription() const;
+  // Ok, or the first error of the document: the parser's number (1 or more) and its text.
+  Status status() const;
 
  private:
   struct Impl;

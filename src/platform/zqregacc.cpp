@@ -18,7 +18,7 @@ constexpr std::array<std::pair<std::string_view, RegistryRoot>, 4> kPrefixes = {
 
 }  // namespace
 
-bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
+Status ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
   std::string trimmed = Trim(fullPath);
   for (const auto& [prefix, root] : kPrefixes) {
     if (trimmed.size() < prefix.size() ||
@@ -34,9 +34,10 @@ bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path) {
       path.key = rest.substr(0, last);
       path.value = rest.substr(last + 1);
     }
-    return true;
+    return Status();
   }
-  return false;
+  return Status(kRegInvalidParameter,
+                "ruta del registro sin raíz conocida: " + std::string(fullPath));
 }
 
 ZQRegAcc::ZQRegAcc() : store_(ProcessRegistry()) {}
@@ -45,9 +46,9 @@ ZQRegAcc::ZQRegAcc(std::filesystem::path file)
 
 std::string ZQRegAcc::ReadRegKey(std::string_view fullPath) {
   RegistryPath path;
-  if (!ParseRegistryPath(fullPath, path)) return {};
+  if (!ParseRegistryPath(fullPath, path).ok()) return {};
   RegistryValue value;
-  if (store_->ReadValue(path.root, path.key, path.value, value) != kRegOk) return {};
+  if (!store_->ReadValue(path.root, path.key, path.value, value).ok()) return {};
   switch (value.type) {
     case RegistryValue::Type::String:
       return value.text;
@@ -59,41 +60,41 @@ std::string ZQRegAcc::ReadRegKey(std::string_view fullPath) {
   return {};
 }
 
-int32_t ZQRegAcc::WriteRegKey(std::string_view fullPath, std::string_view text) {
+Status ZQRegAcc::WriteRegKey(std::string_view fullPath, std::string_view text) {
   RegistryValue value;
   value.type = RegistryValue::Type::String;
   value.text = std::string(text);
   return Write(fullPath, std::move(value));
 }
 
-int32_t ZQRegAcc::WriteRegKey(std::string_view fullPath, int32_t number) {
+Status ZQRegAcc::WriteRegKey(std::string_view fullPath, int32_t number) {
   RegistryValue value;
   value.type = RegistryValue::Type::Dword;
   value.dword = static_cast<uint32_t>(number);
   return Write(fullPath, std::move(value));
 }
 
-int32_t ZQRegAcc::Write(std::string_view fullPath, RegistryValue value) {
+Status ZQRegAcc::Write(std::string_view fullPath, RegistryValue value) {
   RegistryPath path;
-  if (!ParseRegistryPath(fullPath, path)) return kRegInvalidParameter;
+  if (Status parsed = ParseRegistryPath(fullPath, path); !parsed.ok()) return parsed;
   value.name = path.value;
   return store_->WriteValue(path.root, path.key, std::move(value));
 }
 
-int32_t ZQRegAcc::CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key) {
+Status ZQRegAcc::CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key) {
   key = RegistryKeyHandle();
   RegistryPath path;
-  if (!ParseRegistryPath(fullPath, path)) return kRegInvalidParameter;
-  if (int32_t status = store_->CreateKey(path.root, path.key); status != kRegOk) return status;
+  if (Status parsed = ParseRegistryPath(fullPath, path); !parsed.ok()) return parsed;
+  if (Status status = store_->CreateKey(path.root, path.key); !status.ok()) return status;
   key.open = true;
   key.root = path.root;
   key.key = path.key;
-  return kRegOk;
+  return Status();
 }
 
-int32_t ZQRegAcc::CreateRegKey(std::string_view fullPath) {
+Status ZQRegAcc::CreateRegKey(std::string_view fullPath) {
   RegistryKeyHandle key;
-  int32_t status = CreateRegKeyNoCl(fullPath, key);
+  Status status = CreateRegKeyNoCl(fullPath, key);
   key.open = false;  // the key is closed by the store after every operation
   return status;
 }

@@ -22,9 +22,9 @@ struct RegistryPath {
 
 // Trims the path, finds the first root prefix it begins with ("HKEY_CLASSES_ROOT\",
 // "HKEY_CURRENT_USER\", "HKEY_LOCAL_MACHINE\", "HKEY_USERS\", case-insensitive) and splits
-// the rest at its last "\". A rest without "\" names a value of the root key itself. False
-// for a path without a known root.
-bool ParseRegistryPath(std::string_view fullPath, RegistryPath& path);
+// the rest at its last "\". A rest without "\" names a value of the root key itself. A path
+// without a known root is kRegInvalidParameter.
+Status ParseRegistryPath(std::string_view fullPath, RegistryPath& path);
 
 // A key created or opened and left open by CreateRegKeyNoCl.
 struct RegistryKeyHandle {
@@ -44,20 +44,20 @@ class ZQRegAcc {
   // digits; empty for a missing key or value, a value of another type, or a bad path.
   std::string ReadRegKey(std::string_view fullPath);
   // Writes a string value (text) or a double-word value (number), creating the key when
-  // it is missing. kRegOk on success.
-  int32_t WriteRegKey(std::string_view fullPath, std::string_view text);
-  int32_t WriteRegKey(std::string_view fullPath, int32_t number);
+  // it is missing. A path without a known root is kRegInvalidParameter.
+  Status WriteRegKey(std::string_view fullPath, std::string_view text);
+  Status WriteRegKey(std::string_view fullPath, int32_t number);
   // Creates (or opens) the key of the path; the key stays open in `key`.
-  int32_t CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key);
+  Status CreateRegKeyNoCl(std::string_view fullPath, RegistryKeyHandle& key);
   // Creates (or opens) the key of the path and closes it.
-  int32_t CreateRegKey(std::string_view fullPath);
+  Status CreateRegKey(std::string_view fullPath);
 
   // Whether the registry can be read, and what it is, for the operator (RegistryStore).
-  int32_t Check() const { return store_->Check(); }
+  Status Check() const { return store_->Check(); }
   std::string Where() const { return store_->Where(); }
 
  private:
-  int32_t Write(std::string_view fullPath, RegistryValue value);
+  Status Write(std::string_view fullPath, RegistryValue value);
 
   std::unique_ptr<RegistryStore> store_;
 };

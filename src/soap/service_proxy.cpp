@@ -89,12 +89,12 @@ ZQSCollection SoapServiceProxy::Call(const std::vector<SoapParameter>& parameter
   writer_->Close();
   client_->Execute("POST", service_.objectName);
 
-  if (int32_t code = client_->ErrCode(); code != 0) {
-    int32_t number = -code - 10000;
+  if (const Status& sent = client_->status(); !sent.ok()) {
+    int32_t number = -sent.code() - 10000;
     if (number < INT16_MIN || number > INT16_MAX) RaiseOverflow();
-    SetError(static_cast<int16_t>(number), client_->ErrDescription() + " (HTTP Error: " +
-                                               Trim(NumberToText(client_->StatusCode(), 10, 0)) +
-                                               " " + client_->ReasonLine() + ")");
+    SetError(static_cast<int16_t>(number),
+             sent.text() + " (HTTP Error: " + Trim(NumberToText(client_->StatusCode(), 10, 0)) +
+                 " " + client_->ReasonLine() + ")");
   } else {
     ReadReply(client_->ResponseText(), result);
   }
@@ -244,8 +244,8 @@ void SoapServiceProxy::SettleFromStatus() {
     SetError(
         static_cast<int16_t>(-status_),
         "Name of parameter " + Trim(NumberToText(-status_, 10, 0)) + " different than expected.");
-  } else if (int16_t e = reader_->ErrCode(); e >= 1) {
-    SetError(static_cast<int16_t>(-e), reader_->ErrDescription());
+  } else if (Status read = reader_->status(); !read.ok()) {
+    SetError(static_cast<int16_t>(-read.code()), read.text());
   } else if (status_ == 0) {
     SetError(kErrMalformed, "Malformed SOAP message.");
   } else {

@@ -82,7 +82,7 @@ std::shared_ptr<SOAPLocation> SOAPParm_mod::GetLocation(std::string_view name) {
     XmlReader reader;
     reader.Open(locationFile_);
     LoadLocations(reader);
-    if (reader.ErrCode() == 0) reader.Close();
+    if (reader.status().ok()) reader.Close();
   }
   auto found = locations_.find(ToLower(name));
   if (found == locations_.end()) {
@@ -104,7 +104,7 @@ void SOAPParm_mod::LoadLocations(XmlReader& reader) {
   for (const BuiltInLocation& entry : kBuiltIn) {
     Add(MakeLocation(entry.name, entry.host, entry.port, entry.baseUrl, entry.timeout));
   }
-  if (reader.ErrCode() != 0) return;
+  if (!reader.status().ok()) return;
   if (reader.ReadType(XmlReader::kElement, "ZQLocations") <= 0) return;
   // Every walk below also ends at the end of the input.
   while (soap::ReadNode(reader) >= 1 && !soap::IsEndTag(reader, "ZQLocations")) {

@@ -13,7 +13,7 @@
 namespace kalu::soap {
 
 // Reads the next node: 1 or more on a node, 0 at the end of the input. A parse error
-// also ends the input here (the reader's ErrCode tells it apart), so a broken document
+// also ends the input here (the reader's status tells it apart), so a broken document
 // is never taken for a misplaced element.
 inline int16_t ReadNode(XmlReader& reader) {
   int16_t status = reader.Read();

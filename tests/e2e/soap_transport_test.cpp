@@ -391,11 +391,11 @@ TEST_F(SoapTransport, ReplyLargerThanTheLimitIsATransportFailure) {
   client.SetReplyLimit(4000);
   client.AddRequestText("x");
   client.Execute("POST", "aws_vehiculos_cartaporte_v3");
-  EXPECT_EQ(client.ErrCode(), HttpClient::kErrReplyTooLarge);
+  EXPECT_EQ(client.status().code(), HttpClient::kErrReplyTooLarge);
   EXPECT_EQ(client.ResponseText(), "");
   client.SetReplyLimit(6000);
   client.Execute("POST", "aws_vehiculos_cartaporte_v3");
-  EXPECT_EQ(client.ErrCode(), 0);
+  EXPECT_EQ(client.status().code(), 0);
   EXPECT_EQ(client.StatusCode(), 200);
   EXPECT_EQ(client.ReasonLine(), "OK");
   EXPECT_EQ(client.ResponseText().size(), 5000u);

@@ -236,6 +236,9 @@ TEST(StoreCheck, EachFaultIsNamedOnItsLineAndEndsWithStatusOne) {
                 "\"Sistema\"=\"KaluBO\"\r\n";
        },
        "Registro del sistema", "falta \"UserLogin\"", "registry"},
+      {"registry not in the export format",
+       [](test::SampleStore&) { std::ofstream("registry.reg") << "Sistema=KaluBO\r\n"; },
+       "Registro del sistema", "formato no válido en", "registry"},
       {"a session connected to the store",
        [&](test::SampleStore&) {
          psql = std::make_unique<test::BackgroundProcess>(std::vector<std::string>{

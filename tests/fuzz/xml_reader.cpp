@@ -58,12 +58,13 @@ void Walk(std::string_view document, bool reply) {
     }
   }
   Check(reader.Eof(), "a walk ends at the end of the input");
-  Check((status < 0) == (reader.ErrCode() > 0), "a failed read has an error code");
-  if (reader.ErrCode() == 0 && !reply) Check(open.empty(), "every start node gets its end node");
+  Check((status < 0) == (reader.status().code() > 0), "a failed read has an error code");
+  if (reader.status().code() == 0 && !reply)
+    Check(open.empty(), "every start node gets its end node");
   Check(reader.Read() < 1, "nothing after the end");
-  const int16_t code = reader.ErrCode();
+  const int32_t code = reader.status().code();
   reader.Close();
-  Check(reader.ErrCode() == code, "the error code stays readable after Close");
+  Check(reader.status().code() == code, "the error code stays readable after Close");
 }
 
 // Every move of a walk over the document `open` opens, as the reader shows it.
@@ -75,12 +76,13 @@ std::vector<std::string> Moves(const std::function<void(kalu::XmlReader&)>& open
   while (status >= 1) {
     status = reader.Read();
     moves.push_back(std::to_string(status) + " " + std::to_string(reader.NodeType()) + " " +
-                    reader.Name() + "=" + reader.Value() + " " + std::to_string(reader.ErrCode()) +
-                    " " + std::to_string(reader.Eof()) + " " + std::to_string(reader.BytesRead()));
+                    reader.Name() + "=" + reader.Value() + " " +
+                    std::to_string(reader.status().code()) + " " + std::to_string(reader.Eof()) +
+                    " " + std::to_string(reader.BytesRead()));
   }
-  moves.push_back(std::to_string(reader.Read()) + " " + reader.ErrDescription());
+  moves.push_back(std::to_string(reader.Read()) + " " + reader.status().text());
   reader.Close();
-  moves.push_back(std::to_string(reader.ErrCode()));
+  moves.push_back(std::to_string(reader.status().code()));
   return moves;
 }
 

@@ -274,9 +274,10 @@ TEST(PackageDownload, FtpClientReportsWhyATransferFailed) {
   FtpConnection connection(internet, server.Address(), "kalucon", "t29r$dun");
   EXPECT_TRUE(connection.Download("CATCOLONIAS.XMZ", folder.Path() / "c.xmz", kFtpTransferBinary));
   EXPECT_EQ(ReadFile(folder.Path() / "c.xmz"), Package()) << "binary transfer keeps every byte";
-  EXPECT_EQ(connection.LastError(), "");
+  EXPECT_TRUE(connection.status().ok()) << connection.status().text();
   EXPECT_FALSE(connection.Download("NADA.XMZ", folder.Path() / "n.xmz", kFtpTransferBinary));
-  EXPECT_FALSE(connection.LastError().empty());
+  EXPECT_FALSE(connection.status().ok());
+  EXPECT_FALSE(connection.status().text().empty());
   EXPECT_FALSE(fs::exists(folder.Path() / "n.xmz"));
 }
 
@@ -310,12 +311,12 @@ TEST(PackageDownload, MissingPreferencesGiveTheReaderErrorAndNoServer) {
   // then the download fails for want of a server.
   XmlReader reader;
   reader.Open("PREFERENCIAS.XML");
-  ASSERT_GE(reader.ErrCode(), 1);
-  EXPECT_NE(reader.ErrDescription().find("PREFERENCIAS.XML"), std::string::npos);
+  ASSERT_GE(reader.status().code(), 1);
+  EXPECT_NE(reader.status().text().find("PREFERENCIAS.XML"), std::string::npos);
   EXPECT_EQ(ctx.display.messages,
-            (std::vector<std::string>{
-                "Error:" + NumberToText(reader.ErrCode(), 10, 0) + " " + reader.ErrDescription(),
-                kDownloadFailed}));
+            (std::vector<std::string>{"Error:" + NumberToText(reader.status().code(), 10, 0) + " " +
+                                          reader.status().text(),
+                                      kDownloadFailed}));
 }
 
 TEST(Preferences, SectionRules) {

@@ -95,7 +95,7 @@ TEST(Package, ARewriteRemovesOnlyTheStaleTemporaryCopiesOfItsOwnPackage) {
   kept.push_back(".DATOS.XMZ.dir001");
   {
     ReplacementFile writing(folder.Path() / "Importar/DATOS.XMZ");
-    ASSERT_TRUE(writing.IsOpen()) << writing.Error();
+    ASSERT_TRUE(writing.IsOpen()) << writing.status().text();
     DecompressPackageFile(*ctx, ".\\Importar", "DATOS.XMZ");
     std::vector<std::string> files = FilesIn(folder.Path() / "Importar");
     EXPECT_EQ(files.size(), kept.size() + 1);  // and the copy being written
@@ -221,7 +221,7 @@ TEST(Package, InflateBufferRules) {
     ASSERT_EQ(input.declaredSize, c.size);
     ASSERT_EQ(input.buffer.size(), packed.size());
     const std::vector<uint8_t> before = input.buffer;
-    EXPECT_EQ(InflateBuffer(input.buffer, c.size), c.code) << c.what;
+    EXPECT_EQ(InflateBuffer(input.buffer, c.size).code(), c.code) << c.what;
     if (c.code == 0) {
       EXPECT_EQ(Bytes(input.buffer), doc) << c.what;
     } else {

@@ -106,7 +106,7 @@ TEST(RegistryTest, FullPathsTakenApart) {
   };
   for (const Case& c : cases) {
     RegistryPath path;
-    ASSERT_EQ(ParseRegistryPath(c.path, path), c.ok) << c.path;
+    ASSERT_EQ(ParseRegistryPath(c.path, path).ok(), c.ok) << c.path;
     if (!c.ok) continue;
     EXPECT_EQ(path.root, c.root) << c.path;
     EXPECT_EQ(path.key, c.key) << c.path;
@@ -120,20 +120,26 @@ TEST(RegistryTest, WritesReadBackAndKeepTheExportFormat) {
   ZQRegAcc registry(file);
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema"),
             "");
-  ASSERT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema",
-                                 "KaluBO"),
-            kRegOk);
-  ASSERT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin",
-                                 "CAJERO \"01\" \\ Ñandú"),
+  ASSERT_EQ(
+      registry
+          .WriteRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema", "KaluBO")
+          .code(),
+      kRegOk);
+  ASSERT_EQ(registry
+                .WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin",
+                             "CAJERO \"01\" \\ Ñandú")
+                .code(),
             kRegOk);
   ASSERT_EQ(
-      registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\Intentos", 42),
+      registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\Intentos", 42)
+          .code(),
       kRegOk);
   // A second write of a value replaces it, whatever the case of its path.
   ASSERT_EQ(
-      registry.WriteRegKey("hkey_current_user\\software\\kalubo\\administracion\\intentos", 43),
+      registry.WriteRegKey("hkey_current_user\\software\\kalubo\\administracion\\intentos", 43)
+          .code(),
       kRegOk);
-  EXPECT_EQ(registry.WriteRegKey("HKEY_NOWHERE\\Software\\X", 1), kRegInvalidParameter);
+  EXPECT_EQ(registry.WriteRegKey("HKEY_NOWHERE\\Software\\X", 1).code(), kRegInvalidParameter);
 
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema"),
             "KaluBO");
@@ -159,9 +165,11 @@ TEST(RegistryTest, WritingKeepsWhatOthersWrote) {
   test::WorkFolder wf;
   WriteFile("registry.reg", kStoreRegistry);
   ZQRegAcc registry("registry.reg");
-  ASSERT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin",
-                                 "GERENTE"),
-            kRegOk);
+  ASSERT_EQ(
+      registry
+          .WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin", "GERENTE")
+          .code(),
+      kRegOk);
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin"),
             "GERENTE");
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\Ruta"),
@@ -175,7 +183,7 @@ TEST(RegistryTest, AFileCutShortAfterAContinuedLineLosesNothingSavedInIt) {
   WriteFile("registry.reg",
             "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER]\n\"\"=hex\\\n");
   ZQRegAcc registry("registry.reg");
-  ASSERT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Usuario", "ana"), kRegOk);
+  ASSERT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Usuario", "ana").code(), kRegOk);
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Usuario"), "ana");
   EXPECT_EQ(ReadFile("registry.reg"),
             "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -202,14 +210,17 @@ TEST(RegistryTest, CreatesKeys) {
   test::WorkFolder wf;
   ZQRegAcc registry("registry.reg");
   RegistryKeyHandle key;
-  ASSERT_EQ(registry.CreateRegKeyNoCl("HKEY_CURRENT_USER\\Software\\KaluBO\\Caja\\Valor", key),
-            kRegOk);
+  ASSERT_EQ(
+      registry.CreateRegKeyNoCl("HKEY_CURRENT_USER\\Software\\KaluBO\\Caja\\Valor", key).code(),
+      kRegOk);
   EXPECT_TRUE(key.open);
   EXPECT_EQ(key.key, "Software\\KaluBO\\Caja");
-  ASSERT_EQ(registry.CreateRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Reportes\\Valor"), kRegOk);
+  ASSERT_EQ(registry.CreateRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Reportes\\Valor").code(),
+            kRegOk);
   // Creating a key that exists changes nothing.
-  ASSERT_EQ(registry.CreateRegKey("HKEY_CURRENT_USER\\software\\kalubo\\caja\\Otro"), kRegOk);
-  EXPECT_EQ(registry.CreateRegKey("Software\\KaluBO\\Valor"), kRegInvalidParameter);
+  ASSERT_EQ(registry.CreateRegKey("HKEY_CURRENT_USER\\software\\kalubo\\caja\\Otro").code(),
+            kRegOk);
+  EXPECT_EQ(registry.CreateRegKey("Software\\KaluBO\\Valor").code(), kRegInvalidParameter);
   EXPECT_EQ(ReadFile("registry.reg"),
             "Windows Registry Editor Version 5.00\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\KaluBO\\Caja]\r\n\r\n"
@@ -245,7 +256,7 @@ TEST(RegistryTest, AFileInAnotherFormatIsNeitherReadNorOverwritten) {
   WriteFile("registry.reg", foreign);
   ZQRegAcc registry("registry.reg");
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\X\\A"), "");
-  EXPECT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\X\\A", "2"), kRegCorrupt);
+  EXPECT_EQ(registry.WriteRegKey("HKEY_CURRENT_USER\\Software\\X\\A", "2").code(), kRegCorrupt);
   EXPECT_EQ(ReadFile("registry.reg"), foreign);
 }
 
@@ -264,8 +275,11 @@ TEST(RegistryTest, AFailedWriteLeavesTheFormerFileWhole) {
   rlimit small = former;
   small.rlim_cur = 4096;
   setrlimit(RLIMIT_FSIZE, &small);
-  int32_t status = registry.WriteRegKey(
-      "HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin", std::string(100000, 'x'));
+  int32_t status =
+      registry
+          .WriteRegKey("HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion\\UserLogin",
+                       std::string(100000, 'x'))
+          .code();
   setrlimit(RLIMIT_FSIZE, &former);
   sigaction(SIGXFSZ, &previous, nullptr);
 

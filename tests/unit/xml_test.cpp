@@ -34,7 +34,7 @@ std::vector<std::string> WalkText(const std::string& xml) {
   XmlReader reader;
   reader.OpenText(xml);
   auto nodes = Walk(reader);
-  EXPECT_EQ(reader.ErrCode(), 0) << reader.ErrDescription();
+  EXPECT_EQ(reader.status().code(), 0) << reader.status().text();
   EXPECT_TRUE(reader.Eof());
   return nodes;
 }
@@ -169,11 +169,11 @@ TEST(XmlReader, DeclaredEncodingsGiveUtf8) {
                         Case{".\\importar\\CP1252.XML", "Ñ €"}}) {
     XmlReader reader;
     reader.Open(c.path);
-    ASSERT_EQ(reader.ErrCode(), 0) << c.path << ": " << reader.ErrDescription();
+    ASSERT_EQ(reader.status().code(), 0) << c.path << ": " << reader.status().text();
     EXPECT_EQ(Walk(reader),
               (std::vector<std::string>{"1 r=", "1 a=Códigos", std::string("1 b=") + c.b, "2 r"}))
         << c.path;
-    EXPECT_EQ(reader.ErrCode(), 0) << c.path;
+    EXPECT_EQ(reader.status().code(), 0) << c.path;
   }
 }
 
@@ -204,11 +204,11 @@ TEST(XmlReader, FailuresAreCodesNotExceptions) {
       ++reads;
     }
     EXPECT_LT(rc, 0) << c.what;
-    EXPECT_GE(reader.ErrCode(), 1) << c.what;
-    EXPECT_FALSE(reader.ErrDescription().empty()) << c.what;
+    EXPECT_GE(reader.status().code(), 1) << c.what;
+    EXPECT_FALSE(reader.status().text().empty()) << c.what;
     EXPECT_TRUE(reader.Eof()) << c.what;
     reader.Close();
-    EXPECT_GE(reader.ErrCode(), 1) << c.what << " (after Close)";
+    EXPECT_GE(reader.status().code(), 1) << c.what << " (after Close)";
   }
 }
 
@@ -235,7 +235,7 @@ TEST(XmlReader, OnlyARealEndOfTheReplyCountsAsCutShort) {
     reader.OpenReplyText(c.xml);
     int16_t rc = 1;
     while (rc >= 1) rc = reader.Read();
-    EXPECT_EQ(reader.ErrCode(), c.errCode) << c.what << ": " << reader.ErrDescription();
+    EXPECT_EQ(reader.status().code(), c.errCode) << c.what << ": " << reader.status().text();
     EXPECT_EQ(rc < 0, c.errCode != 0) << c.what;
     EXPECT_TRUE(reader.Eof()) << c.what;
   }
@@ -274,13 +274,13 @@ TEST(XmlReader, AFileParsedAheadShowsWhatAnInLineWalkShows) {
         rc = reader.Read();
         moves.push_back(std::to_string(rc) + " " + std::to_string(reader.NodeType()) + " " +
                         reader.Name() + "=" + reader.Value() + " error " +
-                        std::to_string(reader.ErrCode()) + (reader.Eof() ? " end" : "") +
+                        std::to_string(reader.status().code()) + (reader.Eof() ? " end" : "") +
                         " bytes " + std::to_string(reader.BytesRead()));
       }
       moves.push_back("one more move " + std::to_string(reader.Read()));
       reader.Close();
-      moves.push_back("closed, error " + std::to_string(reader.ErrCode()) + " " +
-                      reader.ErrDescription());
+      moves.push_back("closed, error " + std::to_string(reader.status().code()) + " " +
+                      reader.status().text());
     }
     EXPECT_EQ(walks[1], walks[0]) << c.what;
   }
@@ -290,8 +290,8 @@ TEST(XmlReader, MissingFileIsAnErrorCode) {
   test::WorkFolder folder;
   XmlReader reader;
   reader.Open("PREFERENCIAS.XML");
-  EXPECT_GE(reader.ErrCode(), 1);
-  EXPECT_NE(reader.ErrDescription().find("PREFERENCIAS.XML"), std::string::npos);
+  EXPECT_GE(reader.status().code(), 1);
+  EXPECT_NE(reader.status().text().find("PREFERENCIAS.XML"), std::string::npos);
   EXPECT_TRUE(reader.Eof()) << "a walk that tests Eof() first reads nothing";
   EXPECT_LT(reader.Read(), 1);
   EXPECT_TRUE(reader.Eof());
@@ -302,9 +302,9 @@ TEST(XmlReader, ReopeningStartsAfresh) {
   reader.OpenText("<r><a>1</b></r>");
   while (reader.Read() >= 1) {
   }
-  ASSERT_GE(reader.ErrCode(), 1);
+  ASSERT_GE(reader.status().code(), 1);
   reader.OpenText("<a>2</a>");
-  EXPECT_EQ(reader.ErrCode(), 0);
+  EXPECT_EQ(reader.status().code(), 0);
   EXPECT_EQ(Walk(reader), std::vector<std::string>{"1 a=2"});
 }
 

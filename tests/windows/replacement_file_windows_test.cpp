@@ -27,7 +27,6 @@ TEST(WindowsReplacement, APackageHeldOrReadOnlyIsReplacedOnceItCanBe) {
   test::WorkFolder wf;
   const std::filesystem::path package = wf.Path() / "DATOS.XMZ";
   std::ofstream(package, std::ios::binary) << "comprimido";
-  std::string error;
 
   // Let go a second later: the replacement waits for it.
   HANDLE held = Hold(package);
@@ -36,7 +35,8 @@ TEST(WindowsReplacement, APackageHeldOrReadOnlyIsReplacedOnceItCanBe) {
     Sleep(1000);
     CloseHandle(held);
   });
-  EXPECT_TRUE(ReplaceFileContent(package, "<DATOS/>", 8, error)) << error;
+  Status written = ReplaceFileContent(package, "<DATOS/>", 8);
+  EXPECT_TRUE(written.ok()) << written.text();
   letGo.join();
   EXPECT_EQ(test::ReadText(package), "<DATOS/>");
 
@@ -44,14 +44,16 @@ TEST(WindowsReplacement, APackageHeldOrReadOnlyIsReplacedOnceItCanBe) {
   // says why.
   held = Hold(package);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(ReplaceFileContent(package, "<OTRO/>", 7, error));
-  EXPECT_NE(error.find("DATOS.XMZ"), std::string::npos) << error;
+  written = ReplaceFileContent(package, "<OTRO/>", 7);
+  EXPECT_FALSE(written.ok());
+  EXPECT_NE(written.text().find("DATOS.XMZ"), std::string::npos) << written.text();
   CloseHandle(held);
   EXPECT_EQ(test::ReadText(package), "<DATOS/>");
 
   // Read-only, as copied from a medium.
   ASSERT_TRUE(SetFileAttributesW(package.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_TRUE(ReplaceFileContent(package, "<NUEVO/>", 8, error)) << error;
+  written = ReplaceFileContent(package, "<NUEVO/>", 8);
+  EXPECT_TRUE(written.ok()) << written.text();
   EXPECT_EQ(test::ReadText(package), "<NUEVO/>");
 }
 

@@ -45,7 +45,7 @@ class TestKey {
 TEST(WindowsRegistry, ReadsAndWritesTheCurrentUsersRegistry) {
   TestKey key;
   ZQRegAcc registry;
-  EXPECT_EQ(registry.Check(), kRegOk);
+  EXPECT_EQ(registry.Check().code(), kRegOk);
   const std::string value = std::string(kTestKey) + "\\";
   struct Case {
     std::string name;
@@ -61,8 +61,8 @@ TEST(WindowsRegistry, ReadsAndWritesTheCurrentUsersRegistry) {
       {"Vacío", "", 0, ""},
   };
   for (const Case& c : cases) {
-    const int32_t status = c.text ? registry.WriteRegKey(value + c.name, *c.text)
-                                  : registry.WriteRegKey(value + c.name, c.number);
+    const int32_t status = c.text ? registry.WriteRegKey(value + c.name, *c.text).code()
+                                  : registry.WriteRegKey(value + c.name, c.number).code();
     EXPECT_EQ(status, kRegOk) << c.name;
     EXPECT_EQ(registry.ReadRegKey(value + c.name), c.read) << c.name;
     // Value names are matched without regard to case, as the system does.
@@ -78,11 +78,12 @@ TEST(WindowsRegistry, ReadsAndWritesTheCurrentUsersRegistry) {
 
   EXPECT_EQ(registry.ReadRegKey(value + "NoExiste"), "");
   EXPECT_EQ(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\KaluPruebas\\NoExiste\\Sistema"), "");
-  EXPECT_EQ(registry.WriteRegKey("HKEY_NADA\\Software\\X\\Y", "z"), kRegInvalidParameter);
+  EXPECT_EQ(registry.WriteRegKey("HKEY_NADA\\Software\\X\\Y", "z").code(), kRegInvalidParameter);
   EXPECT_EQ(registry.ReadRegKey("Software\\X\\Y"), "");
 
   RegistryKeyHandle handle;
-  EXPECT_EQ(registry.CreateRegKeyNoCl(std::string(kTestKey) + "\\Nueva\\Valor", handle), kRegOk);
+  EXPECT_EQ(registry.CreateRegKeyNoCl(std::string(kTestKey) + "\\Nueva\\Valor", handle).code(),
+            kRegOk);
   EXPECT_TRUE(handle.open);
   HKEY created = nullptr;
   EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\KaluPruebas\\Administración\\Nueva", 0,
@@ -286,22 +287,24 @@ TEST(WindowsServerDisk, TheDataFolderOfThePostgresServiceOfThePortAndItsFreeSpac
   }
   EXPECT_EQ(LocalServerDataFolder(5432), std::nullopt);
 
-  std::string error;
-  EXPECT_GT(FreeDiskBytes(TextOf(folder.Path()), error).value_or(0), 0u) << error;
+  uint64_t bytes = 0;
+  const Status disk = FreeDiskBytes(TextOf(folder.Path()), bytes);
+  EXPECT_TRUE(disk.ok()) << disk.text();
+  EXPECT_GT(bytes, 0u);
   // A folder that does not exist: the system's reason, in its words.
-  EXPECT_EQ(FreeDiskBytes("Q:\\No\\Existe", error), std::nullopt);
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  const Status missing = FreeDiskBytes("Q:\\No\\Existe", bytes);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_FALSE(missing.text().empty());
+  EXPECT_EQ(missing.text().find('\n'), std::string::npos) << missing.text();
 }
 
 TEST(WindowsPaths, NamesWithAccentsReachTheFilesAsNamed) {
   test::WorkFolder folder;
   std::filesystem::create_directories(NativePath(".\\Importar\\Año Ñandú\\"));
   const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><a>Códigos</a></r>";
-  std::string error;
-  ASSERT_TRUE(ReplaceFileContent(NativePath(".\\Importar\\Año Ñandú\\Árbol €.xml"), xml.data(),
-                                 xml.size(), error))
-      << error;
+  const Status written =
+      ReplaceFileContent(NativePath(".\\Importar\\Año Ñandú\\Árbol €.xml"), xml.data(), xml.size());
+  ASSERT_TRUE(written.ok()) << written.text();
   std::vector<std::string> names;
   for (const auto& entry :
        std::filesystem::directory_iterator(folder.Path() / L"Importar" / L"Año Ñandú")) {
@@ -313,11 +316,11 @@ TEST(WindowsPaths, NamesWithAccentsReachTheFilesAsNamed) {
   EXPECT_EQ(TextOf(PathOf("C:\\Año\\Ñ.txt")), "C:\\Año\\Ñ.txt");
 
   std::vector<uint8_t> bytes;
-  EXPECT_EQ(ReadWholeFile(NativePath(".\\importar\\AÑO ÑANDÚ\\árbol €.XML"), bytes), 0);
+  EXPECT_TRUE(ReadWholeFile(NativePath(".\\importar\\AÑO ÑANDÚ\\árbol €.XML"), bytes).ok());
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), xml);
   XmlReader reader;
   reader.Open(".\\Importar\\Año Ñandú\\Árbol €.xml");
-  ASSERT_EQ(reader.ErrCode(), 0) << reader.ErrDescription();
+  ASSERT_EQ(reader.status().code(), 0) << reader.status().text();
   ASSERT_GT(reader.ReadType(XmlReader::kElement, "a"), 0);
   EXPECT_EQ(reader.Value(), "Códigos");
 

@@ -542,7 +542,7 @@ bool WriteStoreFolder(const std::filesystem::path& folder, const Store& store,
             WriteDocument(importar, "CATCOLONIAS", ColonyDocument(store.catalog), true);
   for (const char* name : {"SQLPG", "DATOS"}) {
     std::vector<uint8_t> xml;
-    ok = ok && ReadWholeFile(packages / (std::string(name) + ".xml"), xml) == 0 &&
+    ok = ok && ReadWholeFile(packages / (std::string(name) + ".xml"), xml).ok() &&
          WriteDocument(importar, name, std::string(xml.begin(), xml.end()), true);
   }
   return ok && CopyFile(packages / "SQLPG.xml", folder / "SQLPG.XMZ") &&
