@@ -2,6 +2,7 @@
 
 #include "database/session.h"
 #include "packages/view_package.h"
+#include "run/shown_failure.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
 
@@ -21,7 +22,6 @@ std::string Printable(std::string_view text) {
 }  // namespace
 
 void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
-  ctx_.session.ClearError();
   reader_.Open(AV12Archiv);
   if (reader_.ErrCode() >= 1) {
     ShowReaderError();
@@ -51,12 +51,13 @@ void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
         for (StoreView& view : ViewsDroppedWith(ctx_.session, name_)) {
           taken_.push_back(std::move(view));
         }
-        Execute("DROP VIEW " + name_ + " CASCADE", AV12Archiv, AV13Opcion);
+        ctx_.session.Execute(kApp, "DROP VIEW " + name_ + " CASCADE");
       } else {
         Progress(ctx_, "Creando Consulta " + name_ + " ...");
-        ZQActiveErrHndl_ = 1;
-        Execute("CREATE OR REPLACE VIEW " + name_ + " AS " + text_, AV12Archiv, AV13Opcion);
-        ZQActiveErrHndl_ = 0;
+        // A view the server refuses is shown to the operator before the run ends (U11FY1).
+        ShowingDatabaseError(ctx_.display, [&] {
+          ctx_.session.Execute(kApp, "CREATE OR REPLACE VIEW " + name_ + " AS " + text_);
+        });
       }
       ctx_.steps.AddRows(1);
     }
@@ -74,34 +75,6 @@ void PCONSULTASPG::ShowReaderError() {
       "Error:" + NumberToText(reader_.ErrCode(), 10, 0) + " " + reader_.ErrDescription();
   ctx_.display.ShowMessage(text);
   ctx_.steps.Fault(text);
-}
-
-void PCONSULTASPG::Execute(const std::string& sql, std::string& AV12Archiv,
-                           std::string& AV13Opcion) {
-  CheckOnly(ctx_.session.ExecImmediate(kApp, sql), AV12Archiv, AV13Opcion);
-}
-
-void PCONSULTASPG::CheckOnly(int16_t status, std::string& AV12Archiv, std::string& AV13Opcion) {
-  ctx_.session.Check(status);
-  EHFY0(ZQActiveErrHndl_, AV12Archiv, AV13Opcion);
-}
-
-void PCONSULTASPG::EHFY0(int16_t& ZQActiveErrHndl, std::string& AV12Archiv,
-                         std::string& AV13Opcion) {
-  if (ctx_.session.ErrorCode() != 0 && ZQActiveErrHndl == 1) U11FY1(AV12Archiv, AV13Opcion);
-  ctx_.session.React();
-}
-
-void PCONSULTASPG::U11FY1([[maybe_unused]] std::string& AV12Archiv,
-                          [[maybe_unused]] std::string& AV13Opcion) {
-  const int16_t code = ctx_.session.ErrorCode();
-  if (code <= 500) {
-    ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(code, 4, 0));
-  } else {
-    ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
-                             ctx_.session.ErrorText());
-  }
-  ctx_.session.SetCheckAction(CheckAction::Handle);
 }
 
 }  // namespace kalu

@@ -26,27 +26,17 @@ class PCONSULTASPG {
   // AV13Opcion: "C" creates (trailing blanks aside), anything else drops.
   void Run(std::string& AV12Archiv, std::string& AV13Opcion);
 
-  // Shows the database error of the last check and hands the failure to the reaction.
-  void U11FY1(std::string& AV12Archiv, std::string& AV13Opcion);
-  // Run after every database check: the message of U11FY1 while a view is being created,
-  // then the session's reaction (a failure ends the run).
-  void EHFY0(int16_t& ZQActiveErrHndl, std::string& AV12Archiv, std::string& AV13Opcion);
-
   // The views the drops of the run took with them, each read from the catalog before its
   // drop, in an order in which they can be created again.
   const std::vector<StoreView>& Taken() const { return taken_; }
 
  private:
-  // One statement at once, checked only, then EHFY0.
-  void Execute(const std::string& sql, std::string& AV12Archiv, std::string& AV13Opcion);
-  void CheckOnly(int16_t status, std::string& AV12Archiv, std::string& AV13Opcion);
   void ShowReaderError();
 
   Context& ctx_;
   XmlReader reader_;
   std::string name_;
   std::string text_;
-  int16_t ZQActiveErrHndl_ = 0;
   std::vector<StoreView> taken_;
 };
 
