@@ -98,7 +98,8 @@ bool Cursor::FetchNext() {
   return Checked(session_.Library().ZQ_DB_StmtFetchNext(stmt_));
 }
 void Cursor::Execute() {
-  Checked(session_.Library().ZQ_DB_StmtExecute(stmt_));
+  session_.ExecuteStatement(stmt_);
+  lastCode_ = kCodeOk;
 }
 void Cursor::Close() {
   Checked(session_.Library().ZQ_DB_SetClosable(stmt_));

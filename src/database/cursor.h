@@ -37,13 +37,13 @@ std::string CharKey(std::string_view value, int width);
 
 // While it lives, the session's cursors send what they Execute without waiting for the
 // result (libpq's pipeline mode); a fetch, a commit or any other statement first reads
-// back what was sent and reports its first failure through its own check. Rows travel in
-// one exchange per few hundred statements instead of one each.
+// back what was sent and reports its first failure as its own. Rows travel in one exchange
+// per few hundred statements instead of one each.
 class WritesBehind {
  public:
   explicit WritesBehind(Session& session)
-      : session_(session), before_(session_.Library().ZQ_DB_WritesBehind(true)) {}
-  ~WritesBehind() { session_.Library().ZQ_DB_WritesBehind(before_); }
+      : session_(session), before_(session_.SetWritesBehind(true)) {}
+  ~WritesBehind() { session_.SetWritesBehind(before_); }
   WritesBehind(const WritesBehind&) = delete;
   WritesBehind& operator=(const WritesBehind&) = delete;
 

@@ -67,6 +67,7 @@ void Session::End() {
   connected_ = false;
   handle_ = -1;
   unflushedCommits_ = false;
+  writesBehind_ = false;
   statements_.clear();
   cutNoted_.clear();
 }
@@ -181,6 +182,18 @@ void Session::CommitAsync() {
   if (lib_.TransactionFailed()) return Commit();
   Require(lib_.ZQ_DB_ExecBatch(handle_, "SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN"));
   unflushedCommits_ = true;
+}
+
+void Session::ExecuteStatement(int16_t stmt) {
+  if (!writesBehind_) {
+    Require(lib_.ZQ_DB_StmtExecute(stmt));
+    return;
+  }
+  // Every so many statements their results come back in one exchange, so that neither
+  // side waits on a full socket.
+  constexpr int kSentPerRead = 256;
+  Require(lib_.ZQ_DB_StmtSend(stmt));
+  if (lib_.SentUnread() >= kSentPerRead) Require(lib_.ZQ_DB_ReadSent());
 }
 
 int16_t Session::Statement(std::string_view app, std::string_view id, std::string_view sql,

@@ -105,6 +105,12 @@ class Session {
   // procedure wrote is durable.
   void CommitAsync();
 
+  // Runs a declared statement with no rows to read; while writes go behind, it is sent
+  // without waiting (WritesBehind, database/cursor.h).
+  void ExecuteStatement(int16_t stmt);
+  // Returns whether writes went behind before the call.
+  bool SetWritesBehind(bool on) { return std::exchange(writesBehind_, on); }
+
   // The statement of cursor `id` on the connection: declared with `sql` on its first use,
   // the same afterwards (a cursor id never stands for two statements).
   int16_t Statement(std::string_view app, std::string_view id, std::string_view sql, int16_t flag);
@@ -132,7 +138,9 @@ class Session {
   bool initialized_ = false;
   bool connected_ = false;
   int16_t handle_ = -1;
-  bool unflushedCommits_ = false;  // commits that did not wait for the disk since the last that did
+  bool unflushedCommits_ = false;
+  bool writesBehind_ = false;  // statements executed go out without waiting  // commits that did
+                               // not wait for the disk since the last that did
   std::map<std::string, std::string, std::less<>> statements_;   // cursor id: its statement
   std::set<std::pair<std::string, int>, std::less<>> cutNoted_;  // cursor, parameter
 };

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <thread>
 #include <utility>
 
@@ -136,9 +135,8 @@ struct ZQData::Impl {
   std::string text1, text2, sqlstate;
   int32_t native = 0;
   int64_t roundTrips = 0;
-  int64_t rowsChanged = 0;    // of the last statement run at once
-  bool writesBehind = false;  // statements executed go out without waiting
-  int queued = 0;             // statements sent in pipeline mode since the last sync
+  int64_t rowsChanged = 0;  // of the last statement run at once
+  int queued = 0;           // statements sent in pipeline mode since the last sync
   // The statements whose preparation is on its way in the pipeline, by their index in
   // `stmts`, which may grow while they wait.
   std::vector<int16_t> preparedInPipeline;
@@ -225,12 +223,9 @@ struct ZQData::Impl {
     }
   }
 
-  // Sends a statement with no rows to read in pipeline mode, without waiting for its result;
-  // every so many statements the results come back in one exchange, so that neither side
-  // waits on a full socket.
+  // Sends a statement with no rows to read in pipeline mode, without waiting for its result.
   int16_t Send(int16_t index) {
     Statement& s = stmts[index];
-    constexpr int kQueuedPerSync = 256;
     if (!conn) return Fail(-1, "connection is not open");
     if (PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF && !PQenterPipelineMode(conn.get())) {
       return Fail(-1, PQerrorMessage(conn.get()));
@@ -247,7 +242,8 @@ struct ZQData::Impl {
                              nullptr, 0)) {
       return Fail(-1, PQerrorMessage(conn.get()));
     }
-    return ++queued >= kQueuedPerSync ? Sync() : kDbOk;
+    ++queued;
+    return kDbOk;
   }
 
   // Reads the results that come back in pipeline mode up to the next sync, handing each to
@@ -395,7 +391,6 @@ int16_t ZQData::ZQ_DB_End() {
   impl_->stmts.clear();
   impl_->preparedInPipeline.clear();
   impl_->queued = 0;
-  impl_->writesBehind = false;
   impl_->cursors.clear();
   impl_->conn.reset();
   impl_->decls.clear();
@@ -604,11 +599,23 @@ int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
   s->result.reset();
-  return impl_->writesBehind ? impl_->Send(stmt) : impl_->Run(*s);
+  return impl_->Run(*s);
 }
 
-bool ZQData::ZQ_DB_WritesBehind(bool on) {
-  return std::exchange(impl_->writesBehind, on);
+int16_t ZQData::ZQ_DB_StmtSend(int16_t stmt) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  s->result.reset();
+  return impl_->Send(stmt);
+}
+
+int ZQData::SentUnread() const {
+  return impl_->queued;
+}
+
+int16_t ZQData::ZQ_DB_ReadSent() {
+  return impl_->conn && PQpipelineStatus(impl_->conn.get()) != PQ_PIPELINE_OFF ? impl_->Sync()
+                                                                               : kDbOk;
 }
 
 int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {

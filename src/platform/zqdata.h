@@ -107,13 +107,17 @@ class ZQData {
   int16_t ZQ_DB_SetParm(int16_t stmt, int16_t number, std::string text);
 
   int16_t ZQ_DB_StmtExecute(int16_t stmt);
-  // Writes behind: while on, a statement executed (never one fetched) is sent in libpq's
-  // pipeline mode without waiting for its result, and its status 0 means "sent". The
-  // results come back every few hundred statements and before any other call of the
-  // library, which then reports the first failure among them as its own status; so a read,
-  // a commit or any other statement sees every write executed before it.
-  // Returns whether writes went behind before the call.
-  bool ZQ_DB_WritesBehind(bool on);
+  // Sends a statement with no rows to read in libpq's pipeline mode without waiting for
+  // its result: status 0 means "sent". The results come back with ZQ_DB_ReadSent and
+  // before any other call of the library, which then reports the first failure among them
+  // as its own status; so a read, a commit or any other statement sees every write sent
+  // before it.
+  int16_t ZQ_DB_StmtSend(int16_t stmt);
+  // Statements sent since their results last came back.
+  int SentUnread() const;
+  // Reads back the results of the statements sent, staying in pipeline mode: the first
+  // failure among them is the status.
+  int16_t ZQ_DB_ReadSent();
   int16_t ZQ_DB_StmtFetchFirst(int16_t stmt);
   int16_t ZQ_DB_StmtFetchNext(int16_t stmt);
   int16_t ZQ_DB_SetClosable(int16_t stmt);
