@@ -9,8 +9,8 @@
 //   if (!p15153.FetchFirst()) { ... not found ... }
 //
 // The object releases its result when it goes away (the statement stays declared on the
-// connection for the next object with its id); Close() releases it earlier, through the
-// check, where the procedure closes a cursor it reads again.
+// connection for the next object with its id); Close() releases it earlier, through
+// Require, where the procedure closes a cursor it reads again.
 //
 // Each call of the library goes through the session's Require: a failure raises the fatal
 // database error. FetchFirst and FetchNext return whether a row is there (error code not

@@ -127,7 +127,7 @@ void Session::Execute(std::string_view app, std::string_view sql) {
   const int16_t status = lib_.ZQ_DB_ExecImm(handle_, app, sql);
   if (status == kDbOk) return change.Commit();
   // Without the server's SQLSTATE the connection is gone, and the savepoint with it. The
-  // rollback leaves the failure's texts to the check.
+  // rollback leaves the failure's texts to Require.
   const std::string sqlstate = lib_.LastSqlState();
   if (sqlstate.empty()) Require(status);
   change.Rollback();
