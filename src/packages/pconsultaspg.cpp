@@ -21,15 +21,15 @@ std::string Printable(std::string_view text) {
 
 }  // namespace
 
-void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
-  reader_.Open(AV12Archiv);
+void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
+  reader_.Open(document);
   if (reader_.ErrCode() >= 1) {
     ShowReaderError();
     ProcedureEpilogue(ctx_, /*commit=*/false);
     return;
   }
 
-  const bool create = RTrim(AV13Opcion) == "C";
+  const bool create = RTrim(option) == "C";
   if (reader_.ReadType(XmlReader::kElement, "SQL_PG") >= 1) {
     for (;;) {
       name_.clear();

@@ -22,9 +22,9 @@ class PCONSULTASPG {
   static constexpr const char* kApp = "PCONSULTASPG";
 
   explicit PCONSULTASPG(Context& ctx) : ctx_(ctx) {}
-  // AV12Archiv: the package document, opened as named relative to the working folder.
-  // AV13Opcion: "C" creates (trailing blanks aside), anything else drops.
-  void Run(std::string& AV12Archiv, std::string& AV13Opcion);
+  // `document`: the package document, opened as named relative to the working
+  // folder. `option`: "C" creates (trailing blanks aside), anything else drops.
+  void Run(const std::string& document, const std::string& option);
 
   // The views the drops of the run took with them, each read from the catalog before its
   // drop, in an order in which they can be created again.
