@@ -193,7 +193,7 @@ class StoreChecker {
       session_.EnsureConnected();
       for (const char* sql :
            {"SET TRANSACTION READ ONLY", "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"}) {
-        session_.CheckAndReact(session_.ExecImmediate(kApp, sql));
+        session_.Execute(kApp, sql);
       }
       connected_ = true;
       Add(Ok("database", title, "conectada con el usuario del sistema (solo lectura)"));

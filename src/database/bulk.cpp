@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <exception>
 
+#include "database/sql_text.h"
 #include "runtime/errors.h"
 #include "runtime/failure_point.h"
-#include "runtime/text.h"
 
 namespace kalu {
 
@@ -72,19 +72,19 @@ BatchWriter& BatchWriter::Value(std::string_view text) {
 }
 
 BatchWriter& BatchWriter::Int16(int16_t v) {
-  return Value(std::to_string(v));
+  return Value(SqlText(v));
 }
 BatchWriter& BatchWriter::Int32(int32_t v) {
-  return Value(std::to_string(v));
+  return Value(SqlText(v));
 }
 BatchWriter& BatchWriter::Decimal(Fixed4 v) {
-  return Value(v.ToText());
+  return Value(SqlText(v));
 }
 BatchWriter& BatchWriter::Date(DateValue v) {
-  return Value(SqlDateText(v));
+  return Value(SqlText(SqlDate{v}));
 }
 BatchWriter& BatchWriter::DateTime(DateValue v) {
-  return Value(SqlDateTimeText(v));
+  return Value(SqlText(SqlDateTime{v}));
 }
 
 BatchWriter& BatchWriter::Null() {
@@ -96,16 +96,7 @@ BatchWriter& BatchWriter::Null() {
 }
 
 BatchWriter& BatchWriter::Text(std::string_view v, int width) {
-  // The value ends at its first NUL, as the library's texts do.
-  v = v.substr(0, v.find('\0'));
-  if (width <= 0 || CharLength(v) <= static_cast<size_t>(width)) return Value(v);
-  size_t index = static_cast<size_t>(column_);
-  if (cutNoted_.size() <= index) cutNoted_.resize(index + 1, false);
-  if (!cutNoted_[index]) {
-    session_.Library().Note(CutNote(app_, table_, column_ + 1, width));
-    cutNoted_[index] = true;
-  }
-  return Value(CutToChars(v, width));
+  return Value(session_.CutParameter(app_, table_, column_ + 1, v, width));
 }
 
 void BatchWriter::EndRow() {
@@ -119,28 +110,25 @@ void BatchWriter::EndRow() {
 
 void BatchWriter::Flush() {
   if (pendingRows_ == 0) return;
-  session_.EnsureConnected();
-  ZQData& lib = session_.Library();
-  int16_t handle = session_.Handle();
   if (!tableReady_) {
     // A table left by an earlier writer of the session is emptied too.
-    session_.CheckAndReact(lib.ZQ_DB_ExecBatch(
-        handle, "SET LOCAL client_min_messages TO WARNING; CREATE TEMPORARY TABLE IF NOT EXISTS " +
-                    table_ + " (" + columns_ + ") ON COMMIT PRESERVE ROWS; TRUNCATE " + table_));
+    session_.ExecuteBatch(
+        "SET LOCAL client_min_messages TO WARNING; CREATE TEMPORARY TABLE IF NOT EXISTS " + table_ +
+        " (" + columns_ + ") ON COMMIT PRESERVE ROWS; TRUNCATE " + table_);
     tableReady_ = true;
   }
   ++batches_;
-  session_.CheckAndReact(lib.ZQ_DB_CopyIn(handle, "COPY " + table_ + " FROM STDIN", pending_));
+  session_.CopyIn("COPY " + table_ + " FROM STDIN", pending_);
   if (!analyzed_) {
     // The planner knows the batch table from its first batch on, so that the apply
     // statement finds each row's target by its key whatever the store's statistics.
-    session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, "ANALYZE " + table_));
+    session_.ExecuteBatch("ANALYZE " + table_);
     analyzed_ = true;
   }
   pending_.clear();
   pendingRows_ = 0;
   FailurePoint("batch-copied", table_, batches_);
-  session_.CheckAndReact(lib.ZQ_DB_ExecBatch(handle, apply_ + "; TRUNCATE " + table_));
+  session_.ExecuteBatch(apply_ + "; TRUNCATE " + table_);
   FailurePoint("batch-applied", table_, batches_);
   session_.CommitAsync();
 }

@@ -19,7 +19,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "database/session.h"
 #include "runtime/convert.h"
@@ -38,8 +37,8 @@ constexpr const char* kLookUpByKey =
 
 // Collects rows a procedure decided to write and sends them in batches: COPY into a
 // session-temporary table, then one statement that applies the batch to the store's
-// tables, then a commit that does not wait for the disk. Errors go through the session's
-// check and reaction, so a failure ends the run with the usual fatal database error.
+// tables, then a commit that does not wait for the disk. A failure ends the run with the
+// session's DatabaseError.
 class BatchWriter {
  public:
   // `table`: name of the temporary table (created ON COMMIT PRESERVE ROWS if missing,
@@ -81,7 +80,6 @@ class BatchWriter {
   size_t pendingRows_ = 0;
   bool rowOpen_ = false;  // a value of the current row is written
   int column_ = 0;        // values written in the current row
-  std::vector<bool> cutNoted_;
   bool tableReady_ = false;
   bool analyzed_ = false;
   int64_t rows_ = 0;

@@ -2,29 +2,24 @@
 
 #include <utility>
 
+#include "database/sql_text.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
 
 namespace kalu {
 
 std::string CharKey(std::string_view value, int width) {
-  value = value.substr(0, value.find('\0'));
-  std::string key = CutToChars(value, static_cast<std::size_t>(width));
+  std::string key = SqlText(Char{value, width});
   key.erase(key.find_last_not_of(' ') + 1);
   return key;
 }
 
 Cursor::Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
-               CursorKind kind, CheckRoutine check)
-    : session_(session), id_(id), check_(std::move(check)) {
-  session_.EnsureConnected();
-  ZQData& lib = session_.Library();
-  if (!lib.ZQ_DB_StmtIsDef(session_.Handle(), id, stmt_)) {
-    Checked(lib.ZQ_DB_Declare_StmtEx(session_.Handle(), app, id, "", static_cast<int16_t>(kind),
-                                     stmt_));
-    Checked(lib.ZQ_DB_Set_StmtCmdText(stmt_, sql));
-  }
-}
+               CursorKind kind)
+    : session_(session),
+      app_(app),
+      id_(id),
+      stmt_(session_.Statement(app, id, sql, static_cast<int16_t>(kind))) {}
 
 Cursor::~Cursor() {
   if (stmt_ >= 0) session_.Library().ZQ_DB_SetClosable(stmt_);
@@ -32,14 +27,15 @@ Cursor::~Cursor() {
 
 Cursor::Cursor(Cursor&& other) noexcept
     : session_(other.session_),
+      app_(std::move(other.app_)),
       id_(std::move(other.id_)),
       stmt_(std::exchange(other.stmt_, -1)),
-      check_(std::move(other.check_)),
       lastCode_(other.lastCode_) {}
 
-int16_t Cursor::Checked(int16_t status) {
-  lastCode_ = check_ ? check_(status) : session_.CheckAndReact(status);
-  return lastCode_;
+bool Cursor::Checked(int16_t status) {
+  const bool found = session_.Require(status);
+  lastCode_ = found ? kCodeOk : kCodeNotFound;
+  return found;
 }
 
 void Cursor::Require(int16_t status, const char* what, int n) {
@@ -48,29 +44,28 @@ void Cursor::Require(int16_t status, const char* what, int n) {
         std::string("El cursor ") + id_ + " no tiene " + what + " " + std::to_string(n));
 }
 
-Cursor& Cursor::SetInt16(int n, int16_t value) {
-  Require(session_.Library().ZQ_DB_SetInt(stmt_, n, value), "el parámetro", n);
+Cursor& Cursor::Param(int n, std::string text) {
+  Require(session_.Library().ZQ_DB_SetParm(stmt_, n, std::move(text)), "el parámetro", n);
   return *this;
+}
+
+Cursor& Cursor::SetInt16(int n, int16_t value) {
+  return Param(n, SqlText(value));
 }
 Cursor& Cursor::SetInt32(int n, int32_t value) {
-  Require(session_.Library().ZQ_DB_SetLong(stmt_, n, value), "el parámetro", n);
-  return *this;
+  return Param(n, SqlText(value));
 }
 Cursor& Cursor::SetInt64(int n, int64_t value) {
-  Require(session_.Library().ZQ_DB_SetInt64(stmt_, n, value), "el parámetro", n);
-  return *this;
+  return Param(n, SqlText(value));
 }
 Cursor& Cursor::SetDouble(int n, double value) {
-  Require(session_.Library().ZQ_DB_SetDouble(stmt_, n, value), "el parámetro", n);
-  return *this;
+  return Param(n, SqlText(value));
 }
 Cursor& Cursor::SetDecimal(int n, Fixed4 value) {
-  Require(session_.Library().ZQ_DB_SetDecimalText(stmt_, n, value.ToText()), "el parámetro", n);
-  return *this;
+  return Param(n, SqlText(value));
 }
 Cursor& Cursor::SetText(int n, std::string_view value, int width) {
-  Require(session_.Library().ZQ_DB_SetStr(stmt_, n, value, width), "el parámetro", n);
-  return *this;
+  return Param(n, session_.CutParameter(app_, id_, n, value, width));
 }
 
 Cursor& Cursor::SetTextList(int n, std::span<const std::string> values, int width) {
@@ -78,33 +73,33 @@ Cursor& Cursor::SetTextList(int n, std::span<const std::string> values, int widt
   for (const std::string& value : values) {
     if (array.size() > 1) array += ',';
     array += '"';
-    for (char c : CutToChars(value.substr(0, value.find('\0')), static_cast<std::size_t>(width))) {
+    for (char c : SqlText(Char{value, width})) {
       if (c == '"' || c == '\\') array += '\\';
       array += c;
     }
     array += '"';
   }
   array += '}';
-  Require(session_.Library().ZQ_DB_SetStr(stmt_, n, array, 0), "el parámetro", n);
-  return *this;
+  return Param(n, std::move(array));
 }
 
 Cursor& Cursor::SetDate(int n, DateValue value) {
-  return SetText(n, SqlDateText(value), 10);
+  return Param(n, SqlText(SqlDate{value}));
 }
 
 Cursor& Cursor::SetDateTime(int n, DateValue value) {
-  return SetText(n, SqlDateTimeText(value), 19);
+  return Param(n, SqlText(SqlDateTime{value}));
 }
 
 bool Cursor::FetchFirst() {
-  return Checked(session_.Library().ZQ_DB_StmtFetchFirst(stmt_)) != kCodeNotFound;
+  return Checked(session_.Library().ZQ_DB_StmtFetchFirst(stmt_));
 }
 bool Cursor::FetchNext() {
-  return Checked(session_.Library().ZQ_DB_StmtFetchNext(stmt_)) != kCodeNotFound;
+  return Checked(session_.Library().ZQ_DB_StmtFetchNext(stmt_));
 }
 void Cursor::Execute() {
-  Checked(session_.Library().ZQ_DB_StmtExecute(stmt_));
+  session_.ExecuteStatement(stmt_);
+  lastCode_ = kCodeOk;
 }
 void Cursor::Close() {
   Checked(session_.Library().ZQ_DB_SetClosable(stmt_));

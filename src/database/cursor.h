@@ -9,15 +9,14 @@
 //   if (!p15153.FetchFirst()) { ... not found ... }
 //
 // The object releases its result when it goes away (the statement stays declared on the
-// connection for the next object with its id); Close() releases it earlier, through the
-// check, where the procedure closes a cursor it reads again.
+// connection for the next object with its id); Close() releases it earlier, through
+// Require, where the procedure closes a cursor it reads again.
 //
-// Each call of the library is followed by the check: by default the session's check and
-// reaction (a failure raises the fatal database error), or the procedure's own check
-// routine. FetchFirst and FetchNext return whether a row is there (error code not 101).
+// Each call of the library goes through the session's Require: a failure raises the fatal
+// database error. FetchFirst and FetchNext return whether a row is there (error code not
+// 101). Parameters are sent as their SqlText (database/sql_text.h).
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,10 +29,6 @@ namespace kalu {
 
 enum class CursorKind : int16_t { Read = 0, Update = 1 };
 
-// A procedure's own check of a library status; returns the error code. It must end the
-// run on a failure other than not found, as the session's reaction does.
-using CheckRoutine = std::function<int16_t(int16_t status)>;
-
 // The value a character parameter of `width` is compared as: cut at its first NUL and to
 // its width, as SetText sends it, without the trailing blanks that the server's
 // fixed-length character comparison passes over. Keys read once and looked up in memory
@@ -42,13 +37,13 @@ std::string CharKey(std::string_view value, int width);
 
 // While it lives, the session's cursors send what they Execute without waiting for the
 // result (libpq's pipeline mode); a fetch, a commit or any other statement first reads
-// back what was sent and reports its first failure through its own check. Rows travel in
-// one exchange per few hundred statements instead of one each.
+// back what was sent and reports its first failure as its own. Rows travel in one exchange
+// per few hundred statements instead of one each.
 class WritesBehind {
  public:
   explicit WritesBehind(Session& session)
-      : session_(session), before_(session_.Library().ZQ_DB_WritesBehind(true)) {}
-  ~WritesBehind() { session_.Library().ZQ_DB_WritesBehind(before_); }
+      : session_(session), before_(session_.SetWritesBehind(true)) {}
+  ~WritesBehind() { session_.SetWritesBehind(before_); }
   WritesBehind(const WritesBehind&) = delete;
   WritesBehind& operator=(const WritesBehind&) = delete;
 
@@ -62,7 +57,7 @@ class Cursor {
   // Ensures the connection, then declares the cursor and sets its text unless the
   // connection has it declared already.
   Cursor(Session& session, std::string_view app, std::string_view id, std::string_view sql,
-         CursorKind kind, CheckRoutine check = {});
+         CursorKind kind);
   // Releases the result, without a check: nothing is left to report once the cursor is
   // done with.
   ~Cursor();
@@ -87,7 +82,7 @@ class Cursor {
   bool FetchFirst();
   bool FetchNext();
   void Execute();
-  // Closes the result; the cursor stays declared.
+  // Releases the result; the cursor stays declared.
   void Close();
 
   // Columns of the current row, numbered from 1. A NULL gives 0, a blank text or the
@@ -104,19 +99,20 @@ class Cursor {
   // Rows of the result read by the last FetchFirst (0 once closed).
   int64_t RowCount() const { return session_.Library().ZQ_DB_StmtRowCount(stmt_); }
 
-  // The error code of the last check.
+  // The error code of the last call: 0, or 101 when a fetch found no row.
   int16_t LastCode() const { return lastCode_; }
 
  private:
-  int16_t Checked(int16_t status);
+  bool Checked(int16_t status);
+  Cursor& Param(int n, std::string text);
   // A parameter set or a column read that the library refused is a fault of the procedure:
   // the fatal database error names the cursor and what was asked.
   void Require(int16_t status, const char* what, int n);
 
   Session& session_;
+  std::string app_;
   std::string id_;
   int16_t stmt_ = -1;
-  CheckRoutine check_;
   int16_t lastCode_ = 0;
 };
 

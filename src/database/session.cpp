@@ -1,7 +1,9 @@
 #include "database/session.h"
 
+#include <cassert>
+
 #include "database/lock_holders.h"
-#include "runtime/errors.h"
+#include "database/sql_text.h"
 #include "runtime/text.h"
 
 namespace kalu {
@@ -10,6 +12,25 @@ namespace {
 constexpr const char* kConnName = "Default";
 constexpr const char* kUser = "zovizazir";
 constexpr const char* kPassword = "t29r$HHvb";
+constexpr const char* kSavepoint = "zq_ddl";
+
+// The first word of a statement, in capitals: "CREATE" for "create table ...".
+std::string FirstWord(std::string_view sql) {
+  std::string first = ToUpper(Trim(sql));
+  return first.substr(0, first.find_first_of(" \t\r\n("));
+}
+
+bool IsSchemaChange(std::string_view sql) {
+  const std::string first = FirstWord(sql);
+  return first == "CREATE" || first == "ALTER" || first == "DROP";
+}
+
+// Whether a rejected schema change `sql` failed only because its effect is in place.
+bool AlreadyInPlace(std::string_view sql, const std::string& sqlstate) {
+  const bool created = sqlstate == "42701" || sqlstate == "42P07" || sqlstate == "42710";
+  const bool dropped = FirstWord(sql) == "DROP" && (sqlstate == "42P01" || sqlstate == "42704");
+  return created || dropped;
+}
 }  // namespace
 
 Session::Session(std::string connectionData, std::string fileDsn)
@@ -35,7 +56,8 @@ void Session::EnsureConnected() {
   ConfigCheck(lib_.ZQ_DB_ConnSetTrnInt(kConnName, 1));
   ConfigCheck(lib_.ZQ_DB_ConnSetUserId(kConnName, kUser));
   ConfigCheck(lib_.ZQ_DB_ConnSetPassword(kConnName, kPassword));
-  CheckAndReact(lib_.ZQ_DB_Connect(kConnName, handle_));
+  Require(lib_.ZQ_DB_Connect(kConnName, handle_));
+  Require(lib_.ZQ_DB_ExecBatch(handle_, "BEGIN"));
   connected_ = true;
 }
 
@@ -44,58 +66,43 @@ void Session::End() {
   initialized_ = false;
   connected_ = false;
   handle_ = -1;
+  unflushedCommits_ = false;
+  writesBehind_ = false;
+  statements_.clear();
+  cutNoted_.clear();
 }
 
-void Session::ClearError() {
-  checkAction_ = CheckAction::None;
-  errorText_.clear();
-  nativeCode_ = 0;
+bool Session::Require(int16_t status) {
+  if (status == kDbOk) return true;
+  if (status == kDbNoRows) return false;
+  Fail(status);
 }
 
-int16_t Session::Check(int16_t status) {
-  errorCode_ = kCodeOk;
-  nativeCode_ = 0;
-  checkAction_ = CheckAction::None;
-  errorText_.clear();
-
-  int32_t code = status;
-  if (status == 1) {
-    nativeCode_ = 1;
+void Session::Fail(int16_t status) {
+  // The library's failure: its native code and texts when it has them (status 1), the
+  // status itself otherwise.
+  int32_t native = 0;
+  std::string text;
+  if (status == kDbError) {
+    native = 1;
     std::string text1, text2;
-    lib_.ZQ_DB_GetFirstConnError(handle_, text1, text2, nativeCode_);
-    errorText_ =
-        text1 + "\r\n" + Trim(text2) + "\r\n" + "Native Code: " + std::to_string(nativeCode_);
-    code = nativeCode_;
+    lib_.ZQ_DB_GetFirstConnError(handle_, text1, text2, native);
+    text = text1 + "\r\n" + Trim(text2) + "\r\n" + "Native Code: " + std::to_string(native);
+  } else {
+    native = status;
   }
-  if (status == 1 && code == 0) {
-    errorCode_ = kCodeFailure;
-    checkAction_ = CheckAction::Handle;
-    return errorCode_;
+  if (native == -1 || native == 110) {
+    text = ToLower(text);
+    if (status != kDbError) native = 0;
   }
-  switch (code) {
-    case 0:
-      break;
-    case kNativeAlreadyInPlace:  // the effect is in place already: the failure is dropped
-      nativeCode_ = 0;
-      errorText_.clear();
-      break;
-    case 100:
-      errorCode_ = kCodeNotFound;
-      checkAction_ = CheckAction::Handle;
-      break;
-    case -1:
-    case 110:
-      errorCode_ = kCodeFailure;
-      checkAction_ = CheckAction::Handle;
-      errorText_ = ToLower(errorText_);
-      break;
-    default:
-      errorCode_ = kCodeFailure;
-      checkAction_ = CheckAction::Handle;
-      nativeCode_ = code;
-      break;
+  std::string fatal = FatalText(native, text);
+  // A lock not granted in time: the operator learns who holds it, read while it is held.
+  if (text.rfind("SQLSTATE 55P03", 0) == 0) {
+    fatal += "\r\n" + LockTimeoutText(connectionData_, fileDsn_, lib_.BackendPid());
   }
-  return errorCode_;
+  std::string sqlstate = status == kDbError ? lib_.LastSqlState() : std::string();
+  End();
+  throw DatabaseError(native, std::move(sqlstate), std::move(text), std::move(fatal));
 }
 
 std::string Session::FatalText(int32_t nativeCode, const std::string& errorText) {
@@ -104,35 +111,46 @@ std::string Session::FatalText(int32_t nativeCode, const std::string& errorText)
   return "Error code: " + native + " in " + module + " Text is: '" + errorText + "'.";
 }
 
-void Session::React() {
-  if (checkAction_ != CheckAction::Handle) return;
-  checkAction_ = CheckAction::None;
-  if (errorCode_ == 1 || errorCode_ == kCodeNotFound) return;
-  std::string text = FatalText(nativeCode_, errorText_);
-  // A lock not granted in time: the operator learns who holds it, read while it is held.
-  if (errorText_.rfind("SQLSTATE 55P03", 0) == 0) {
-    text += "\r\n" + LockTimeoutText(connectionData_, fileDsn_, lib_.BackendPid());
-  }
-  End();
-  checkAction_ = CheckAction::Ended;
-  Raise(kErrFatalDatabase, text);
-}
-
-int16_t Session::CheckAndReact(int16_t status) {
-  int16_t code = Check(status);
-  React();
-  return code;
-}
-
 void Session::ConfigCheck(int16_t status) {
   if (status == 0) return;
   End();
   Raise(kErrFatalDatabase, "CS / Error # " + std::to_string(status) + " Module ");
 }
 
-int16_t Session::ExecImmediate(std::string_view app, std::string_view sql) {
+void Session::Execute(std::string_view app, std::string_view sql) {
   EnsureConnected();
-  return lib_.ZQ_DB_ExecImm(handle_, app, sql);
+  if (!IsSchemaChange(sql)) {
+    Require(lib_.ZQ_DB_ExecImm(handle_, app, sql));
+    return;
+  }
+  Transaction change(*this);
+  const int16_t status = lib_.ZQ_DB_ExecImm(handle_, app, sql);
+  if (status == kDbOk) return change.Commit();
+  // Without the server's SQLSTATE the connection is gone, and the savepoint with it. The
+  // rollback leaves the failure's texts to Require.
+  const std::string sqlstate = lib_.LastSqlState();
+  if (sqlstate.empty()) Require(status);
+  change.Rollback();
+  if (!AlreadyInPlace(sql, sqlstate)) Require(status);
+}
+
+void Session::ExecuteBatch(std::string_view sql) {
+  EnsureConnected();
+  Require(lib_.ZQ_DB_ExecBatch(handle_, sql));
+}
+
+void Session::ExecuteAlone(std::string_view sql, const std::function<void()>& waiting) {
+  EnsureConnected();
+  Require(lib_.ZQ_DB_ExecBatch(handle_, "COMMIT"));
+  // The statement's failure stays the library's error through the BEGIN that succeeds.
+  const int16_t status = lib_.ZQ_DB_ExecBatch(handle_, sql, waiting);
+  Require(lib_.ZQ_DB_ExecBatch(handle_, "BEGIN"));
+  Require(status);
+}
+
+void Session::CopyIn(std::string_view copySql, std::string_view data) {
+  EnsureConnected();
+  Require(lib_.ZQ_DB_CopyIn(handle_, copySql, data));
 }
 
 void Session::Analyze(std::span<const char* const> tables) {
@@ -141,25 +159,95 @@ void Session::Analyze(std::span<const char* const> tables) {
   // a word, so it needs no quoting; to_regclass passes over a table the store lacks.
   for (const char* table : tables) {
     std::string name(table);
-    CheckAndReact(ExecImmediate(kApp, "DO $$BEGIN IF to_regclass('" + name +
-                                          "') IS NOT NULL THEN ANALYZE " + name +
-                                          "; END IF; END$$"));
+    Execute(kApp, "DO $$BEGIN IF to_regclass('" + name + "') IS NOT NULL THEN ANALYZE " + name +
+                      "; END IF; END$$");
   }
-}
-
-int16_t Session::CommitStatus() {
-  if (handle_ == -1) return 0;
-  return lib_.ZQ_DB_ConnCommit(handle_);
 }
 
 void Session::Commit() {
   if (handle_ == -1) return;
-  CheckAndReact(lib_.ZQ_DB_ConnCommit(handle_));
+  // After commits that did not wait, this one must reach the disk with them: a transaction
+  // without a transaction id would commit without writing anything, so it takes one. The
+  // next transaction starts in the same round trip.
+  const bool takesId = unflushedCommits_ && !lib_.TransactionFailed();
+  Require(lib_.ZQ_DB_ExecBatch(handle_,
+                               takesId ? "SELECT txid_current(); COMMIT; BEGIN" : "COMMIT; BEGIN"));
+  unflushedCommits_ = false;
 }
 
 void Session::CommitAsync() {
   if (handle_ == -1) return;
-  CheckAndReact(lib_.ZQ_DB_ConnCommitNoWait(handle_));
+  // A failed transaction takes no setting: its COMMIT alone reports the rollback, as the
+  // waiting commit does.
+  if (lib_.TransactionFailed()) return Commit();
+  Require(lib_.ZQ_DB_ExecBatch(handle_, "SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN"));
+  unflushedCommits_ = true;
+}
+
+void Session::ExecuteStatement(int16_t stmt) {
+  if (!writesBehind_) {
+    Require(lib_.ZQ_DB_StmtExecute(stmt));
+    return;
+  }
+  // Every so many statements their results come back in one exchange, so that neither
+  // side waits on a full socket.
+  constexpr int kSentPerRead = 256;
+  Require(lib_.ZQ_DB_StmtSend(stmt));
+  if (lib_.SentUnread() >= kSentPerRead) Require(lib_.ZQ_DB_ReadSent());
+}
+
+int16_t Session::Statement(std::string_view app, std::string_view id, std::string_view sql,
+                           int16_t flag) {
+  EnsureConnected();
+  int16_t stmt = -1;
+  if (lib_.ZQ_DB_StmtIsDef(handle_, id, stmt)) {
+#ifndef NDEBUG
+    auto declared = statements_.find(id);
+    assert(declared == statements_.end() || declared->second == sql);
+#endif
+    return stmt;
+  }
+  Require(lib_.ZQ_DB_Declare_StmtEx(handle_, app, id, "", flag, stmt));
+  Require(lib_.ZQ_DB_Set_StmtCmdText(stmt, sql));
+#ifndef NDEBUG
+  statements_.emplace(id, sql);
+#endif
+  return stmt;
+}
+
+std::string Session::CutParameter(std::string_view app, std::string_view cursor, int parameter,
+                                  std::string_view value, int width) {
+  bool cut = false;
+  std::string text = CutText(value, width, &cut);
+  if (cut && cutNoted_.emplace(std::string(cursor), parameter).second) {
+    lib_.Note(CutNote(app, cursor, parameter, width));
+  }
+  return text;
+}
+
+Transaction::Transaction(Session& session) : session_(session) {
+  session_.ExecuteBatch(std::string("SAVEPOINT ") + kSavepoint);
+}
+
+Transaction::~Transaction() {
+  if (!open_ || !session_.IsConnected()) return;
+  // Nothing can be raised from here: a rollback that fails leaves the transaction failed,
+  // and its commit reports it.
+  (void)session_.Library().ZQ_DB_ExecBatch(
+      session_.Handle(),
+      std::string("ROLLBACK TO SAVEPOINT ") + kSavepoint + "; RELEASE SAVEPOINT " + kSavepoint);
+}
+
+void Transaction::Commit() {
+  open_ = false;
+  session_.ExecuteBatch(std::string("RELEASE SAVEPOINT ") + kSavepoint);
+}
+
+void Transaction::Rollback() {
+  open_ = false;
+  // Rolling back keeps the savepoint: it is released too, so none piles up until the commit.
+  session_.ExecuteBatch(std::string("ROLLBACK TO SAVEPOINT ") + kSavepoint +
+                        "; RELEASE SAVEPOINT " + kSavepoint);
 }
 
 }  // namespace kalu

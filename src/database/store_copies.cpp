@@ -276,16 +276,6 @@ void StoreCopies::Connect() {
   session_.EnsureConnected();
 }
 
-void StoreCopies::Exec(std::string_view sql) {
-  session_.EnsureConnected();
-  session_.CheckAndReact(session_.ExecImmediate(kApp, sql));
-}
-
-void StoreCopies::ExecAlone(std::string_view sql, const std::function<void()>& waiting) {
-  session_.EnsureConnected();
-  session_.CheckAndReact(session_.Library().ZQ_DB_ExecAlone(session_.Handle(), sql, waiting));
-}
-
 StoreCopies::DatabaseFacts StoreCopies::Facts(const std::string& database) {
   Cursor facts(session_, kApp, "KCOP01", kStoreSql, CursorKind::Read);
   facts.SetText(1, database, kNameWidth);
@@ -497,8 +487,8 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
   copy.moment = now;
   copy.release = std::string(release);
   copy.sourceOid = StoreOid();
-  ExecAlone("CREATE DATABASE " + QuotedName(copy.name) + " TEMPLATE " + QuotedName(store_),
-            waiting);
+  session_.ExecuteAlone(
+      "CREATE DATABASE " + QuotedName(copy.name) + " TEMPLATE " + QuotedName(store_), waiting);
   try {
     std::vector<std::string> grants;
     {
@@ -507,16 +497,18 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
       for (bool row = acl.FetchFirst(); row; row = acl.FetchNext()) grants.push_back(acl.Text(1));
     }
     // A store with grants of its own gives PUBLIC only what they say.
-    if (!grants.empty()) Exec("REVOKE ALL ON DATABASE " + QuotedName(copy.name) + " FROM PUBLIC");
-    for (const std::string& grant : grants) Exec(grant);
-    Exec("COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " + QuotedText(CopyComment(copy)));
+    if (!grants.empty())
+      session_.Execute(kApp, "REVOKE ALL ON DATABASE " + QuotedName(copy.name) + " FROM PUBLIC");
+    for (const std::string& grant : grants) session_.Execute(kApp, grant);
+    session_.Execute(kApp, "COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " +
+                               QuotedText(CopyComment(copy)));
     session_.Commit();
   } catch (const RuntimeError&) {
     // The fatal error ended the session; a new one drops the half-made copy. Should that
     // fail too, the copy stays without its comment (an incomplete copy, listed as such) and
     // the first error is the one told.
     try {
-      ExecAlone("DROP DATABASE IF EXISTS " + QuotedName(copy.name));
+      session_.ExecuteAlone("DROP DATABASE IF EXISTS " + QuotedName(copy.name));
     } catch (const RuntimeError&) {
     }
     throw;
@@ -527,7 +519,8 @@ KeptDatabase StoreCopies::MakeCopy(std::string_view release, Moment now,
 }
 
 void StoreCopies::Record(const KeptDatabase& copy) {
-  Exec("COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " + QuotedText(CopyComment(copy)));
+  session_.Execute(kApp, "COMMENT ON DATABASE " + QuotedName(copy.name) + " IS " +
+                             QuotedText(CopyComment(copy)));
   session_.Commit();
 }
 
@@ -549,13 +542,13 @@ std::string StoreCopies::Restore(const KeptDatabase& copy, Moment now) {
                           QuotedName(copy.name) + " RENAME TO " + QuotedName(store_) +
                           "; COMMENT ON DATABASE " + QuotedName(store_) + " IS " +
                           (storeComment.empty() ? std::string("NULL") : QuotedText(storeComment));
-  session_.CheckAndReact(session_.Library().ZQ_DB_ExecBatch(session_.Handle(), sql));
+  session_.ExecuteBatch(sql);
   session_.Commit();
   return failed;
 }
 
 void StoreCopies::Drop(const KeptDatabase& kept) {
-  ExecAlone("DROP DATABASE " + QuotedName(kept.name));
+  session_.ExecuteAlone("DROP DATABASE " + QuotedName(kept.name));
 }
 
 }  // namespace kalu

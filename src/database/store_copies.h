@@ -203,8 +203,6 @@ class StoreCopies {
     std::vector<TableRows> tables;
   };
   StoreRows CountStoreRows(const RunEndMark* mark);
-  void Exec(std::string_view sql);
-  void ExecAlone(std::string_view sql, const std::function<void()>& waiting = {});
 
   Session session_;
   std::string store_;

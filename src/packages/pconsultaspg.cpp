@@ -2,6 +2,7 @@
 
 #include "database/session.h"
 #include "packages/view_package.h"
+#include "run/shown_failure.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
 
@@ -21,7 +22,6 @@ std::string Printable(std::string_view text) {
 }  // namespace
 
 void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
-  ctx_.session.ClearError();
   reader_.Open(document);
   if (!reader_.status().ok()) {
     ShowReaderError();
@@ -51,12 +51,13 @@ void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
         for (StoreView& view : ViewsDroppedWith(ctx_.session, name_)) {
           taken_.push_back(std::move(view));
         }
-        Execute("DROP VIEW " + name_ + " CASCADE", document, option);
+        ctx_.session.Execute(kApp, "DROP VIEW " + name_ + " CASCADE");
       } else {
         Progress(ctx_, "Creando Consulta " + name_ + " ...");
-        ZQActiveErrHndl_ = 1;
-        Execute("CREATE OR REPLACE VIEW " + name_ + " AS " + text_, document, option);
-        ZQActiveErrHndl_ = 0;
+        // A view the server refuses is shown to the operator before the run ends (U11FY1).
+        ShowingDatabaseError(ctx_.display, [&] {
+          ctx_.session.Execute(kApp, "CREATE OR REPLACE VIEW " + name_ + " AS " + text_);
+        });
       }
       ctx_.steps.AddRows(1);
     }
@@ -74,35 +75,6 @@ void PCONSULTASPG::ShowReaderError() {
   const std::string text = "Error:" + NumberToText(status.code(), 10, 0) + " " + status.text();
   ctx_.display.ShowMessage(text);
   ctx_.steps.Fault(text);
-}
-
-void PCONSULTASPG::Execute(const std::string& sql, const std::string& document,
-                           const std::string& option) {
-  CheckOnly(ctx_.session.ExecImmediate(kApp, sql), document, option);
-}
-
-void PCONSULTASPG::CheckOnly(int16_t status, const std::string& document,
-                             const std::string& option) {
-  ctx_.session.Check(status);
-  EHFY0(ZQActiveErrHndl_, document, option);
-}
-
-void PCONSULTASPG::EHFY0(int16_t& ZQActiveErrHndl, const std::string& document,
-                         const std::string& option) {
-  if (ctx_.session.ErrorCode() != 0 && ZQActiveErrHndl == 1) U11FY1(document, option);
-  ctx_.session.React();
-}
-
-void PCONSULTASPG::U11FY1([[maybe_unused]] const std::string& document,
-                          [[maybe_unused]] const std::string& option) {
-  const int16_t code = ctx_.session.ErrorCode();
-  if (code <= 500) {
-    ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(code, 4, 0));
-  } else {
-    ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
-                             ctx_.session.ErrorText());
-  }
-  ctx_.session.SetCheckAction(CheckAction::Handle);
 }
 
 }  // namespace kalu

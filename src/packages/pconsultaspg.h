@@ -26,27 +26,17 @@ class PCONSULTASPG {
   // folder. `option`: "C" creates (trailing blanks aside), anything else drops.
   void Run(const std::string& document, const std::string& option);
 
-  // Shows the database error of the last check and hands the failure to the reaction.
-  void U11FY1(const std::string& document, const std::string& option);
-  // Run after every database check: the message of U11FY1 while a view is being created,
-  // then the session's reaction (a failure ends the run).
-  void EHFY0(int16_t& ZQActiveErrHndl, const std::string& document, const std::string& option);
-
   // The views the drops of the run took with them, each read from the catalog before its
   // drop, in an order in which they can be created again.
   const std::vector<StoreView>& Taken() const { return taken_; }
 
  private:
-  // One statement at once, checked only, then EHFY0.
-  void Execute(const std::string& sql, const std::string& document, const std::string& option);
-  void CheckOnly(int16_t status, const std::string& document, const std::string& option);
   void ShowReaderError();
 
   Context& ctx_;
   XmlReader reader_;
   std::string name_;
   std::string text_;
-  int16_t ZQActiveErrHndl_ = 0;
   std::vector<StoreView> taken_;
 };
 

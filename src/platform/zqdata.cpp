@@ -3,14 +3,12 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <thread>
 #include <utility>
 
@@ -46,18 +44,6 @@ struct ConnDecl {
   std::string password;
 };
 
-struct Param {
-  DbType type = DbType::Char;
-  int32_t width = 0;
-  std::optional<std::string> value;
-  bool cutNoted = false;
-};
-
-struct Column {
-  DbType type = DbType::Char;
-  int32_t width = 0;
-};
-
 struct Statement {
   std::string app;
   std::string cursor;
@@ -65,8 +51,7 @@ struct Statement {
   std::string sql;  // with $n markers
   int paramCount = 0;
   bool prepared = false;
-  std::vector<Param> params;
-  std::vector<Column> columns;
+  std::vector<std::optional<std::string>> params;  // the SQL text of each value
   ResultPtr result;
   int row = -1;
 };
@@ -93,12 +78,6 @@ std::string NumberMarkers(std::string_view sql, int& count) {
   return out;
 }
 
-std::string FirstWord(std::string_view sql) {
-  std::string s = ToUpper(Trim(sql));
-  auto end = s.find_first_of(" \t\r\n(");
-  return s.substr(0, end);
-}
-
 // Settings of an ODBC file data source: section [ODBC], keys compared without case.
 struct DsnSettings {
   std::string host, port, database, sslmode;
@@ -121,12 +100,6 @@ std::optional<DsnSettings> ReadDsn(const std::filesystem::path& file) {
   dsn.database = value("Database");
   dsn.sslmode = value("SSLmode");
   return dsn;
-}
-
-std::string ShortestText(double value) {
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, res.ptr);
 }
 
 }  // namespace
@@ -159,16 +132,14 @@ struct ZQData::Impl {
   ConnPtr conn;
   std::vector<Statement> stmts;
   std::map<std::string, int16_t, std::less<>> cursors;
-  std::string text1, text2;
+  std::string text1, text2, sqlstate;
   int32_t native = 0;
   int64_t roundTrips = 0;
-  int64_t rowsChanged = 0;    // of the last statement run at once
-  bool writesBehind = false;  // statements executed go out without waiting
-  int queued = 0;             // statements sent in pipeline mode since the last sync
+  int64_t rowsChanged = 0;  // of the last statement run at once
+  int queued = 0;           // statements sent in pipeline mode since the last sync
   // The statements whose preparation is on its way in the pipeline, by their index in
   // `stmts`, which may grow while they wait.
   std::vector<int16_t> preparedInPipeline;
-  bool unflushedCommits = false;  // commits that did not wait for the disk since the last that did
   std::function<void(std::string_view)> noteSink;
   std::mutex cancelMutex;  // guards `cancel`, which another thread may use
   CancelPtr cancel;        // the open connection's cancel request
@@ -180,15 +151,15 @@ struct ZQData::Impl {
 
   int16_t Fail(int32_t nativeCode, std::string t1, std::string t2 = {}) {
     native = nativeCode;
+    sqlstate.clear();
     text1 = std::move(t1);
     text2 = std::move(t2);
     return kDbError;
   }
 
   // The status of a failed statement: -1 when the connection is gone, else the SQLSTATE
-  // class (7 when `alreadyInPlace` says so).
-  int16_t FailFrom(const PGresult* res, bool* alreadyInPlace = nullptr,
-                   std::string_view firstWord = {}) {
+  // class.
+  int16_t FailFrom(const PGresult* res) {
     if (!conn || PQstatus(conn.get()) != CONNECTION_OK || res == nullptr) {
       return Fail(-1, conn ? PQerrorMessage(conn.get()) : "connection is not open");
     }
@@ -197,23 +168,15 @@ struct ZQData::Impl {
     const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
     const char* detail = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL);
     std::string message = primary ? primary : PQresultErrorMessage(res);
-    if (alreadyInPlace) {
-      bool created = sqlstate == "42701" || sqlstate == "42P07" || sqlstate == "42710";
-      bool dropped = firstWord == "DROP" && (sqlstate == "42P01" || sqlstate == "42704");
-      *alreadyInPlace = created || dropped;
-      if (*alreadyInPlace) {
-        return Fail(kNativeAlreadyInPlace, "SQLSTATE " + sqlstate + ": " + message,
-                    detail ? detail : "");
-      }
-    }
     int32_t cls = 1;
     if (sqlstate.size() >= 2 && isdigit(static_cast<unsigned char>(sqlstate[0])) &&
         isdigit(static_cast<unsigned char>(sqlstate[1]))) {
       cls = (sqlstate[0] - '0') * 10 + (sqlstate[1] - '0');
-      // Class 07 would read as "already in place": report it as a plain failure.
-      if (cls == kNativeAlreadyInPlace || cls == 0) cls = 1;
+      if (cls == 0) cls = 1;  // a failure is never native code 0
     }
-    return Fail(cls, "SQLSTATE " + sqlstate + ": " + message, detail ? detail : "");
+    const int16_t status = Fail(cls, "SQLSTATE " + sqlstate + ": " + message, detail ? detail : "");
+    this->sqlstate = std::move(sqlstate);
+    return status;
   }
 
   // Runs an internal command text (simple protocol), returning whether every part of it
@@ -260,12 +223,9 @@ struct ZQData::Impl {
     }
   }
 
-  // Sends a statement with no rows to read in pipeline mode, without waiting for its result;
-  // every so many statements the results come back in one exchange, so that neither side
-  // waits on a full socket.
+  // Sends a statement with no rows to read in pipeline mode, without waiting for its result.
   int16_t Send(int16_t index) {
     Statement& s = stmts[index];
-    constexpr int kQueuedPerSync = 256;
     if (!conn) return Fail(-1, "connection is not open");
     if (PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF && !PQenterPipelineMode(conn.get())) {
       return Fail(-1, PQerrorMessage(conn.get()));
@@ -282,7 +242,8 @@ struct ZQData::Impl {
                              nullptr, 0)) {
       return Fail(-1, PQerrorMessage(conn.get()));
     }
-    return ++queued >= kQueuedPerSync ? Sync() : kDbOk;
+    ++queued;
+    return kDbOk;
   }
 
   // Reads the results that come back in pipeline mode up to the next sync, handing each to
@@ -336,7 +297,7 @@ struct ZQData::Impl {
   static std::vector<const char*> ParamValues(const Statement& s) {
     std::vector<const char*> values(s.paramCount, nullptr);
     for (int i = 0; i < s.paramCount && i < static_cast<int>(s.params.size()); ++i) {
-      if (s.params[i].value) values[i] = s.params[i].value->c_str();
+      if (s.params[i]) values[i] = s.params[i]->c_str();
     }
     return values;
   }
@@ -411,30 +372,10 @@ struct ZQData::Impl {
     if (PQgetisnull(s->result.get(), s->row, c)) return nullptr;
     return PQgetvalue(s->result.get(), s->row, c);
   }
-
-  // Sets parameter `number` to the SQL text of its value.
-  int16_t SetParam(int16_t stmt, int16_t number, std::string text) {
-    Param* p = ParamOf(stmt, number);
-    if (!p) return kDbFailure;
-    p->value = std::move(text);
-    return kDbOk;
-  }
-
-  Param* ParamOf(int16_t stmt, int16_t number) {
-    Statement* s = Stmt(stmt);
-    if (!s || number < 1) return nullptr;
-    if (s->params.size() < static_cast<size_t>(number)) s->params.resize(number);
-    return &s->params[number - 1];
-  }
 };
 
 ZQData::ZQData() : impl_(std::make_unique<Impl>()) {}
 ZQData::~ZQData() = default;
-
-std::string CutNote(std::string_view app, std::string_view cursor, int parameter, int width) {
-  return "Texto recortado a " + std::to_string(width) + " caracteres: " + std::string(app) +
-         ", cursor " + std::string(cursor) + ", parametro " + std::to_string(parameter);
-}
 
 int16_t ZQData::ZQ_DB_Init(int16_t& value) {
   (void)value;
@@ -450,10 +391,8 @@ int16_t ZQData::ZQ_DB_End() {
   impl_->stmts.clear();
   impl_->preparedInPipeline.clear();
   impl_->queued = 0;
-  impl_->writesBehind = false;
   impl_->cursors.clear();
   impl_->conn.reset();
-  impl_->unflushedCommits = false;
   impl_->decls.clear();
   impl_->initialized = false;
   return kDbOk;
@@ -555,10 +494,6 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
         if (impl->noteSink) impl->noteSink(text);
       },
       impl_.get());
-  if (!impl_->Command("BEGIN")) {
-    impl_->conn.reset();
-    return kDbError;
-  }
   {
     std::lock_guard<std::mutex> lock(impl_->cancelMutex);
     impl_->cancel.reset(PQgetCancel(impl_->conn.get()));
@@ -579,74 +514,25 @@ int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_
   (void)app;
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
   if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
-  std::string first = FirstWord(sql);
-  bool ddl = first == "CREATE" || first == "ALTER" || first == "DROP";
-  // A DDL statement runs under a savepoint, so that one whose effect is already in place
-  // can be passed over without losing the transaction.
-  if (ddl && !impl_->Command("SAVEPOINT zq_ddl")) return kDbError;
   ++impl_->roundTrips;
   impl_->rowsChanged = 0;
   std::string text(sql);
   ResultPtr res(
       PQexecParams(impl_->conn.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
   auto st = PQresultStatus(res.get());
-  if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) {
-    impl_->rowsChanged = std::atoll(PQcmdTuples(res.get()));
-    if (ddl && !impl_->Command("RELEASE SAVEPOINT zq_ddl")) return kDbError;
-    return kDbOk;
-  }
-  bool inPlace = false;
-  int16_t status = impl_->FailFrom(res.get(), ddl ? &inPlace : nullptr, first);
-  if (ddl && impl_->native != -1) {
-    int32_t native = impl_->native;
-    std::string t1 = impl_->text1, t2 = impl_->text2;
-    // Rolling back keeps the savepoint: release it too, so none piles up until the commit.
-    if (!impl_->Command("ROLLBACK TO SAVEPOINT zq_ddl; RELEASE SAVEPOINT zq_ddl")) {
-      return kDbError;
-    }
-    impl_->Fail(native, t1, t2);
-  }
-  return status;
-}
-
-int16_t ZQData::ZQ_DB_ConnCommit(int16_t handle) {
-  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  bool failed = PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR;
-  // After commits that did not wait, this one must reach the disk with them: a transaction
-  // without a transaction id would commit without writing anything, so it takes one. The
-  // next transaction starts in the same round trip.
-  const char* text =
-      impl_->unflushedCommits && !failed ? "SELECT txid_current(); COMMIT; BEGIN" : "COMMIT; BEGIN";
-  if (!impl_->Command(text)) return kDbError;
-  impl_->unflushedCommits = false;
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) return impl_->FailFrom(res.get());
+  impl_->rowsChanged = std::atoll(PQcmdTuples(res.get()));
   return kDbOk;
 }
 
-int16_t ZQData::ZQ_DB_ConnCommitNoWait(int16_t handle) {
-  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  // A failed transaction takes no setting: its COMMIT alone reports the rollback, as the
-  // waiting commit does.
-  if (PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR) return ZQ_DB_ConnCommit(handle);
-  if (!impl_->Command("SET LOCAL synchronous_commit TO OFF; COMMIT; BEGIN")) return kDbError;
-  impl_->unflushedCommits = true;
-  return kDbOk;
+bool ZQData::TransactionFailed() const {
+  return impl_->conn && PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR;
 }
 
-int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql) {
-  if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  return impl_->Command(std::string(sql).c_str()) ? kDbOk : kDbError;
-}
-
-int16_t ZQData::ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
+int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql,
                                 const std::function<void()>& waiting) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  if (!impl_->Command("COMMIT")) return kDbError;
-  bool ok = impl_->Command(std::string(sql).c_str(), waiting);
-  int32_t native = impl_->native;
-  std::string t1 = impl_->text1, t2 = impl_->text2;
-  if (!impl_->Command("BEGIN")) return kDbError;
-  if (ok) return kDbOk;
-  return impl_->Fail(native, t1, t2);
+  return impl_->Command(std::string(sql).c_str(), waiting) ? kDbOk : kDbError;
 }
 
 int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
@@ -701,63 +587,11 @@ int16_t ZQData::ZQ_DB_Set_StmtCmdText(int16_t stmt, std::string_view sql) {
   return kDbOk;
 }
 
-int16_t ZQData::ZQ_DB_BindParm(int16_t stmt, int16_t number, DbType type, int32_t width) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  p->type = type;
-  p->width = width;
-  return kDbOk;
-}
-
-int16_t ZQData::ZQ_DB_BindCol(int16_t stmt, int16_t column, DbType type, int32_t width) {
+int16_t ZQData::ZQ_DB_SetParm(int16_t stmt, int16_t number, std::string text) {
   Statement* s = impl_->Stmt(stmt);
-  if (!s || column < 1) return kDbFailure;
-  if (s->columns.size() < static_cast<size_t>(column)) s->columns.resize(column);
-  s->columns[column - 1] = Column{type, width};
-  return kDbOk;
-}
-
-bool ZQData::ZQ_DB_StmtIsBound(int16_t stmt) const {
-  Statement* s = impl_->Stmt(stmt);
-  return s && (!s->params.empty() || !s->columns.empty());
-}
-
-int16_t ZQData::ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value) {
-  return impl_->SetParam(stmt, number, std::to_string(value));
-}
-
-int16_t ZQData::ZQ_DB_SetInt64(int16_t stmt, int16_t number, int64_t value) {
-  return impl_->SetParam(stmt, number, std::to_string(value));
-}
-
-int16_t ZQData::ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value) {
-  return impl_->SetParam(stmt, number, std::to_string(value));
-}
-
-int16_t ZQData::ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value) {
-  return impl_->SetParam(stmt, number, ShortestText(value));
-}
-
-int16_t ZQData::ZQ_DB_SetDecimalText(int16_t stmt, int16_t number, std::string_view text) {
-  return impl_->SetParam(stmt, number, std::string(text));
-}
-
-int16_t ZQData::ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width) {
-  Param* p = impl_->ParamOf(stmt, number);
-  if (!p) return kDbFailure;
-  if (width <= 0) width = p->width;
-  // The value ends at its first NUL, as the library's texts do.
-  text = text.substr(0, text.find('\0'));
-  if (width > 0 && CharLength(text) > static_cast<size_t>(width)) {
-    if (!p->cutNoted && impl_->noteSink) {
-      Statement* s = impl_->Stmt(stmt);
-      impl_->noteSink(CutNote(s->app, s->cursor, number, width));
-    }
-    p->cutNoted = true;
-    p->value = CutToChars(text, width);
-  } else {
-    p->value = std::string(text);
-  }
+  if (!s || number < 1) return kDbFailure;
+  if (s->params.size() < static_cast<size_t>(number)) s->params.resize(number);
+  s->params[number - 1] = std::move(text);
   return kDbOk;
 }
 
@@ -765,11 +599,23 @@ int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
   s->result.reset();
-  return impl_->writesBehind ? impl_->Send(stmt) : impl_->Run(*s);
+  return impl_->Run(*s);
 }
 
-bool ZQData::ZQ_DB_WritesBehind(bool on) {
-  return std::exchange(impl_->writesBehind, on);
+int16_t ZQData::ZQ_DB_StmtSend(int16_t stmt) {
+  Statement* s = impl_->Stmt(stmt);
+  if (!s) return kDbFailure;
+  s->result.reset();
+  return impl_->Send(stmt);
+}
+
+int ZQData::SentUnread() const {
+  return impl_->queued;
+}
+
+int16_t ZQData::ZQ_DB_ReadSent() {
+  return impl_->conn && PQpipelineStatus(impl_->conn.get()) != PQ_PIPELINE_OFF ? impl_->Sync()
+                                                                               : kDbOk;
 }
 
 int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {
@@ -838,17 +684,15 @@ int16_t ZQData::ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value
   const char* v = impl_->Value(stmt, column);
   indicator = v ? 0 : -1;
   value = v ? v : "";
-  Statement* s = impl_->Stmt(stmt);
-  if (s && column >= 1 && static_cast<size_t>(column) <= s->columns.size()) {
-    size_t width = s->columns[column - 1].width;
-    size_t len = CharLength(value);
-    if (s->columns[column - 1].type == DbType::Char && len < width) value.append(width - len, ' ');
-  }
   return kDbOk;
 }
 
 void ZQData::SetNoteSink(std::function<void(std::string_view)> sink) {
   impl_->noteSink = std::move(sink);
+}
+
+const std::string& ZQData::LastSqlState() const {
+  return impl_->sqlstate;
 }
 
 int64_t ZQData::RowsChanged() const {

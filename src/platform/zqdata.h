@@ -8,17 +8,16 @@
 //   connection; "?" markers become $1..$n (never inside quoted literals).
 // - A fetch runs the statement and keeps its whole result in memory, so a loop goes on
 //   reading rows after a commit.
-// - Manual commit: a transaction runs from the first statement after a commit to the
-//   next ZQ_DB_ConnCommit.
 // - ZQ_DB_ExecImm runs one statement only (extended protocol).
-// - Native codes: a DDL statement whose effect is already in place (the object it creates
-//   exists: 42701, 42P07, 42710; the object it drops does not: 42P01, 42704 on a DROP)
-//   gives status 1 with native code 7, and a savepoint keeps the transaction going; any
-//   other rejection gives the SQLSTATE class when it is two digits (42 for 42601), else 1,
-//   with text 1 "SQLSTATE 42601: <message>" and text 2 the server's detail; a connection
-//   that cannot be made or is lost gives native code -1 and libpq's message.
-// - Values: character parameters are cut to their width in characters; a NULL read gives
-//   0, a blank text or an empty date text; decimal values go as decimal text.
+// - Native codes: a rejection gives the SQLSTATE class when it is two digits (42 for
+//   42601), else 1, with text 1 "SQLSTATE 42601: <message>" and text 2 the server's
+//   detail; a connection that cannot be made or is lost gives native code -1 and libpq's
+//   message.
+// - Values: parameters are set as their SQL text; a NULL read gives 0, a blank text or an
+//   empty date text.
+//
+// Transactions, statements run under a savepoint and what a rejection means are the
+// session's (database/session.h).
 
 #include <cstdint>
 #include <functional>
@@ -48,11 +47,6 @@ constexpr const char* kApplicationName = "kalu-upgrade";
 // stops and names it instead of waiting with the window frozen all night.
 constexpr int kLockTimeoutSeconds = 60;
 
-// Native code of a server rejection that the check counts as success.
-constexpr int32_t kNativeAlreadyInPlace = 7;
-
-enum class DbType : int16_t { Short = 1, Long = 2, Double = 3, Char = 4, Date = 5, DateTime = 6 };
-
 // The value of `key` in connection data ("key=value;key=value", keys without regard to
 // case), if it is there.
 std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key);
@@ -60,11 +54,6 @@ std::optional<std::string> ConnectionDataValue(std::string_view data, std::strin
 // "localhost:5432": the server and port the data source file `fileDsn` (system form) names,
 // as libpq takes them when it names none ("socket local" for a Unix socket).
 std::string DataSourceServer(std::string_view fileDsn);
-
-// The run log's note for a text cut to the width of its parameter, written once per
-// parameter of a cursor (or column of a batch): "Texto recortado a 80 caracteres:
-// PCARGACATCOLONIAS, cursor P14944, parametro 3".
-std::string CutNote(std::string_view app, std::string_view cursor, int parameter, int width);
 
 class ZQData {
  public:
@@ -89,25 +78,21 @@ class ZQData {
   // The first error of the last failed call: text 1, text 2 and the native code.
   int16_t ZQ_DB_GetFirstConnError(int16_t handle, std::string& text1, std::string& text2,
                                   int32_t& native);
+  // The SQLSTATE of the last failure the server reported (empty for any other failure).
+  const std::string& LastSqlState() const;
 
   int16_t ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_view sql);
   // Rows that the last statement run by ZQ_DB_ExecImm inserted, updated or deleted (0 for
   // other statements and after a failure).
   int64_t RowsChanged() const;
-  int16_t ZQ_DB_ConnCommit(int16_t handle);
-  // A commit that does not wait for the disk (synchronous_commit off for the transaction
-  // it ends): what it wrote survives anything but a crash of the server itself, and the
-  // next ZQ_DB_ConnCommit waits for it too.
-  int16_t ZQ_DB_ConnCommitNoWait(int16_t handle);
   // Runs statements with no parameters and no rows to read, several separated by ";",
-  // in one round trip; the first failure stops the rest.
-  int16_t ZQ_DB_ExecBatch(int16_t handle, std::string_view sql);
-  // Runs one statement outside any transaction block, as CREATE DATABASE and DROP DATABASE
-  // must run: the open transaction is committed first, and the next one begins after the
-  // statement whatever its outcome. While the server works, `waiting` (when given) is
-  // called every few hundredths of a second (the window's message pump).
-  int16_t ZQ_DB_ExecAlone(int16_t handle, std::string_view sql,
+  // in one round trip; the first failure stops the rest. A COMMIT that the server answers
+  // with ROLLBACK (its transaction failed earlier) is a failure, SQLSTATE 40000. While the
+  // server works, `waiting` (when given) is called every few hundredths of a second.
+  int16_t ZQ_DB_ExecBatch(int16_t handle, std::string_view sql,
                           const std::function<void()>& waiting = {});
+  // Whether the open transaction failed, so that only its rollback can end it.
+  bool TransactionFailed() const;
   // Sends `data` (COPY text format: one line per row, values separated by tabs, \N for
   // NULL) to a `COPY ... FROM STDIN` statement.
   int16_t ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data);
@@ -118,27 +103,21 @@ class ZQData {
   int16_t ZQ_DB_Declare_StmtEx(int16_t handle, std::string_view app, std::string_view cursor,
                                std::string_view options, int16_t flag, int16_t& stmt);
   int16_t ZQ_DB_Set_StmtCmdText(int16_t stmt, std::string_view sql);
-  int16_t ZQ_DB_BindParm(int16_t stmt, int16_t number, DbType type, int32_t width);
-  int16_t ZQ_DB_BindCol(int16_t stmt, int16_t column, DbType type, int32_t width);
-  bool ZQ_DB_StmtIsBound(int16_t stmt) const;
-
-  int16_t ZQ_DB_SetInt(int16_t stmt, int16_t number, int16_t value);
-  int16_t ZQ_DB_SetLong(int16_t stmt, int16_t number, int32_t value);
-  int16_t ZQ_DB_SetInt64(int16_t stmt, int16_t number, int64_t value);
-  int16_t ZQ_DB_SetDouble(int16_t stmt, int16_t number, double value);
-  // A text value cut to `width` characters (0: the bound width, or no cut).
-  int16_t ZQ_DB_SetStr(int16_t stmt, int16_t number, std::string_view text, int32_t width);
-  // A decimal value already written as exact decimal text.
-  int16_t ZQ_DB_SetDecimalText(int16_t stmt, int16_t number, std::string_view text);
+  // Sets parameter `number` to the SQL text of its value.
+  int16_t ZQ_DB_SetParm(int16_t stmt, int16_t number, std::string text);
 
   int16_t ZQ_DB_StmtExecute(int16_t stmt);
-  // Writes behind: while on, a statement executed (never one fetched) is sent in libpq's
-  // pipeline mode without waiting for its result, and its status 0 means "sent". The
-  // results come back every few hundred statements and before any other call of the
-  // library, which then reports the first failure among them as its own status; so a read,
-  // a commit or any other statement sees every write executed before it.
-  // Returns whether writes went behind before the call.
-  bool ZQ_DB_WritesBehind(bool on);
+  // Sends a statement with no rows to read in libpq's pipeline mode without waiting for
+  // its result: status 0 means "sent". The results come back with ZQ_DB_ReadSent and
+  // before any other call of the library, which then reports the first failure among them
+  // as its own status; so a read, a commit or any other statement sees every write sent
+  // before it.
+  int16_t ZQ_DB_StmtSend(int16_t stmt);
+  // Statements sent since their results last came back.
+  int SentUnread() const;
+  // Reads back the results of the statements sent, staying in pipeline mode: the first
+  // failure among them is the status.
+  int16_t ZQ_DB_ReadSent();
   int16_t ZQ_DB_StmtFetchFirst(int16_t stmt);
   int16_t ZQ_DB_StmtFetchNext(int16_t stmt);
   int16_t ZQ_DB_SetClosable(int16_t stmt);
@@ -149,11 +128,9 @@ class ZQData {
   int16_t ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator);
   int16_t ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, int16_t& indicator);
   int16_t ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value, int16_t& indicator);
-  // Texts are space-padded to the bound width.
   int16_t ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value, int16_t& indicator);
 
-  // Where notes go that are not errors (a text cut to its column's width), once per
-  // cursor parameter.
+  // Where notes go that are not errors: the server's notices, a text cut to its width.
   void SetNoteSink(std::function<void(std::string_view)> sink);
   // Sends a note to the sink, when there is one.
   void Note(std::string_view text);

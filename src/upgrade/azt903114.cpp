@@ -17,6 +17,7 @@
 #include "procedures/pcardatosfiscal.h"
 #include "procedures/pobtfacstimbre.h"
 #include "run/message_pump.h"
+#include "run/shown_failure.h"
 #include "runtime/convert.h"
 #include "runtime/failure_point.h"
 #include "runtime/text.h"
@@ -106,15 +107,12 @@ void AZT903114::zq_Init_all() {
   executionText_.clear();
   storeRegion_ = storeUnit_ = storeWarehouse_ = 0;
   storeActive_.clear();
-  errorCode_ = 0;
   docOrd_ = 0;
   newIeps_ = newIva_ = Fixed4();
-  ctx_.session.ClearError();
 }
 
 void AZT903114::Run() {
   zq_Init_all();
-  errorCode_ = 0;
   ctx_.display.ShowMessage("Presione ACEPTAR para iniciar la REORGANIZACION");
   if (ctx_.onUpgradeStart) ctx_.onUpgradeStart();
 
@@ -141,22 +139,22 @@ void AZT903114::ApplySchemaChanges() {
     StatementStep(change.statement);
     FailurePoint("statement-sent", "schema", ++sent);
   }
-  CommitStatements();
+  ctx_.session.Commit();
 }
 
 void AZT903114::RecreateFoliosView() {
   ctx_.steps.Begin(StepId::View);
   Progress(ctx_, "Borrando Consulta EdoCtaFolios_View ...");
   takenViews_ = ViewsDroppedWith(ctx_.session, "EdoCtaFolios_View");
-  CheckOnly(ctx_.session.ExecImmediate(kApp, " DROP VIEW EdoCtaFolios_View CASCADE "));
+  ctx_.session.Execute(kApp, " DROP VIEW EdoCtaFolios_View CASCADE ");
   // No commit until the view is created again: the next commit is the Carta Porte
   // refresh's, so a run that ends before it leaves the view as it was.
   FailurePoint("views-dropped", "EdoCtaFolios_View");
 
   Progress(ctx_, "Creando Consulta EdoCtaFolios_View ...");
   executionText_ = EdoCtaFoliosViewStatement();
-  // A failure to create the view is shown to the operator before the run ends.
-  CheckOnly(ctx_.session.ExecImmediate(kApp, executionText_), ErrorHandler::ShowMessage);
+  // A failure to create the view is shown to the operator before the run ends (U1115S1).
+  ShowingDatabaseError(ctx_.display, [&] { ctx_.session.Execute(kApp, executionText_); });
 }
 
 void AZT903114::RefreshCartaPorte() {
@@ -171,7 +169,7 @@ void AZT903114::ApplyDataFixes() {
   // The data fixes belong to the schema step, which resumes for them.
   ctx_.steps.Begin(StepId::Schema);
   for (const char* sql : DataFixStatements()) StatementStep(sql);
-  CommitStatements();
+  ctx_.session.Commit();
 }
 
 void AZT903114::ReloadStoredViews() {
@@ -191,7 +189,7 @@ void AZT903114::ReloadStoredViews() {
   FailurePoint("views-dropped", "SQLPG.XMZ");
   apply("C");
   std::vector<StoreView> lost = MissingViews(ctx_.session, takenViews_);
-  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+  ctx_.session.Commit();
 
   // The store's own views that depended on the package's views (or on the open-invoices
   // view, dropped at the start) are gone with them: each is named to the operator and
@@ -240,7 +238,7 @@ void AZT903114::AnalyzeChangedTables() {
     }
   }
   ctx_.session.Analyze(tables);
-  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+  ctx_.session.Commit();
 }
 
 void AZT903114::Finish() {
@@ -248,40 +246,15 @@ void AZT903114::Finish() {
   Progress(ctx_, "");
   ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
   ctx_.desktopDb.Idle(1);
-  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+  ctx_.session.Commit();
   ctx_.display.SetMousePointer(ctx_.savedPointer);
 }
 
 void AZT903114::StatementStep(std::string_view sql) {
   statementText_ = std::string(sql);
   executionText_ = statementText_;
-  CheckOnly(ctx_.session.ExecImmediate(kApp, executionText_));
+  ctx_.session.Execute(kApp, executionText_);
   ctx_.steps.AddRows(ctx_.session.Library().RowsChanged());
-}
-
-void AZT903114::CommitStatements() {
-  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
-}
-
-int16_t AZT903114::CheckOnly(int16_t status, ErrorHandler handler) {
-  errorCode_ = ctx_.session.Check(status);
-  AfterCheck(handler == ErrorHandler::ShowMessage);
-  return errorCode_;
-}
-
-void AZT903114::AfterCheck(bool show) {
-  if (errorCode_ != 0 && show) ShowDatabaseError();
-  ctx_.session.React();
-}
-
-void AZT903114::ShowDatabaseError() {
-  if (errorCode_ < 501) {
-    ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(errorCode_, 4, 0));
-  } else {
-    ctx_.display.ShowMessage("Error:" + NumberToText(ctx_.session.NativeCode(), 5, 0) + " " +
-                             ctx_.session.ErrorText());
-  }
-  ctx_.session.SetCheckAction(CheckAction::Handle);
 }
 
 void AZT903114::Call(std::string_view name, const std::function<void()>& procedure) {
@@ -304,7 +277,7 @@ void AZT903114::Call(std::string_view name, const std::function<void()>& procedu
 }
 
 Cursor AZT903114::DriverCursor(std::string_view id, std::string_view sql, CursorKind kind) {
-  return Cursor(ctx_.session, kApp, id, sql, kind, [this](int16_t s) { return CheckOnly(s); });
+  return Cursor(ctx_.session, kApp, id, sql, kind);
 }
 
 void AZT903114::ReadStoreKey() {
@@ -361,7 +334,7 @@ void AZT903114::RecalculateInvoiceBases() {
   }
   bases.Flush();
   pump_.ReportRows();
-  if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
+  ctx_.session.Commit();
 }
 
 void AZT903114::NewBasesOfRow() {

@@ -40,15 +40,8 @@ class AZT903114 {
   // The new bases of the row held: the IEPS and IVA base sums of its document's supplied
   // lines when the document exists, else 0.
   void NewBasesOfRow();  // U1415S3
-  // The driver's error message.
-  void ShowDatabaseError();  // U1115S1
-  // The driver's error routine, run after every database check of the driver: with
-  // `show`, the error message first.
-  void AfterCheck(bool show);  // EH15S0
-
-  // Sends one literal statement at once; CommitStatements commits those sent.
+  // Sends one literal statement at once.
   void StatementStep(std::string_view sql);
-  void CommitStatements();
   // The steps of the run, in their order.
   void ApplySchemaChanges();
   void RecreateFoliosView();
@@ -61,11 +54,6 @@ class AZT903114 {
   void AnalyzeChangedTables();
   void Finish();
 
-  // Whether the driver's error routine shows a failure to the operator (its message) before
-  // the reaction.
-  enum class ErrorHandler { Silent, ShowMessage };
-  // Check only, keep the error code, run the error routine.
-  int16_t CheckOnly(int16_t status, ErrorHandler handler = ErrorHandler::Silent);
   // Runs one procedure of another subsystem, with its start and elapsed time in the log.
   void Call(std::string_view name, const std::function<void()>& procedure);
   Cursor DriverCursor(std::string_view id, std::string_view sql, CursorKind kind);
@@ -77,7 +65,6 @@ class AZT903114 {
   int16_t storeUnit_ = 0;
   int16_t storeWarehouse_ = 0;
   std::string storeActive_;
-  int16_t errorCode_ = 0;
   int32_t docOrd_ = 0;
   // The document of the invoice row held, as read with it.
   struct RowDocument {

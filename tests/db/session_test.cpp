@@ -1,5 +1,5 @@
-// The database session against a real PostgreSQL: connection, the database check, the
-// fatal text, immediate statements, cursor values and commits.
+// The database session against a real PostgreSQL: connection, the one way a failure is
+// raised, the fatal text, immediate statements, cursor values, commits and transactions.
 
 #include <gtest/gtest.h>
 
@@ -17,15 +17,21 @@ using test::TestContext;
 using test::TestDatabase;
 using test::WorkFolder;
 
-// Runs `fn` and returns the run-time error it raised (number 0 when none).
-template <typename Fn>
-RuntimeError Raised(Fn fn) {
+// Runs `fn` and returns the error of type `Error` it raised (`none` when it raised none).
+template <typename Error = RuntimeError, typename Fn>
+Error Raised(Fn fn, Error none = Error(0, "")) {
   try {
     fn();
-  } catch (const RuntimeError& e) {
+  } catch (const Error& e) {
     return e;
   }
-  return RuntimeError(0, "");
+  return none;
+}
+
+// The database error `fn` raised (native code 0 and no texts when none).
+template <typename Fn>
+DatabaseError RaisedByDatabase(Fn fn) {
+  return Raised<DatabaseError>(fn, DatabaseError(0, "", "", ""));
 }
 
 TEST(FatalText, NativeCodeSpacing) {
@@ -44,21 +50,22 @@ TEST(DatabaseCheck, ClassifiesStatuses) {
   Session session;
   struct Case {
     int16_t status;
-    int16_t code;
-    CheckAction action;
-  } cases[] = {{0, kCodeOk, CheckAction::None},
-               {100, kCodeNotFound, CheckAction::Handle},
-               {-1, kCodeFailure, CheckAction::Handle},
-               {110, kCodeFailure, CheckAction::Handle},
-               {55, kCodeFailure, CheckAction::Handle}};
+    bool found;
+    const char* fatal;  // the fatal text raised, or nullptr
+  } cases[] = {{0, true, nullptr},
+               {100, false, nullptr},  // not found is an ordinary result
+               {-1, false, "Error code:  0 in  Text is: ''."},
+               {110, false, "Error code:  0 in  Text is: ''."},
+               {55, false, "Error code:  55 in  Text is: ''."}};
   for (const auto& c : cases) {
-    EXPECT_EQ(session.Check(c.status), c.code) << c.status;
-    EXPECT_EQ(session.Action(), c.action) << c.status;
+    if (c.fatal == nullptr) {
+      EXPECT_EQ(session.Require(c.status), c.found) << c.status;
+      continue;
+    }
+    RuntimeError e = Raised([&] { session.Require(c.status); });
+    EXPECT_EQ(e.Number(), kErrFatalDatabase) << c.status;
+    EXPECT_EQ(e.Description(), c.fatal) << c.status;
   }
-  // Not found is an ordinary result: the reaction lets it pass.
-  session.Check(100);
-  EXPECT_NO_THROW(session.React());
-  EXPECT_EQ(session.Action(), CheckAction::None);
 }
 
 TEST(Session, ServerThatDoesNotListenEndsTheRunWithNativeCodeMinusOne) {
@@ -92,7 +99,7 @@ TEST(Session, CommitIsSkippedWhenNeverConnected) {
   WorkFolder wf;  // no Kalu.dsn: a connection attempt would fail
   TestContext t;
   EXPECT_NO_THROW(t.session.Commit());
-  EXPECT_EQ(t.session.CommitStatus(), 0);
+  EXPECT_NO_THROW(t.session.CommitAsync());
   EXPECT_FALSE(t.session.IsConnected());
 }
 
@@ -136,11 +143,10 @@ TEST(Session, RejectedStatementsGiveTheSqlstateClass) {
       status = library.ZQ_DB_StmtExecute(stmt);
       EXPECT_EQ(library.RoundTrips() - tripsBefore, 1) << c.sql;
     }
-    EXPECT_EQ(fresh.session.Check(status), kCodeFailure) << c.sql;
-    EXPECT_EQ(fresh.session.NativeCode(), c.native) << c.sql;
-    EXPECT_NE(fresh.session.ErrorText().find(c.sqlstate), std::string::npos)
-        << fresh.session.ErrorText();
-    RuntimeError e = Raised([&] { fresh.session.React(); });
+    DatabaseError e = RaisedByDatabase([&] { fresh.session.Require(status); });
+    EXPECT_EQ(e.NativeCode(), c.native) << c.sql;
+    EXPECT_NE(e.ErrorText().find(c.sqlstate), std::string::npos) << e.ErrorText();
+    EXPECT_EQ("SQLSTATE " + e.SqlState(), c.sqlstate) << c.sql;
     EXPECT_EQ(e.Number(), kErrFatalDatabase);
     EXPECT_NE(e.Description().find(c.sqlstate), std::string::npos) << e.Description();
     EXPECT_FALSE(fresh.session.IsConnected());
@@ -162,15 +168,27 @@ TEST(Session, SchemaChangesAlreadyInPlaceArePassedOver) {
       "DROP VIEW no_such_view CASCADE",
   };
   for (const char* sql : inPlace) {
-    int16_t status = lib.ZQ_DB_ExecImm(t.session.Handle(), "T", sql);
-    EXPECT_EQ(status, kDbError) << sql;
-    EXPECT_EQ(t.session.CheckAndReact(status), kCodeOk) << sql;
+    {
+      Transaction probe(t.session);  // the server's own answer, undone
+      EXPECT_EQ(lib.ZQ_DB_ExecImm(t.session.Handle(), "T", sql), kDbError) << sql;
+      probe.Rollback();
+    }
+    EXPECT_NO_THROW(t.session.Execute("T", sql)) << sql;
   }
-  // The transaction goes on: a later statement and the commit take effect.
-  t.session.CheckAndReact(lib.ZQ_DB_ExecImm(t.session.Handle(), "T",
-                                            "UPDATE estados SET edoalias = 'XX' WHERE edocve = 1"));
+  // The transaction goes on: a later statement and the commit take effect, but for what a
+  // part of it left uncommitted.
+  {
+    Transaction kept(t.session);
+    t.session.Execute("T", "UPDATE estados SET edoalias = 'XX' WHERE edocve = 1");
+    kept.Commit();
+  }
+  {
+    Transaction undone(t.session);
+    t.session.Execute("T", "UPDATE estados SET edoalias = 'YY' WHERE edocve = 2");
+  }
   t.session.Commit();
   EXPECT_EQ(db.Value("select edoalias from estados where edocve = 1"), "XX ");
+  EXPECT_NE(db.Value("select edoalias from estados where edocve = 2"), "YY ");
 }
 
 TEST(Cursor, ValuesCrossTheLibrary) {
@@ -294,9 +312,10 @@ TEST(Session, CommitOfAFailedTransactionIsAFailure) {
   t.session.EnsureConnected();
   ZQData& lib = t.session.Library();
   lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "UPDATE estados SET edoalias = 'XX'");
-  EXPECT_EQ(t.session.Check(lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "SELEC 1")), kCodeFailure);
-  EXPECT_EQ(t.session.Check(t.session.CommitStatus()), kCodeFailure);
-  EXPECT_EQ(t.session.NativeCode(), 40);
+  EXPECT_EQ(lib.ZQ_DB_ExecImm(t.session.Handle(), "T", "SELEC 1"), kDbError);
+  DatabaseError e = RaisedByDatabase([&] { t.session.Commit(); });
+  EXPECT_EQ(e.Number(), kErrFatalDatabase);
+  EXPECT_EQ(e.NativeCode(), 40);
   EXPECT_EQ(db.Value("select count(*) from estados where edoalias = 'XX'"), "0");
 }
 
