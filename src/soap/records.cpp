@@ -145,11 +145,6 @@ std::string SoapRecord<Derived>::toxml(std::string_view /*sName*/,
 }
 
 template <class Derived>
-int16_t SoapRecord<Derived>::fromxml(std::string_view sXML) {
-  return ReadFragment(*this, sXML);
-}
-
-template <class Derived>
 void SoapRecord<Derived>::initialize() {
   for (const auto& field : Derived::Fields()) ResetField(static_cast<Derived&>(*this), field);
 }
@@ -183,9 +178,28 @@ const std::vector<SoapField<st1Etd_vcpv>>& st1Etd_vcpv::Fields() {
   return fields;
 }
 
+// `fields`, then those of OperatorFields, which both operator layouts write last.
+template <class R>
+std::vector<SoapField<R>> WithOperatorFields(std::vector<SoapField<R>> fields) {
+  fields.insert(fields.end(), {
+                                  {"EmpNombre", &R::name},
+                                  {"EmpLicencia", &R::license},
+                                  {"EmpDireccion", &R::address},
+                                  {"EVALREG", &R::licenseStatus},
+                                  {"SUCCVE", &R::region, 2},
+                                  {"SUCNOM", &R::regionName},
+                                  {"UniCve", &R::unit, 2},
+                                  {"UniNom", &R::unitName},
+                                  {"AlmCve", &R::warehouse, 6},
+                                  {"AlmNom", &R::warehouseName},
+                                  {"EMPSTATUS", &R::status, 2},
+                              });
+  return fields;
+}
+
 const std::vector<SoapField<st2cportev2>>& st2cportev2::Fields() {
   using R = st2cportev2;
-  static const std::vector<SoapField<R>> fields = {
+  static const std::vector<SoapField<R>> fields = WithOperatorFields<R>({
       {"EmpTipo", &R::type, 2},
       {"EmpTipoDes", &R::typeName},
       {"EmpNum", &R::number, 11},
@@ -196,30 +210,17 @@ const std::vector<SoapField<st2cportev2>>& st2cportev2::Fields() {
       {"EmpFchExpedicionLic", &R::licenseIssueDate},
       {"EmpFchIng", &R::hireDate},
       {"EmpFchBaja", &R::leaveDate},
-      {"EmpNombre", &R::name},
-      {"EmpLicencia", &R::license},
-      {"EmpDireccion", &R::address},
-      {"EVALREG", &R::licenseStatus},
-      {"SUCCVE", &R::region, 2},
-      {"SUCNOM", &R::regionName},
-      {"UniCve", &R::unit, 2},
-      {"UniNom", &R::unitName},
-      {"AlmCve", &R::warehouse, 6},
-      {"AlmNom", &R::warehouseName},
-      {"EMPSTATUS", &R::status, 2},
-  };
+  });
   return fields;
 }
 
 const std::vector<SoapField<st2cporteIt>>& st2cporteIt::Fields() {
   using R = st2cporteIt;
-  static const std::vector<SoapField<R>> fields = {
-      {"EmpTipo", &R::type, 2},       {"EmpNum", &R::number, 11},   {"EmpRFC", &R::rfc},
-      {"EmpNombre", &R::name},        {"EmpLicencia", &R::license}, {"EmpDireccion", &R::address},
-      {"EVALREG", &R::licenseStatus}, {"SUCCVE", &R::region, 2},    {"SUCNOM", &R::regionName},
-      {"UniCve", &R::unit, 2},        {"UniNom", &R::unitName},     {"AlmCve", &R::warehouse, 6},
-      {"AlmNom", &R::warehouseName},  {"EMPSTATUS", &R::status, 2},
-  };
+  static const std::vector<SoapField<R>> fields = WithOperatorFields<R>({
+      {"EmpTipo", &R::type, 2},
+      {"EmpNum", &R::number, 11},
+      {"EmpRFC", &R::rfc},
+  });
   return fields;
 }
 

@@ -45,13 +45,22 @@ class SoapRecord : public SoapObject {
                 std::string_view sNameSpace) const override;
   // Written under the class's full type name; `sName` is not used.
   std::string toxml(std::string_view sName, std::string_view sNameSpace) const override;
-  int16_t fromxml(std::string_view sXML) override;
   void initialize() override;
   std::shared_ptr<SoapObject> Clone() const override;
 };
 
+// Where a vehicle or an operator works: region, unit and warehouse, with their names.
+struct Workplace {
+  int16_t region = 0;
+  std::string regionName;
+  int16_t unit = 0;
+  std::string unitName;
+  int32_t warehouse = 0;
+  std::string warehouseName;
+};
+
 // Vehicle of the vehicle service.
-class st1Etd_vcpv : public SoapRecord<st1Etd_vcpv> {
+class st1Etd_vcpv : public SoapRecord<st1Etd_vcpv>, public Workplace {
  public:
   static constexpr std::string_view kNamespace = "morvel25";
   static constexpr std::string_view kFullType = "Etd_vcpv3_Etd_vcpv3Item";
@@ -68,16 +77,20 @@ class st1Etd_vcpv : public SoapRecord<st1Etd_vcpv> {
   std::string policyValidUntil;  // the date as received
   int32_t status = 0;
   std::string statusName;
-  int16_t region = 0;
-  std::string regionName;
-  int16_t unit = 0;
-  std::string unitName;
-  int32_t warehouse = 0;
-  std::string warehouseName;
+};
+
+// What an operator (driver) is in both layouts of the operator service's reply: name,
+// license, address, the license's evaluation, where the operator works and the status.
+struct OperatorFields : Workplace {
+  std::string name;
+  std::string license;
+  std::string address;
+  std::string licenseStatus;
+  int16_t status = 0;
 };
 
 // Operator (driver) of the operator service.
-class st2cportev2 : public SoapRecord<st2cportev2> {
+class st2cportev2 : public SoapRecord<st2cportev2>, public OperatorFields {
  public:
   static constexpr std::string_view kNamespace = "morvel25";
   static constexpr std::string_view kFullType =
@@ -94,21 +107,10 @@ class st2cportev2 : public SoapRecord<st2cportev2> {
   DateValue licenseIssueDate = kEmptyDate;
   DateValue hireDate = kEmptyDate;
   DateValue leaveDate = kEmptyDate;
-  std::string name;
-  std::string license;
-  std::string address;
-  std::string licenseStatus;
-  int16_t region = 0;
-  std::string regionName;
-  int16_t unit = 0;
-  std::string unitName;
-  int32_t warehouse = 0;
-  std::string warehouseName;
-  int16_t status = 0;
 };
 
 // Operator of the earlier reply layout.
-class st2cporteIt : public SoapRecord<st2cporteIt> {
+class st2cporteIt : public SoapRecord<st2cporteIt>, public OperatorFields {
  public:
   static constexpr std::string_view kNamespace = "morvel25";
   static constexpr std::string_view kFullType = "Etd_Operadores_cporte_Etd_Operadores_cporteItem";
@@ -117,17 +119,6 @@ class st2cporteIt : public SoapRecord<st2cporteIt> {
   int16_t type = 0;
   Fixed4 number;
   std::string rfc;
-  std::string name;
-  std::string license;
-  std::string address;
-  std::string licenseStatus;
-  int16_t region = 0;
-  std::string regionName;
-  int16_t unit = 0;
-  std::string unitName;
-  int32_t warehouse = 0;
-  std::string warehouseName;
-  int16_t status = 0;
 };
 
 // Unit-operation reference.

@@ -48,10 +48,6 @@ std::string SoapServiceProxy::toxml(std::string_view /*sName*/, std::string_view
   return WriteFragment(*this, service_.locationName, sNameSpace);
 }
 
-int16_t SoapServiceProxy::fromxml(std::string_view sXML) {
-  return ReadFragment(*this, sXML);
-}
-
 void SoapServiceProxy::initialize() {
   client_ = std::make_unique<HttpClient>();
   reader_ = std::make_unique<XmlReader>();

@@ -72,7 +72,6 @@ class SoapServiceProxy : public SoapObject {
                 std::string_view sNameSpace) const override;
   // Written under the service's location name; `sName` is not used.
   std::string toxml(std::string_view sName, std::string_view sNameSpace) const override;
-  int16_t fromxml(std::string_view sXML) override;
   // New HTTP client, reader and writer, cleared call state, a new empty location, and
   // the last SOAP error 0 with an empty text.
   void initialize() override;

@@ -26,7 +26,7 @@ class SoapObject {
   // The object as an XML fragment.
   virtual std::string toxml(std::string_view sName, std::string_view sNameSpace) const = 0;
   // Reads the object from an XML text: the first node, then readxml.
-  virtual int16_t fromxml(std::string_view sXML) = 0;
+  int16_t fromxml(std::string_view sXML);
   // Sets the values of a new object.
   virtual void initialize() = 0;
   virtual std::shared_ptr<SoapObject> Clone() const = 0;
@@ -62,6 +62,10 @@ int16_t ReadFragment(Object& object, std::string_view sXML) {
   reader.OpenText(sXML);
   reader.Read();
   return object.readxml(reader);
+}
+
+inline int16_t SoapObject::fromxml(std::string_view sXML) {
+  return ReadFragment(*this, sXML);
 }
 
 }  // namespace kalu
