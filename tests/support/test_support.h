@@ -15,6 +15,23 @@
 
 namespace kalu::test {
 
+// Runs `fn` and returns the error of type `Error` it raised (`none` when it raised none).
+template <typename Error = RuntimeError, typename Fn>
+Error Raised(Fn fn, Error none = Error(0, "")) {
+  try {
+    fn();
+  } catch (const Error& e) {
+    return e;
+  }
+  return none;
+}
+
+// The database error `fn` raised (native code 0 and no texts when none).
+template <typename Fn>
+DatabaseError RaisedByDatabase(Fn fn) {
+  return Raised<DatabaseError>(fn, DatabaseError(0, "", "", ""));
+}
+
 // The repository's folder and the build folder.
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();
