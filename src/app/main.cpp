@@ -17,6 +17,7 @@
 #include "app/run_summary.h"
 #include "app/store_check.h"
 #include "app/way_back.h"
+#include "build_config.h"
 #include "database/run_lock.h"
 #include "database/session.h"
 #include "platform/clock.h"
