@@ -76,10 +76,10 @@ void PACTUALIZASAT::RecordRefresh() {
 void PACTUALIZASAT::ImportAll() {
   std::string blank = " ";
   int16_t ownStore = kOwnStore;
-  POPERADORADDP(ctx_).Run(blank, ownStore);
+  POPERADORADDP(ctx_, soap_).Run(blank, ownStore);
   blank = " ";
   ownStore = kOwnStore;
-  PVEHICULOSADDP(ctx_).Run(blank, ownStore);
+  PVEHICULOSADDP(ctx_, soap_).Run(blank, ownStore);
   ctx_.session.Commit();
   RefreshExternal();
 }
@@ -88,10 +88,10 @@ void PACTUALIZASAT::RefreshExternal() {
   RefreshEach(
       "P14725", "SELECT VehLocal, VehPlacas FROM VEHICULOS WHERE VehLocal = 0 ORDER BY VehPlacas",
       placas_,
-      [this](std::string& plates, int16_t& action) { PVEHICULOSADDP(ctx_).Run(plates, action); });
+      [&](std::string& plates, int16_t& act) { PVEHICULOSADDP(ctx_, soap_).Run(plates, act); });
   RefreshEach(
       "P14726", "SELECT OpeVLocal, OpeVRFC FROM OPERADORVEH WHERE OpeVLocal = 0 ORDER BY OpeVRFC",
-      rfc_, [this](std::string& rfc, int16_t& action) { POPERADORADDP(ctx_).Run(rfc, action); });
+      rfc_, [&](std::string& rfc, int16_t& act) { POPERADORADDP(ctx_, soap_).Run(rfc, act); });
 }
 
 void PACTUALIZASAT::RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,

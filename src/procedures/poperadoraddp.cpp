@@ -20,8 +20,6 @@ constexpr int kRfcWidth = 13;  // OpeVRFC
 
 }  // namespace
 
-POPERADORADDP::POPERADORADDP(Context& ctx) : ctx_(ctx), operators_(&ctx.display) {}
-
 void POPERADORADDP::zq_Init_all() {
   succve_ = unicve_ = almcve_ = emptipo_ = 0;
   empnum_ = 0;
@@ -34,7 +32,7 @@ void POPERADORADDP::zq_Init_all() {
 
 void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
   zq_Init_all();
-  st1cartapor proxy(ctx_.soap, &ctx_.display);
+  st1cartapor proxy(soap_, &ctx_.display);
 
   if (AV57Act == kOwnStore) {
     ReadLastControlRegionAndUnit(ctx_, kApp, "P15122", succve_, unicve_);
@@ -82,7 +80,7 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
   // An external operator the service no longer returns is removed. A reply that was not
   // read to its end without error (a location that does not cancel on errors) says
   // nothing about the operator, so it removes nothing.
-  if (AV57Act == kRefreshOne && !processed_ && ctx_.soap.LastErrorNumber() == 0) {
+  if (AV57Act == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
     std::string noPlates;
     int16_t removeOperator = PVEHICULOSDEL::kOperator;
     PVEHICULOSDEL(ctx_).Run(noPlates, AV40Emprfc, removeOperator);

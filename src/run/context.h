@@ -14,7 +14,6 @@
 #include "platform/display.h"
 #include "run/run_log.h"
 #include "run/steps.h"
-#include "soap/soap_parm.h"
 
 namespace kalu {
 
@@ -58,7 +57,6 @@ struct Context {
   std::vector<ProcedureTiming> timings;  // in the order the procedures ran
   Steps steps;                           // the upgrade's steps as the operator sees them
   std::vector<StoreView> droppedViews;   // views of the store dropped and not created again
-  SOAPParm_mod soap;                     // service locations and the last SOAP error of the process
   // Runs when the operator has accepted the start of the upgrade, before its first
   // statement (the run log's row counts).
   std::function<void()> onUpgradeStart;

@@ -12,6 +12,7 @@
 #include "platform/recording_display.h"
 #include "run/context.h"
 #include "run/run_log.h"
+#include "soap/soap_parm.h"
 
 namespace kalu::test {
 
@@ -109,6 +110,7 @@ class TestContext {
   DesktopDatabase desktopDb;
   Session session;
   Context ctx;
+  SOAPParm_mod soap;  // the service locations the Carta Porte procedures are handed
 };
 
 }  // namespace kalu::test
