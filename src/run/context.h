@@ -1,7 +1,7 @@
 #pragma once
 // The process context: the one instance of everything a run shares (display, database
-// session, clock, run log, desktop database, folders, user). Procedures are constructed
-// with it; nothing else in the program is process-wide.
+// session, clock, run log, steps, and what the store system's sequence keeps).
+// Procedures are constructed with it; nothing else in the program is process-wide.
 
 #include <cstdint>
 #include <functional>
@@ -10,24 +10,14 @@
 
 #include "database/store_views.h"
 #include "platform/clock.h"
-#include "platform/desktop_db.h"
 #include "platform/display.h"
 #include "run/run_log.h"
+#include "run/sequence_only.h"
 #include "run/steps.h"
 
 namespace kalu {
 
 class Session;
-
-// Folders of the installation, read from the settings file; each ends with "\".
-struct Folders {
-  std::string data;
-  std::string data2;
-  std::string menu;
-  std::string graph;
-  std::string chart;
-  std::string aux;
-};
 
 // How long one procedure of the run took, the rows it handled and the statements it sent.
 struct ProcedureTiming {
@@ -38,20 +28,15 @@ struct ProcedureTiming {
 };
 
 struct Context {
-  Context(Display& display, Session& session, const Clock& clock, RunLog& log,
-          DesktopDatabase& desktopDb)
-      : display(display), session(session), clock(clock), log(log), desktopDb(desktopDb) {}
+  Context(Display& display, Session& session, const Clock& clock, RunLog& log)
+      : display(display), session(session), clock(clock), log(log) {}
 
   Display& display;
   Session& session;
   const Clock& clock;
   RunLog& log;
-  DesktopDatabase& desktopDb;
 
-  Folders folders;
-  std::string localDatabasePath;   // data folder + "Kalu.MDB"
-  std::string userName = "GUEST";  // LOGNAME trimmed, or "GUEST"
-  std::string runningProgram;      // "AZT903114"
+  SequenceOnly sequenceOnly;  // folders, names and desktop database that nothing reads
   int16_t savedPointer = kPointerDefault;
   int16_t runCounter = 0;
   std::vector<ProcedureTiming> timings;  // in the order the procedures ran

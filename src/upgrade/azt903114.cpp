@@ -262,7 +262,7 @@ void AZT903114::Finish() {
   if (ctx_.onUpgradeEnd) ctx_.onUpgradeEnd();
   Progress(ctx_, "");
   ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
-  ctx_.desktopDb.Idle(1);
+  ctx_.sequenceOnly.desktopDb.Idle(1);
   if (ctx_.session.Handle() != -1) CheckOnly(ctx_.session.CommitStatus());
   ctx_.display.SetMousePointer(ctx_.savedPointer);
 }

@@ -8,7 +8,6 @@
 
 #include "database/session.h"
 #include "platform/clock.h"
-#include "platform/desktop_db.h"
 #include "platform/recording_display.h"
 #include "run/context.h"
 #include "run/run_log.h"
@@ -107,7 +106,6 @@ class TestContext {
   RecordingDisplay display;
   FixedClock clock;
   RunLog log;
-  DesktopDatabase desktopDb;
   Session session;
   Context ctx;
   SOAPParm_mod soap;  // the service locations the Carta Porte procedures are handed
