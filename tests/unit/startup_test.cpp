@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "app/run_report.h"
-#include "run/sequence_only.h"
 #include "run/steps.h"
 #include "run/window_content.h"
 #include "run/zq_disp_mod.h"
