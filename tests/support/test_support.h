@@ -108,7 +108,7 @@ class TestContext {
   RunLog log;
   Session session;
   Context ctx;
-  SOAPParm_mod soap;  // the service locations the Carta Porte procedures are handed
+  SOAPParm_mod soap;  // the service locations handed to the vehicle and operator imports
 };
 
 }  // namespace kalu::test
