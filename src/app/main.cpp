@@ -2,6 +2,7 @@
 // folder, shown in the main window when a display is available and in the console
 // otherwise.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -133,25 +134,26 @@ struct Options {
   int Commands() const { return check + rollback + listBackups + !dropBackup.empty(); }
 };
 
+// The options that only switch something on.
+constexpr std::pair<const char*, bool Options::*> kFlags[] = {
+    {"--console", &Options::console},
+    {"--unattended", &Options::unattended},
+    {"--check", &Options::check},
+    {"--no-backup", &Options::noBackup},
+    {"--rollback", &Options::rollback},
+    {"--list-backups", &Options::listBackups},
+    {"--discard-later-changes", &Options::discardLater},
+};
+
 // Reads the command line into `opts`; an exit status when the program ends here (help,
 // version, or a usage error already told on standard error).
 std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& opts) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--console") {
-      opts.console = true;
-    } else if (arg == "--unattended") {
-      opts.unattended = true;
-    } else if (arg == "--check") {
-      opts.check = true;
-    } else if (arg == "--no-backup") {
-      opts.noBackup = true;
-    } else if (arg == "--rollback") {
-      opts.rollback = true;
-    } else if (arg == "--list-backups") {
-      opts.listBackups = true;
-    } else if (arg == "--discard-later-changes") {
-      opts.discardLater = true;
+    const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                   [&](const auto& f) { return arg == f.first; });
+    if (flag != std::end(kFlags)) {
+      opts.*(flag->second) = true;
     } else if (arg == "--drop-backup" || arg == "--report" || arg == "--to") {
       // Each takes the next argument, which must not be empty.
       if (i + 1 == args.size() || args[i + 1].empty()) {

@@ -7,20 +7,6 @@ namespace kalu {
 
 namespace {
 
-const char* StateName(StepState state) {
-  switch (state) {
-    case StepState::Waiting:
-      return "waiting";
-    case StepState::Running:
-      return "running";
-    case StepState::Done:
-      return "done";
-    case StepState::Failed:
-      return "failed";
-  }
-  return "";
-}
-
 // A row count as the report holds it: null for a table the store does not have.
 nlohmann::json Count(int64_t n) {
   return n < 0 ? nlohmann::json(nullptr) : nlohmann::json(n);
@@ -52,7 +38,7 @@ nlohmann::json RunReport::Document(const Steps& steps, const RunSummary& summary
   for (const Step& s : steps.All()) {
     nlohmann::json step = {{"id", kStepTable[static_cast<int>(s.id)].reportKey},
                            {"title", s.title},
-                           {"status", StateName(s.state)},
+                           {"status", kStateNames[static_cast<int>(s.state)].report},
                            {"seconds", s.seconds},
                            {"rows", s.rows}};
     if (s.state == StepState::Failed) step["error"] = s.error;

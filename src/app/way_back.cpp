@@ -518,16 +518,11 @@ int RollBack(const std::string& store, const RollbackRequest& request, std::FILE
 
 namespace {
 
+// What each KeptKind is called, in its order.
+constexpr const char* kKindTexts[] = {"copia", "fallida", "incompleta"};
+
 const char* KindText(KeptKind kind) {
-  switch (kind) {
-    case KeptKind::Copy:
-      return "copia";
-    case KeptKind::Failed:
-      return "fallida";
-    case KeptKind::Incomplete:
-      return "incompleta";
-  }
-  return "";
+  return kKindTexts[static_cast<int>(kind)];
 }
 
 // What the newest upgrade of the store left behind, as --list-backups and --check say it:

@@ -18,11 +18,8 @@ std::string PackagePath(const std::string& fileName) {
 
 std::optional<std::string> ObtainPackage(Context& ctx, int16_t local, const std::string& fileName) {
   if (local != 0) return DecompressPackageFile(ctx, kPackageFolder, fileName);
-  std::string source = fileName;
   std::string folder = kPackageFolder;
-  int16_t arrived = 0;
-  PFTPGETXMZ(ctx).Run(source, folder, arrived);
-  if (arrived == 0) return std::nullopt;
+  if (!PFTPGETXMZ(ctx).Run(fileName, folder)) return std::nullopt;
   // The download left the package inflated in its place; a file that cannot be read opens
   // as an empty document, which the reader reports.
   std::vector<uint8_t> bytes;

@@ -24,8 +24,8 @@ int64_t ColonyKey(int32_t postalCode, int16_t colony) {
 
 }  // namespace
 
-void PCARGACATCOLONIAS::Run(int16_t& AV26Local) {
-  if (std::optional<std::string> document = ObtainPackage(ctx_, AV26Local, kPackage)) {
+void PCARGACATCOLONIAS::Run(int16_t inPackageFolder) {
+  if (std::optional<std::string> document = ObtainPackage(ctx_, inPackageFolder, kPackage)) {
     Progress(ctx_, "Actualización de Códigos Postales...");
     rowFlag_ = 0;
     knownColonies_.clear();

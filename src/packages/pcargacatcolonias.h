@@ -28,9 +28,9 @@ class PCARGACATCOLONIAS {
 
   explicit PCARGACATCOLONIAS(Context& ctx) : ctx_(ctx), pump_(ctx) {}
 
-  // AV26Local not 0: the package in the package folder; 0: downloaded first. A number
-  // outside its range raises error 6 to the caller.
-  void Run(int16_t& AV26Local);
+  // inPackageFolder not 0: the package in the package folder; 0: downloaded
+  // first. A number outside its range raises error 6 to the caller.
+  void Run(int16_t inPackageFolder);
 
  private:
   // Looks at the postal code of the row; nothing depends on it, so it reads nothing.

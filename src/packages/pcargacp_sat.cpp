@@ -29,8 +29,8 @@ std::string Number(int32_t value) {
 
 }  // namespace
 
-void PCARGACP_SAT::Run(int16_t& AV26Local) {
-  if (std::optional<std::string> document = ObtainPackage(ctx_, AV26Local, kPackage)) {
+void PCARGACP_SAT::Run(int16_t inPackageFolder) {
+  if (std::optional<std::string> document = ObtainPackage(ctx_, inPackageFolder, kPackage)) {
     Progress(ctx_, "Actualización de Códigos Postales...");
     rowFlag_ = 0;
     state_ = 0;

@@ -33,9 +33,9 @@ class PCARGACP_SAT {
 
   explicit PCARGACP_SAT(Context& ctx) : ctx_(ctx), pump_(ctx) {}
 
-  // AV26Local not 0: the package in the package folder; 0: downloaded first. A number
-  // outside its range raises error 6 to the caller.
-  void Run(int16_t& AV26Local);
+  // inPackageFolder not 0: the package in the package folder; 0: downloaded
+  // first. A number outside its range raises error 6 to the caller.
+  void Run(int16_t inPackageFolder);
 
  private:
   // Sets the alias of the state collected from the package when ESTADOS has that state;

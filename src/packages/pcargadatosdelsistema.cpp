@@ -26,9 +26,9 @@ void PCARGADATOSDELSISTEMA::zq_Init_all() {
   date_ = time_ = kEmptyDate;
 }
 
-void PCARGADATOSDELSISTEMA::Run(int16_t& AV18Local) {
+void PCARGADATOSDELSISTEMA::Run(int16_t inPackageFolder) {
   zq_Init_all();
-  std::optional<std::string> document = ObtainPackage(ctx_, AV18Local, kPackage);
+  std::optional<std::string> document = ObtainPackage(ctx_, inPackageFolder, kPackage);
   if (!document) {
     ProcedureEpilogue(ctx_, /*commit=*/true);
     return;
@@ -169,9 +169,10 @@ void PCARGADATOSDELSISTEMA::SaveEntry() {
 }
 
 void PCARGADATOSDELSISTEMA::SaveSession() {
-  std::string object = "CargaDatosDelSistema";
-  std::string mode = "IMP";
-  PGUARDASESION(ctx_).Run(user_, date_, time_, object, mode);
+  const PGUARDASESION::Login login = PGUARDASESION(ctx_).Run("CargaDatosDelSistema", "IMP");
+  user_ = login.user;
+  date_ = login.date;
+  time_ = login.time;
 }
 
 }  // namespace kalu

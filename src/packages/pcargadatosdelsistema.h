@@ -20,8 +20,8 @@ class PCARGADATOSDELSISTEMA {
   static constexpr const char* kApp = "PCARGADATOSDELSISTEMA";
 
   explicit PCARGADATOSDELSISTEMA(Context& ctx) : ctx_(ctx) {}
-  // AV18Local != 0: the package in the package folder; 0: downloaded first.
-  void Run(int16_t& AV18Local);
+  // inPackageFolder != 0: the package in the package folder; 0: downloaded first.
+  void Run(int16_t inPackageFolder);
 
   void zq_Init_all();
 

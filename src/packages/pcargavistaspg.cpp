@@ -15,8 +15,8 @@ constexpr const char* kPackage = "SQLPG.XMZ";
 
 }  // namespace
 
-void PCARGAVISTASPG::Run(int16_t& AV17Local) {
-  std::optional<std::string> document = ObtainPackage(ctx_, AV17Local, kPackage);
+void PCARGAVISTASPG::Run(int16_t inPackageFolder) {
+  std::optional<std::string> document = ObtainPackage(ctx_, inPackageFolder, kPackage);
   if (!document) {
     ProcedureEpilogue(ctx_, /*commit=*/true);
     return;

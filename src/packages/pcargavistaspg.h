@@ -16,8 +16,8 @@ class PCARGAVISTASPG {
   static constexpr const char* kApp = "PCARGAVISTASPG";
 
   explicit PCARGAVISTASPG(Context& ctx) : ctx_(ctx) {}
-  // AV17Local != 0: the package in the package folder; 0: downloaded first.
-  void Run(int16_t& AV17Local);
+  // inPackageFolder != 0: the package in the package folder; 0: downloaded first.
+  void Run(int16_t inPackageFolder);
 
  private:
   // Inserts or updates the VISTAPG row `id` with the current name and query text.

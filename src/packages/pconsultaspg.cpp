@@ -20,16 +20,16 @@ std::string Printable(std::string_view text) {
 
 }  // namespace
 
-void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
+void PCONSULTASPG::Run(const std::string& document, const std::string& option) {
   ctx_.session.ClearError();
-  reader_.Open(AV12Archiv);
+  reader_.Open(document);
   if (reader_.ErrCode() >= 1) {
     ShowReaderError();
     ProcedureEpilogue(ctx_, /*commit=*/false);
     return;
   }
 
-  const bool create = RTrim(AV13Opcion) == "C";
+  const bool create = RTrim(option) == "C";
   if (reader_.ReadType(XmlReader::kElement, "SQL_PG") >= 1) {
     for (;;) {
       name_.clear();
@@ -51,11 +51,11 @@ void PCONSULTASPG::Run(std::string& AV12Archiv, std::string& AV13Opcion) {
         for (StoreView& view : ViewsDroppedWith(ctx_.session, name_)) {
           taken_.push_back(std::move(view));
         }
-        Execute("DROP VIEW " + name_ + " CASCADE", AV12Archiv, AV13Opcion);
+        Execute("DROP VIEW " + name_ + " CASCADE", document, option);
       } else {
         Progress(ctx_, "Creando Consulta " + name_ + " ...");
         ZQActiveErrHndl_ = 1;
-        Execute("CREATE OR REPLACE VIEW " + name_ + " AS " + text_, AV12Archiv, AV13Opcion);
+        Execute("CREATE OR REPLACE VIEW " + name_ + " AS " + text_, document, option);
         ZQActiveErrHndl_ = 0;
       }
       ctx_.steps.AddRows(1);
@@ -76,24 +76,25 @@ void PCONSULTASPG::ShowReaderError() {
   ctx_.steps.Fault(text);
 }
 
-void PCONSULTASPG::Execute(const std::string& sql, std::string& AV12Archiv,
-                           std::string& AV13Opcion) {
-  CheckOnly(ctx_.session.ExecImmediate(kApp, sql), AV12Archiv, AV13Opcion);
+void PCONSULTASPG::Execute(const std::string& sql, const std::string& document,
+                           const std::string& option) {
+  CheckOnly(ctx_.session.ExecImmediate(kApp, sql), document, option);
 }
 
-void PCONSULTASPG::CheckOnly(int16_t status, std::string& AV12Archiv, std::string& AV13Opcion) {
+void PCONSULTASPG::CheckOnly(int16_t status, const std::string& document,
+                             const std::string& option) {
   ctx_.session.Check(status);
-  EHFY0(ZQActiveErrHndl_, AV12Archiv, AV13Opcion);
+  EHFY0(ZQActiveErrHndl_, document, option);
 }
 
-void PCONSULTASPG::EHFY0(int16_t& ZQActiveErrHndl, std::string& AV12Archiv,
-                         std::string& AV13Opcion) {
-  if (ctx_.session.ErrorCode() != 0 && ZQActiveErrHndl == 1) U11FY1(AV12Archiv, AV13Opcion);
+void PCONSULTASPG::EHFY0(int16_t& ZQActiveErrHndl, const std::string& document,
+                         const std::string& option) {
+  if (ctx_.session.ErrorCode() != 0 && ZQActiveErrHndl == 1) U11FY1(document, option);
   ctx_.session.React();
 }
 
-void PCONSULTASPG::U11FY1([[maybe_unused]] std::string& AV12Archiv,
-                          [[maybe_unused]] std::string& AV13Opcion) {
+void PCONSULTASPG::U11FY1([[maybe_unused]] const std::string& document,
+                          [[maybe_unused]] const std::string& option) {
   const int16_t code = ctx_.session.ErrorCode();
   if (code <= 500) {
     ctx_.display.ShowMessage("Codigo de Error Interno:" + NumberToText(code, 4, 0));

@@ -22,15 +22,15 @@ class PCONSULTASPG {
   static constexpr const char* kApp = "PCONSULTASPG";
 
   explicit PCONSULTASPG(Context& ctx) : ctx_(ctx) {}
-  // AV12Archiv: the package document, opened as named relative to the working folder.
-  // AV13Opcion: "C" creates (trailing blanks aside), anything else drops.
-  void Run(std::string& AV12Archiv, std::string& AV13Opcion);
+  // `document`: the package document, opened as named relative to the working
+  // folder. `option`: "C" creates (trailing blanks aside), anything else drops.
+  void Run(const std::string& document, const std::string& option);
 
   // Shows the database error of the last check and hands the failure to the reaction.
-  void U11FY1(std::string& AV12Archiv, std::string& AV13Opcion);
+  void U11FY1(const std::string& document, const std::string& option);
   // Run after every database check: the message of U11FY1 while a view is being created,
   // then the session's reaction (a failure ends the run).
-  void EHFY0(int16_t& ZQActiveErrHndl, std::string& AV12Archiv, std::string& AV13Opcion);
+  void EHFY0(int16_t& ZQActiveErrHndl, const std::string& document, const std::string& option);
 
   // The views the drops of the run took with them, each read from the catalog before its
   // drop, in an order in which they can be created again.
@@ -38,8 +38,8 @@ class PCONSULTASPG {
 
  private:
   // One statement at once, checked only, then EHFY0.
-  void Execute(const std::string& sql, std::string& AV12Archiv, std::string& AV13Opcion);
-  void CheckOnly(int16_t status, std::string& AV12Archiv, std::string& AV13Opcion);
+  void Execute(const std::string& sql, const std::string& document, const std::string& option);
+  void CheckOnly(int16_t status, const std::string& document, const std::string& option);
   void ShowReaderError();
 
   Context& ctx_;

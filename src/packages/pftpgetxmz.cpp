@@ -21,15 +21,10 @@ void ShowReaderError(Context& ctx, const XmlReader& reader) {
 
 }  // namespace
 
-void PFTPGETXMZ::Run(std::string& AV11Srcfil, std::string& AV13Pathds, int16_t& AV9Envio) {
+bool PFTPGETXMZ::Run(const std::string& fileName, std::string& folder) {
   Progress(ctx_, "Descargando Archivo..");
 
-  std::string archivo = "PREFERENCIAS.XML";
-  std::string seccion = "WEBSERVICE2";
-  std::string dato = "WEBSERVER";
-  std::string valor;
-  POBTPREFS(ctx_).Run(archivo, seccion, dato, valor);
-  std::string server = Trim(valor);
+  std::string server = Trim(POBTPREFS(ctx_).Run("PREFERENCIAS.XML", "WEBSERVICE2", "WEBSERVER"));
 
   InternetHandle internet;
   ConnectionHandle connection;
@@ -39,42 +34,43 @@ void PFTPGETXMZ::Run(std::string& AV11Srcfil, std::string& AV13Pathds, int16_t& 
   std::string password = kFtpPassword;
   FtpConnect(internet, connection, server, user, password);
 
-  AV13Pathds = ReplaceAll(Trim(AV13Pathds) + "\\", "\\\\", "\\");
-  const std::string localPath = Trim(AV13Pathds) + Trim(AV11Srcfil);
-  AV9Envio = FtpDownload(connection, AV11Srcfil, localPath, kFtpTransferBinary) ? 1 : 0;
-  if (AV9Envio == 0 && connection) {
-    ctx_.log.Line("No se pudo descargar " + AV11Srcfil + " de '" + server +
+  folder = ReplaceAll(Trim(folder) + "\\", "\\\\", "\\");
+  const std::string localPath = Trim(folder) + Trim(fileName);
+  const bool arrived = FtpDownload(connection, fileName, localPath, kFtpTransferBinary);
+  if (!arrived && connection) {
+    ctx_.log.Line("No se pudo descargar " + fileName + " de '" + server +
                   "': " + connection->LastError());
   }
   FtpClose(internet, connection);
 
-  if (AV9Envio != 0) {
-    DecompressPackageFile(ctx_, AV13Pathds, AV11Srcfil);
+  if (arrived) {
+    DecompressPackageFile(ctx_, folder, fileName);
     Progress(ctx_, "Archivo descargado..");
   } else {
     ctx_.display.ShowMessage("Error: No se pudo completar la descarga, intente mas tarde");
     Progress(ctx_, "");
   }
   ProcedureEpilogue(ctx_, false);
+  return arrived;
 }
 
-void POBTPREFS::Run(std::string& AV9Archivo, std::string& AV10Seccio, std::string& AV11Dato,
-                    std::string& AV12Valor) {
-  AV12Valor.clear();
+std::string POBTPREFS::Run(const std::string& file, const std::string& section,
+                           const std::string& item) {
+  std::string value;
   XmlReader reader;
-  reader.Open(AV9Archivo);
+  reader.Open(file);
   if (reader.ErrCode() <= 0) {
-    const std::string section = RTrim(AV10Seccio);
-    const std::string item = RTrim(AV11Dato);
+    const std::string sectionName = RTrim(section);
+    const std::string itemName = RTrim(item);
     // The first item inside the section, up to the section's end; a section without child
     // elements has no end node and holds no item.
-    if (reader.ReadType(XmlReader::kElement, AV10Seccio) > 0 && RTrim(reader.Name()) == section &&
+    if (reader.ReadType(XmlReader::kElement, section) > 0 && RTrim(reader.Name()) == sectionName &&
         reader.HasChildElements()) {
       while (reader.Read() >= 1) {
         const std::string name = RTrim(reader.Name());
-        if (name == section) break;
-        if (name == item) {
-          AV12Valor = reader.Value();
+        if (name == sectionName) break;
+        if (name == itemName) {
+          value = reader.Value();
           break;
         }
       }
@@ -85,6 +81,7 @@ void POBTPREFS::Run(std::string& AV9Archivo, std::string& AV10Seccio, std::strin
     ShowReaderError(ctx_, reader);
   }
   ProcedureEpilogue(ctx_, false);
+  return value;
 }
 
 }  // namespace kalu

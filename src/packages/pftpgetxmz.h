@@ -14,10 +14,10 @@ namespace kalu {
 class PFTPGETXMZ {
  public:
   explicit PFTPGETXMZ(Context& ctx) : ctx_(ctx) {}
-  // Downloads AV11Srcfil into the folder AV13Pathds (which comes back with blanks removed,
-  // a "\" at its end and every "\\" reduced to "\") and inflates it; AV9Envio is true when
-  // the file arrived.
-  void Run(std::string& AV11Srcfil, std::string& AV13Pathds, int16_t& AV9Envio);
+  // Downloads `fileName` into `folder`, which comes back with
+  // blanks removed, a "\" at its end and every "\\" reduced to "\", and inflates it. True
+  // when the file arrived.
+  bool Run(const std::string& fileName, std::string& folder);
 
   // Bounds of the transfer's waits (tests make them short).
   FtpLimits ftpLimits;
@@ -29,10 +29,9 @@ class PFTPGETXMZ {
 class POBTPREFS {
  public:
   explicit POBTPREFS(Context& ctx) : ctx_(ctx) {}
-  // AV12Valor = the text of the first element AV11Dato inside the first element AV10Seccio
-  // of the file AV9Archivo, or empty.
-  void Run(std::string& AV9Archivo, std::string& AV10Seccio, std::string& AV11Dato,
-           std::string& AV12Valor);
+  // The text of the first element `item` inside the first element
+  // `section` of the file `file`, or empty.
+  std::string Run(const std::string& file, const std::string& section, const std::string& item);
 
  private:
   Context& ctx_;

@@ -5,20 +5,17 @@
 
 namespace kalu {
 
-void PGUARDASESION::Run(std::string& AV8Usuario, DateValue& AV9Fecha, DateValue& AV10Hora,
-                        std::string& AV11Objeto, std::string& AV12Modo) {
-  std::string object = AV11Objeto;
-  std::string mode = AV12Modo;
-
-  std::string userPath = "Administracion\\UserLogin";
-  PREADADMSYS(ctx_).Run(userPath, AV8Usuario);
+PGUARDASESION::Login PGUARDASESION::Run(const std::string& object, const std::string& mode) {
+  Login login;
+  login.user = PREADADMSYS(ctx_).Run("Administracion\\UserLogin");
 
   const DateValue now = ctx_.clock.Now();
-  AV9Fecha = TodayThroughPicture(now);
-  AV10Hora = now;
+  login.date = TodayThroughPicture(now);
+  login.time = now;
 
-  PREGLOGSYS(ctx_).Run(AV8Usuario, AV9Fecha, AV10Hora, object, mode);
+  PREGLOGSYS(ctx_).Run(login.user, login.date, login.time, object, mode);
   ProcedureEpilogue(ctx_, /*commit=*/false);
+  return login;
 }
 
 }  // namespace kalu

@@ -11,11 +11,17 @@ namespace kalu {
 
 class PGUARDASESION {
  public:
+  // Who logged in, and when.
+  struct Login {
+    std::string user;
+    DateValue date = kEmptyDate;  // the date without time
+    DateValue time = kEmptyDate;  // date and time
+  };
+
   explicit PGUARDASESION(Context& ctx) : ctx_(ctx) {}
-  // AV8Usuario, AV9Fecha (the date without time) and AV10Hora (date and time) come back;
-  // AV11Objeto is what was done ("CargaDatosDelSistema"), AV12Modo how ("IMP").
-  void Run(std::string& AV8Usuario, DateValue& AV9Fecha, DateValue& AV10Hora,
-           std::string& AV11Objeto, std::string& AV12Modo);
+  // `object` is what was done ("CargaDatosDelSistema"), `mode` how
+  // ("IMP").
+  Login Run(const std::string& object, const std::string& mode);
 
  private:
   Context& ctx_;

@@ -5,12 +5,14 @@
 
 namespace kalu {
 
-void PREADADMSYS::Run(std::string& AV8Path, std::string& AV9Valor) {
+std::string PREADADMSYS::Run(const std::string& path) {
   ZQRegAcc registry;
   std::string system =
       Trim(registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion\\Sistema"));
-  AV9Valor = registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\" + system + "\\" + Trim(AV8Path));
+  std::string value =
+      registry.ReadRegKey("HKEY_CURRENT_USER\\Software\\" + system + "\\" + Trim(path));
   ProcedureEpilogue(ctx_, /*commit=*/false);
+  return value;
 }
 
 }  // namespace kalu

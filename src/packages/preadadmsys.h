@@ -12,9 +12,9 @@ namespace kalu {
 class PREADADMSYS {
  public:
   explicit PREADADMSYS(Context& ctx) : ctx_(ctx) {}
-  // AV9Valor = the value at the relative path AV8Path ("Administracion\UserLogin") of the
-  // login system, or empty.
-  void Run(std::string& AV8Path, std::string& AV9Valor);
+  // The value at the relative path `path` ("Administracion\UserLogin")
+  // of the login system, or empty.
+  std::string Run(const std::string& path);
 
  private:
   Context& ctx_;

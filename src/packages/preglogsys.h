@@ -17,8 +17,10 @@ class PREGLOGSYS {
   static constexpr const char* kApp = "PREGLOGSYS";
 
   explicit PREGLOGSYS(Context& ctx) : ctx_(ctx) {}
-  void Run(std::string& AV8Usuario, DateValue& AV9Fecha, DateValue& AV10Hora,
-           std::string& AV11Objeto, std::string& AV12Modo);
+  // `user` did `object` in `mode` on `date`
+  // at `time`.
+  void Run(const std::string& user, DateValue date, DateValue time, const std::string& object,
+           const std::string& mode);
 
  private:
   Context& ctx_;

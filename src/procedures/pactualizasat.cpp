@@ -21,11 +21,11 @@ void PACTUALIZASAT::zq_Init_all() {
   rfc_.clear();
 }
 
-void PACTUALIZASAT::Run(int16_t& AV13Opc) {
+void PACTUALIZASAT::Run(int16_t option) {
   zq_Init_all();
   ReadDates();
-  if (AV13Opc == kRefreshNow) ImportAll();
-  if (AV13Opc == kRefreshWhenDue && businessDate_ != refreshDate_) {
+  if (option == kRefreshNow) ImportAll();
+  if (option == kRefreshWhenDue && businessDate_ != refreshDate_) {
     ImportAll();
     RecordRefresh();
   }
@@ -75,11 +75,9 @@ void PACTUALIZASAT::RecordRefresh() {
 
 void PACTUALIZASAT::ImportAll() {
   std::string blank = " ";
-  int16_t ownStore = kOwnStore;
-  POPERADORADDP(ctx_, soap_).Run(blank, ownStore);
+  POPERADORADDP(ctx_, soap_).Run(blank, kOwnStore);
   blank = " ";
-  ownStore = kOwnStore;
-  PVEHICULOSADDP(ctx_, soap_).Run(blank, ownStore);
+  PVEHICULOSADDP(ctx_, soap_).Run(blank, kOwnStore);
   ctx_.session.Commit();
   RefreshExternal();
 }
@@ -88,19 +86,18 @@ void PACTUALIZASAT::RefreshExternal() {
   RefreshEach(
       "P14725", "SELECT VehLocal, VehPlacas FROM VEHICULOS WHERE VehLocal = 0 ORDER BY VehPlacas",
       placas_,
-      [&](std::string& plates, int16_t& act) { PVEHICULOSADDP(ctx_, soap_).Run(plates, act); });
+      [&](std::string& plates, int16_t act) { PVEHICULOSADDP(ctx_, soap_).Run(plates, act); });
   RefreshEach(
       "P14726", "SELECT OpeVLocal, OpeVRFC FROM OPERADORVEH WHERE OpeVLocal = 0 ORDER BY OpeVRFC",
-      rfc_, [&](std::string& rfc, int16_t& act) { POPERADORADDP(ctx_, soap_).Run(rfc, act); });
+      rfc_, [&](std::string& rfc, int16_t act) { POPERADORADDP(ctx_, soap_).Run(rfc, act); });
 }
 
 void PACTUALIZASAT::RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,
-                                const std::function<void(std::string&, int16_t&)>& import) {
+                                const std::function<void(std::string&, int16_t)>& import) {
   Cursor external(ctx_.session, kApp, cursorId, sql, CursorKind::Read);
   for (bool row = external.FetchFirst(); row; row = external.FetchNext()) {
     key = external.Text(2);
-    int16_t refreshOne = kRefreshOne;
-    import(key, refreshOne);
+    import(key, kRefreshOne);
   }
   external.Close();
   ctx_.session.Commit();

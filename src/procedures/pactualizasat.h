@@ -29,8 +29,8 @@ class PACTUALIZASAT {
 
   explicit PACTUALIZASAT(Context& ctx) : ctx_(ctx) {}
 
-  // AV13Opc is not changed; values other than 1 and 2 do nothing.
-  void Run(int16_t& AV13Opc);
+  // `option`: kRefreshNow or kRefreshWhenDue; other values do nothing.
+  void Run(int16_t option);
   // The refresh at once, whatever the dates, then every CONTROL row records the business
   // date of the last row as refreshed.
   void RefreshAndRecord();
@@ -52,7 +52,7 @@ class PACTUALIZASAT {
   // Runs `import` with action 3 on the key (column 2, right-trimmed) of every row of the
   // cursor, then commits. The rows are read on while the imports commit.
   void RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,
-                   const std::function<void(std::string&, int16_t&)>& import);
+                   const std::function<void(std::string&, int16_t)>& import);
 
   Context& ctx_;
   // The service locations, read at the first call of a service, and the last SOAP error:

@@ -69,11 +69,11 @@ int16_t PCARDATOSFISCAL::RegimeCode(std::string_view rfc, int16_t canCve) {
   return 612;
 }
 
-void PCARDATOSFISCAL::Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56AlmCve) {
+void PCARDATOSFISCAL::Run(int16_t region, int16_t unit, int16_t warehouse) {
   zq_Init_all();
-  regCve_ = A52RegCve;
-  uniCve_ = A54UniCve;
-  almCve_ = A56AlmCve;
+  regCve_ = region;
+  uniCve_ = unit;
+  almCve_ = warehouse;
   ctx_.session.Analyze(kTablesRead);
 
   MessagePump pump(ctx_);

@@ -23,9 +23,9 @@ class PCARDATOSFISCAL {
 
   explicit PCARDATOSFISCAL(Context& ctx) : ctx_(ctx) {}
 
-  // Walks the customers of the store A52RegCve-A54UniCve-A56AlmCve (not changed) in key
-  // order.
-  void Run(int16_t& A52RegCve, int16_t& A54UniCve, int16_t& A56AlmCve);
+  // Walks the customers of the store region-unit-warehouse (A52RegCve, A54UniCve,
+  // A56AlmCve) in key order.
+  void Run(int16_t region, int16_t unit, int16_t warehouse);
 
   void zq_Init_all();
 

@@ -82,10 +82,10 @@ Fixed4 NotBelowZero(Fixed4 value) {
 
 }  // namespace
 
-void POBTFACSTIMBRE::Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Almcve) {
-  regCve_ = AV8Regcve;
-  uniCve_ = AV9Unicve;
-  almCve_ = AV10Almcve;
+void POBTFACSTIMBRE::Run(int16_t region, int16_t unit, int16_t warehouse) {
+  regCve_ = region;
+  uniCve_ = unit;
+  almCve_ = warehouse;
   ctx_.session.Analyze(kTablesRead);
 
   const std::vector<Invoice> invoices = OpenInvoices();
@@ -206,9 +206,7 @@ void POBTFACSTIMBRE::DocumentsOfInvoice() {
     ReadStamp();
     paperSubmission_.reset();
     if (!stamped_) {
-      int16_t ok = 0;
-      PVALIDAUUID(ctx_).Run(doc_.docKey, ok);
-      if (ok == 0) {
+      if (!PVALIDAUUID(ctx_).Run(doc_.docKey)) {
         doc_.docKey = kPaperUuid;
         AddPaperSubmission();
       }
@@ -237,9 +235,7 @@ void POBTFACSTIMBRE::ReadStamp() {
   for (const Submission& submission : found->second) {
     if (!Trim(submission.timbre).empty() && submission.envioOk == 1) {
       stamped_ = true;
-      std::string timbre = submission.timbre;
-      int16_t ignored = 0;  // the stamp is only shown, not judged
-      PVALIDAUUID(ctx_).Run(timbre, ignored);
+      PVALIDAUUID(ctx_).Run(submission.timbre);  // the stamp is only shown, not judged
     }
   }
 }

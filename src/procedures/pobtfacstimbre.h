@@ -27,10 +27,10 @@ class POBTFACSTIMBRE {
 
   explicit POBTFACSTIMBRE(Context& ctx) : ctx_(ctx) {}
 
-  // Walks the open invoices of the store AV8Regcve-AV9Unicve-AV10Almcve (not changed).
-  // What the walk needs is read first in a few queries; its changes are written and
-  // committed in batches, each document's key with its paper-invoice submission.
-  void Run(int16_t& AV8Regcve, int16_t& AV9Unicve, int16_t& AV10Almcve);
+  // Walks the open invoices of the store's region, unit and warehouse. What the walk needs is read
+  // first in a few queries; its changes are written and committed in batches, each document's key
+  // with its paper-invoice submission.
+  void Run(int16_t region, int16_t unit, int16_t warehouse);
 
   // The outstanding IEPS and VAT of a document of total P with IEPS E and VAT V whose
   // invoice still owes `saldo`: what was paid settles the IEPS first, then the VAT.

@@ -30,28 +30,26 @@ void POPERADORADDP::zq_Init_all() {
   stored_.clear();
 }
 
-void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
+void POPERADORADDP::Run(std::string& rfc, int16_t action) {
   zq_Init_all();
   st1cartapor proxy(soap_, &ctx_.display);
 
-  if (AV57Act == kOwnStore) {
+  if (action == kOwnStore) {
     ReadLastControlRegionAndUnit(ctx_, kApp, "P15122", succve_, unicve_);
     almcve_ = 0;
   }
-  if (AV57Act == kFetchOne || AV57Act == kRefreshOne) {
+  if (action == kFetchOne || action == kRefreshOne) {
     succve_ = unicve_ = emptipo_ = 0;
     empnum_ = 0;
   }
 
-  operators_ =
-      proxy.execute(succve_, unicve_, almcve_, emptipo_, Fixed4::FromDouble(empnum_), AV40Emprfc);
+  operators_ = proxy.execute(succve_, unicve_, almcve_, emptipo_, Fixed4::FromDouble(empnum_), rfc);
 
   // The reply's operators already in the store, read at once; each operator is then an
   // insert or an update sent without waiting.
   std::vector<std::string> rfcs;
   for (int32_t i = 1; i <= operators_.Count(); ++i) {
-    rfcs.push_back(operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i))
-                       .zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc);
+    rfcs.push_back(operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i)).rfc);
   }
   stored_ = ReadStoredLocals(ctx_, kApp, "P15124_ALL",
                              "SELECT OpeVRFC, OpeVLocal FROM OPERADORVEH WHERE OpeVRFC = ANY "
@@ -63,41 +61,38 @@ void POPERADORADDP::Run(std::string& AV40Emprfc, int16_t& AV57Act) {
   // collection (32767 items) ends the loop.
   for (int32_t i = 1; i <= operators_.Count(); ++i) {
     const auto& item = operators_.ItemAs<st2cportev2>(static_cast<int16_t>(i));
-    record_.tipo = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipo;
-    record_.num =
-        ToInt32(item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnum.ToDouble());
-    record_.rfc = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc;
-    record_.nombre = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnombre;
-    record_.licencia = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emplicencia;
-    record_.status = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empstatus;
-    record_.statusLic = item.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Evalreg;
-    AV40Emprfc = record_.rfc;
+    record_.tipo = item.type;
+    record_.num = ToInt32(item.number.ToDouble());
+    record_.rfc = item.rfc;
+    record_.nombre = item.name;
+    record_.licencia = item.license;
+    record_.status = item.status;
+    record_.statusLic = item.licenseStatus;
+    rfc = record_.rfc;
     processed_ = true;
-    StoreOperator(AV40Emprfc, AV57Act);
-    Progress(ctx_, "Actualizando Operadores Vehiculares, RFC:  " + AV40Emprfc);
+    StoreOperator(rfc, action);
+    Progress(ctx_, "Actualizando Operadores Vehiculares, RFC:  " + rfc);
   }
 
   // An external operator the service no longer returns is removed. A reply that was not
   // read to its end without error (a location that does not cancel on errors) says
   // nothing about the operator, so it removes nothing.
-  if (AV57Act == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
-    std::string noPlates;
-    int16_t removeOperator = PVEHICULOSDEL::kOperator;
-    PVEHICULOSDEL(ctx_).Run(noPlates, AV40Emprfc, removeOperator);
+  if (action == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
+    PVEHICULOSDEL(ctx_).Run("", rfc, PVEHICULOSDEL::kOperator);
   }
   Progress(ctx_, std::string(47, ' '));
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }
 
-void POPERADORADDP::SetRowFromRecord(const std::string& AV40Emprfc, int16_t AV57Act) {
+void POPERADORADDP::SetRowFromRecord(const std::string& rfc, int16_t action) {
   const int16_t local = row_.local;
   row_ = record_;
-  row_.rfc = AV40Emprfc;
-  row_.local = AV57Act == kOwnStore ? 1 : AV57Act == kFetchOne ? 0 : local;
+  row_.rfc = rfc;
+  row_.local = action == kOwnStore ? 1 : action == kFetchOne ? 0 : local;
 }
 
-void POPERADORADDP::StoreOperator(std::string& AV40Emprfc, int16_t& AV57Act) {
-  SetRowFromRecord(AV40Emprfc, AV57Act);
+void POPERADORADDP::StoreOperator(const std::string& rfc, int16_t action) {
+  SetRowFromRecord(rfc, action);
   const auto stored = stored_.find(CharKey(row_.rfc, kRfcWidth));
   if (stored == stored_.end()) {
     // The insert lists OpeVStatus before OpeVStatusLic, the update the other way round.
@@ -118,7 +113,7 @@ void POPERADORADDP::StoreOperator(std::string& AV40Emprfc, int16_t& AV57Act) {
   } else {
     // Of the stored row only OpeVLocal outlives the record's values (action 3).
     row_.local = stored->second;
-    SetRowFromRecord(AV40Emprfc, AV57Act);
+    SetRowFromRecord(rfc, action);
     Cursor p15125(ctx_.session, kApp, "P15125",
                   "UPDATE OPERADORVEH SET OpeVNombre=?, OpeVLicencia=?, OpeVTtipo=?, "
                   "OpeVNum=?, OpeVStatusLic=?, OpeVStatus=?, OpeVLocal=? WHERE OpeVRFC = ?",
@@ -135,10 +130,9 @@ void POPERADORADDP::StoreOperator(std::string& AV40Emprfc, int16_t& AV57Act) {
     stored->second = row_.local;
   }
   ctx_.steps.AddRows(1);
-  if (AV57Act == kFetchOne) {
+  if (action == kFetchOne) {
     ctx_.display.ShowMessage(
-        "Se ha Agregado y/o Actualizado  exitosamente, tu operador Vehicular externo: " +
-        AV40Emprfc);
+        "Se ha Agregado y/o Actualizado  exitosamente, tu operador Vehicular externo: " + rfc);
   }
 }
 

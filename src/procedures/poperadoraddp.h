@@ -29,16 +29,16 @@ class POPERADORADDP {
   POPERADORADDP(Context& ctx, SOAPParm_mod& soap)
       : ctx_(ctx), soap_(soap), operators_(&ctx.display) {}
 
-  // AV40Emprfc: in, the RFC asked for under actions 1 and 3 (" " under action 2); out, the
-  // RFC of the last record processed.
-  void Run(std::string& AV40Emprfc, int16_t& AV57Act);
+  // `rfc`: in, the RFC asked for under actions 1 and 3 (" " under action 2);
+  // out, the RFC of the last record processed. `action`: the action code above.
+  void Run(std::string& rfc, int16_t action);
 
   void zq_Init_all();
 
  private:
   // Inserts or updates the operator of the current record; under action 1 confirms it in
   // a message.
-  void StoreOperator(std::string& AV40Emprfc, int16_t& AV57Act);  // U111601
+  void StoreOperator(const std::string& rfc, int16_t action);  // U111601
 
   // An OPERADORVEH row (or the values of a record about to become one).
   struct Operator {
@@ -54,7 +54,7 @@ class POPERADORADDP {
 
   // The row values from the current record; OpeVLocal by the action (1 own, 0 external,
   // otherwise as held).
-  void SetRowFromRecord(const std::string& AV40Emprfc, int16_t AV57Act);
+  void SetRowFromRecord(const std::string& rfc, int16_t action);
 
   Context& ctx_;
   SOAPParm_mod& soap_;

@@ -15,9 +15,9 @@ bool IsHyphenPosition(int16_t i) {
 
 }  // namespace
 
-void PVALIDAUUID::Run(std::string& AV8Dockey, int16_t& AV9Uuidok) {
-  AV9Uuidok = 0;
-  const std::string t = Trim(AV8Dockey);
+bool PVALIDAUUID::Run(const std::string& stampId) {
+  bool wellFormed = false;
+  const std::string t = Trim(stampId);
   if (CharLength(t) == 36) {
     // A character outside ASCII is neither a digit nor "-", so it fails before any
     // position after it is looked at: walking bytes walks characters up to there.
@@ -27,9 +27,10 @@ void PVALIDAUUID::Run(std::string& AV8Dockey, int16_t& AV9Uuidok) {
       passed = IsHyphenPosition(i) ? c == "-" : FindText(kHexDigits, c, 1) > 0;
       Progress(ctx_, passed ? c + " ok" : std::string());
     }
-    if (passed) AV9Uuidok = 1;
+    wellFormed = passed;
   }
   ProcedureEpilogue(ctx_, /*commit=*/false);
+  return wellFormed;
 }
 
 }  // namespace kalu

@@ -16,11 +16,11 @@ class PVALIDAUUID {
 
   explicit PVALIDAUUID(Context& ctx) : ctx_(ctx) {}
 
-  // AV9Uuidok becomes 1 when AV8Dockey, without surrounding blanks, is well formed, else 0.
-  // AV8Dockey is not changed. Each character that passes shows itself followed by " ok" in
-  // the progress display; the first that fails blanks it. A text whose length is not 36
-  // leaves the display alone. Touches no table.
-  void Run(std::string& AV8Dockey, int16_t& AV9Uuidok);
+  // True when `stampId`, without surrounding blanks, is well
+  // formed. Each character that passes shows itself followed by " ok" in the progress
+  // display; the first that fails blanks it. A text whose length is not 36 leaves the
+  // display alone. Touches no table.
+  bool Run(const std::string& stampId);
 
  private:
   Context& ctx_;

@@ -31,71 +31,68 @@ void PVEHICULOSADDP::zq_Init_all() {
   stored_.clear();
 }
 
-void PVEHICULOSADDP::Run(std::string& AV20Placas, int16_t& AV60Act) {
+void PVEHICULOSADDP::Run(std::string& plates, int16_t action) {
   zq_Init_all();
   st2cartapor proxy(soap_, &ctx_.display);
 
-  if (AV60Act == kOwnFleet) {
+  if (action == kOwnFleet) {
     ReadLastControlRegionAndUnit(ctx_, kApp, "P15152", succve_, unicve_);
     almcve_ = 0;
   }
-  if (AV60Act == kFetchOne || AV60Act == kRefreshOne) {
+  if (action == kFetchOne || action == kRefreshOne) {
     succve_ = unicve_ = 0;
     numeco_ = 0;
   }
 
-  vehicles_ = proxy.execute(succve_, unicve_, almcve_, Fixed4::FromDouble(numeco_), AV20Placas);
+  vehicles_ = proxy.execute(succve_, unicve_, almcve_, Fixed4::FromDouble(numeco_), plates);
 
   // The reply's vehicles already in the store, read at once; each vehicle is then an insert
   // or an update sent without waiting.
-  std::vector<std::string> plates;
+  std::vector<std::string> replyPlates;
   for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
-    plates.push_back(vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i))
-                         .zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas);
+    replyPlates.push_back(vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i)).plates);
   }
   stored_ = ReadStoredLocals(ctx_, kApp, "P15154_ALL",
                              "SELECT VehPlacas, VehLocal FROM VEHICULOS WHERE VehPlacas = ANY "
                              "(CAST(? AS bpchar[]))",
-                             plates, kPlatesWidth);
+                             replyPlates, kPlatesWidth);
   WritesBehind writes(ctx_.session);
   // The count is asked on every pass; the index is wider than a position so that a full
   // collection (32767 items) ends the loop.
   for (int32_t i = 1; i <= vehicles_.Count(); ++i) {
     const auto& item = vehicles_.ItemAs<st1Etd_vcpv>(static_cast<int16_t>(i));
-    record_.placas = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas;
-    record_.numeco = ToInt32(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehnumeco.ToDouble());
-    record_.tipoVehSct = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehsct;
-    record_.modelo = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehmodelo);
-    record_.tipoVehCve = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehcve);
-    record_.tipoVehDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehdes;
-    record_.numPoliza = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Numpoliza;
-    record_.nomAseguradora = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora;
-    record_.fechVigencia = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Fchvigencia;
-    record_.statusCve = ToInt16(item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatuscve);
-    record_.statusDes = item.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes;
-    AV20Placas = record_.placas;
+    record_.placas = item.plates;
+    record_.numeco = ToInt32(item.economicNumber.ToDouble());
+    record_.tipoVehSct = item.sctType;
+    record_.modelo = ToInt16(item.modelYear);
+    record_.tipoVehCve = ToInt16(item.vehicleType);
+    record_.tipoVehDes = item.vehicleTypeName;
+    record_.numPoliza = item.policyNumber;
+    record_.nomAseguradora = item.insurer;
+    record_.fechVigencia = item.policyValidUntil;
+    record_.statusCve = ToInt16(item.status);
+    record_.statusDes = item.statusName;
+    plates = record_.placas;
     processed_ = true;
-    StoreVehicle(AV20Placas, AV60Act);
-    Progress(ctx_, "Actualizacion de Vehiculos,  Placas:  " + AV20Placas);
+    StoreVehicle(plates, action);
+    Progress(ctx_, "Actualizacion de Vehiculos,  Placas:  " + plates);
   }
 
   // An external vehicle the service no longer returns is removed. A reply that was not
   // read to its end without error (a location that does not cancel on errors) says
   // nothing about the vehicle, so it removes nothing.
-  if (AV60Act == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
-    std::string noRfc;
-    int16_t removeVehicle = PVEHICULOSDEL::kVehicle;
-    PVEHICULOSDEL(ctx_).Run(AV20Placas, noRfc, removeVehicle);
+  if (action == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
+    PVEHICULOSDEL(ctx_).Run(plates, "", PVEHICULOSDEL::kVehicle);
   }
   Progress(ctx_, std::string(47, ' '));
   ProcedureEpilogue(ctx_, /*commit=*/true);
 }
 
-void PVEHICULOSADDP::SetRowFromRecord(const std::string& AV20Placas, int16_t AV60Act) {
+void PVEHICULOSADDP::SetRowFromRecord(const std::string& plates, int16_t action) {
   const int16_t local = row_.local;
   row_ = record_;
-  row_.placas = AV20Placas;
-  row_.local = AV60Act == kOwnFleet ? 1 : AV60Act == kFetchOne ? 0 : local;
+  row_.placas = plates;
+  row_.local = action == kOwnFleet ? 1 : action == kFetchOne ? 0 : local;
 }
 
 void PVEHICULOSADDP::BindColumns(Cursor& cursor, int first) const {
@@ -112,9 +109,9 @@ void PVEHICULOSADDP::BindColumns(Cursor& cursor, int first) const {
       .SetInt16(first + 10, row_.local);
 }
 
-void PVEHICULOSADDP::StoreVehicle(std::string& AV20Placas, int16_t& AV60Act) {
+void PVEHICULOSADDP::StoreVehicle(const std::string& plates, int16_t action) {
   if (RTrim(record_.statusDes) == kInOperation) {
-    SetRowFromRecord(AV20Placas, AV60Act);
+    SetRowFromRecord(plates, action);
     const auto stored = stored_.find(CharKey(row_.placas, kPlatesWidth));
     if (stored == stored_.end()) {
       Cursor p15156(ctx_.session, kApp, "P15156",
@@ -130,7 +127,7 @@ void PVEHICULOSADDP::StoreVehicle(std::string& AV20Placas, int16_t& AV60Act) {
     } else {
       // Of the stored row only VehLocal outlives the record's values (action 3).
       row_.local = stored->second;
-      SetRowFromRecord(AV20Placas, AV60Act);
+      SetRowFromRecord(plates, action);
       Cursor p15155(ctx_.session, kApp, "P15155",
                     "UPDATE VEHICULOS SET VehNumeco=?, VehTipoVehSct=?, Vehmodelo=?, "
                     "VehTipoVehcve=?, VehTipoVehDes=?, VehNnumpoliza=?, VehNomAseguradora=?, "
@@ -144,9 +141,9 @@ void PVEHICULOSADDP::StoreVehicle(std::string& AV20Placas, int16_t& AV60Act) {
     }
     ctx_.steps.AddRows(1);
   }
-  if (AV60Act == kFetchOne) {
+  if (action == kFetchOne) {
     ctx_.display.ShowMessage("Se ha Agregado y/o Actualizado exitosamente las Placas externas:  " +
-                             AV20Placas);
+                             plates);
   }
 }
 

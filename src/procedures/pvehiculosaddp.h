@@ -32,16 +32,17 @@ class PVEHICULOSADDP {
   PVEHICULOSADDP(Context& ctx, SOAPParm_mod& soap)
       : ctx_(ctx), soap_(soap), vehicles_(&ctx.display) {}
 
-  // AV20Placas: in, the plates asked for under actions 1 and 3 (" " under action 2); out,
-  // the plates of the last record processed.
-  void Run(std::string& AV20Placas, int16_t& AV60Act);
+  // `plates`: in, the plates asked for under actions 1 and 3 (" " under
+  // action 2); out, the plates of the last record processed. `action`: the action
+  // code above.
+  void Run(std::string& plates, int16_t action);
 
   void zq_Init_all();
 
  private:
   // Inserts or updates the vehicle of the current record when it is in operation; under
   // action 1 confirms it in a message.
-  void StoreVehicle(std::string& AV20Placas, int16_t& AV60Act);  // U111631
+  void StoreVehicle(const std::string& plates, int16_t action);  // U111631
 
   // A VEHICULOS row (or the values of a record about to become one).
   struct Vehicle {
@@ -61,7 +62,7 @@ class PVEHICULOSADDP {
 
   // The row values from the current record; VehLocal by the action (1 own fleet, 0
   // external, otherwise as held).
-  void SetRowFromRecord(const std::string& AV20Placas, int16_t AV60Act);
+  void SetRowFromRecord(const std::string& plates, int16_t action);
   // Binds the eleven columns after the plates, from parameter `first` on.
   void BindColumns(Cursor& cursor, int first) const;
 

@@ -18,10 +18,10 @@ class PVEHICULOSDEL {
 
   explicit PVEHICULOSDEL(Context& ctx) : ctx_(ctx) {}
 
-  // AV10Act 1 deletes the external vehicle with plates AV8Placas, 2 the external operator
-  // with RFC AV9Emprfc; any other value deletes nothing. Commits in every case. Neither
-  // text is changed.
-  void Run(std::string& AV8Placas, std::string& AV9Emprfc, int16_t& AV10Act);
+  // `what` kVehicle deletes the external vehicle with plates `plates`,
+  // kOperator the external operator with RFC `rfc`; any other value deletes
+  // nothing. Commits in every case.
+  void Run(const std::string& plates, const std::string& rfc, int16_t what);
 
  private:
   Context& ctx_;

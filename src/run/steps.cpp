@@ -141,20 +141,6 @@ std::string SecondsText(double seconds) {
   return text;
 }
 
-const char* StateText(StepState state) {
-  switch (state) {
-    case StepState::Waiting:
-      return "en espera";
-    case StepState::Running:
-      return "en curso";
-    case StepState::Done:
-      return "ok";
-    case StepState::Failed:
-      return "falló";
-  }
-  return "";
-}
-
 int PercentDone(const Step& step) {
   if (step.total <= 0) return -1;
   int64_t done = step.done < 0 ? 0 : (step.done > step.total ? step.total : step.done);

@@ -157,8 +157,17 @@ class PaintPace {
 std::string GroupedNumber(int64_t n);
 // "12.3 s".
 std::string SecondsText(double seconds);
+// How a state is named, in the order of StepState: to the operator, and in the run's report.
+struct StateNames {
+  const char* shown;
+  const char* report;
+};
+inline constexpr StateNames kStateNames[] = {
+    {"en espera", "waiting"}, {"en curso", "running"}, {"ok", "done"}, {"falló", "failed"}};
 // "en espera", "en curso", "ok", "falló".
-const char* StateText(StepState state);
+inline const char* StateText(StepState state) {
+  return kStateNames[static_cast<int>(state)].shown;
+}
 // How far the step is, in per cent (0 to 100), or -1 when its amount of work is unknown.
 int PercentDone(const Step& step);
 

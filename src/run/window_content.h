@@ -16,6 +16,13 @@ namespace kalu {
 inline constexpr const char* kMainCaption = "Actualizacion Versión 24.03.20";
 inline constexpr const char* kStepsHeading = "Pasos de la actualización";
 inline constexpr const char* kRunFinishedCaption = "Actualización terminada";
+// The window's sizes in pixels at 96 DPI: as it opens; the least it can be made, which keeps
+// the steps and a few lines of the summary in sight; each of the clock's two panels.
+inline constexpr int kWindowWidth = 860;
+inline constexpr int kWindowHeight = 700;
+inline constexpr int kMinimumWindowWidth = 640;
+inline constexpr int kMinimumWindowHeight = 520;
+inline constexpr int kClockPanelWidth = 90;
 // What a command of the tool bar or the menu says when this program has no handler for it.
 inline constexpr const char* kNotAvailable = "Opcion no disponible";
 

@@ -162,23 +162,23 @@ std::shared_ptr<SoapObject> SoapRecord<Derived>::Clone() const {
 const std::vector<SoapField<st1Etd_vcpv>>& st1Etd_vcpv::Fields() {
   using R = st1Etd_vcpv;
   static const std::vector<SoapField<R>> fields = {
-      {"VehNumEco", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehnumeco, 11},
-      {"VehPlacas", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas},
-      {"TipoVehSct", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehsct},
-      {"VehModelo", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehmodelo, 6},
-      {"TipoVehCve", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehcve, 6},
-      {"TipoVehDes", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehdes},
-      {"NumPoliza", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Numpoliza},
-      {"NomAseguradora", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora},
-      {"FchVigencia", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Fchvigencia},
-      {"VehStatusCve", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatuscve, 6},
-      {"VehStatusDes", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes},
-      {"VehSucCve", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehsuccve, 2},
-      {"SUCNOM", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Sucnom},
-      {"VehUniCve", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehunicve, 2},
-      {"UniNom", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Uninom},
-      {"VehAlmCve", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehalmcve, 6},
-      {"AlmNom", &R::zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Almnom},
+      {"VehNumEco", &R::economicNumber, 11},
+      {"VehPlacas", &R::plates},
+      {"TipoVehSct", &R::sctType},
+      {"VehModelo", &R::modelYear, 6},
+      {"TipoVehCve", &R::vehicleType, 6},
+      {"TipoVehDes", &R::vehicleTypeName},
+      {"NumPoliza", &R::policyNumber},
+      {"NomAseguradora", &R::insurer},
+      {"FchVigencia", &R::policyValidUntil},
+      {"VehStatusCve", &R::status, 6},
+      {"VehStatusDes", &R::statusName},
+      {"VehSucCve", &R::region, 2},
+      {"SUCNOM", &R::regionName},
+      {"VehUniCve", &R::unit, 2},
+      {"UniNom", &R::unitName},
+      {"VehAlmCve", &R::warehouse, 6},
+      {"AlmNom", &R::warehouseName},
   };
   return fields;
 }
@@ -186,31 +186,27 @@ const std::vector<SoapField<st1Etd_vcpv>>& st1Etd_vcpv::Fields() {
 const std::vector<SoapField<st2cportev2>>& st2cportev2::Fields() {
   using R = st2cportev2;
   static const std::vector<SoapField<R>> fields = {
-      {"EmpTipo", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipo, 2},
-      {"EmpTipoDes", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipodes},
-      {"EmpNum", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnum, 11},
-      {"EmpRFC", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc},
-      {"EmpCURP", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empcurp},
-      {"EmpTipoLicencia",
-       &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipolicencia},
-      {"EmpFchVigenciaLic",
-       &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchvigencialic},
-      {"EmpFchExpedicionLic",
-       &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchexpedicionlic},
-      {"EmpFchIng", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfching},
-      {"EmpFchBaja", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchbaja},
-      {"EmpNombre", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnombre},
-      {"EmpLicencia", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emplicencia},
-      {"EmpDireccion",
-       &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empdireccion},
-      {"EVALREG", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Evalreg},
-      {"SUCCVE", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Succve, 2},
-      {"SUCNOM", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Sucnom},
-      {"UniCve", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Unicve, 2},
-      {"UniNom", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Uninom},
-      {"AlmCve", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Almcve, 6},
-      {"AlmNom", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Almnom},
-      {"EMPSTATUS", &R::zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empstatus, 2},
+      {"EmpTipo", &R::type, 2},
+      {"EmpTipoDes", &R::typeName},
+      {"EmpNum", &R::number, 11},
+      {"EmpRFC", &R::rfc},
+      {"EmpCURP", &R::curp},
+      {"EmpTipoLicencia", &R::licenseType},
+      {"EmpFchVigenciaLic", &R::licenseValidUntil},
+      {"EmpFchExpedicionLic", &R::licenseIssueDate},
+      {"EmpFchIng", &R::hireDate},
+      {"EmpFchBaja", &R::leaveDate},
+      {"EmpNombre", &R::name},
+      {"EmpLicencia", &R::license},
+      {"EmpDireccion", &R::address},
+      {"EVALREG", &R::licenseStatus},
+      {"SUCCVE", &R::region, 2},
+      {"SUCNOM", &R::regionName},
+      {"UniCve", &R::unit, 2},
+      {"UniNom", &R::unitName},
+      {"AlmCve", &R::warehouse, 6},
+      {"AlmNom", &R::warehouseName},
+      {"EMPSTATUS", &R::status, 2},
   };
   return fields;
 }
@@ -218,20 +214,11 @@ const std::vector<SoapField<st2cportev2>>& st2cportev2::Fields() {
 const std::vector<SoapField<st2cporteIt>>& st2cporteIt::Fields() {
   using R = st2cporteIt;
   static const std::vector<SoapField<R>> fields = {
-      {"EmpTipo", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Emptipo, 2},
-      {"EmpNum", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empnum, 11},
-      {"EmpRFC", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Emprfc},
-      {"EmpNombre", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empnombre},
-      {"EmpLicencia", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Emplicencia},
-      {"EmpDireccion", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empdireccion},
-      {"EVALREG", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Evalreg},
-      {"SUCCVE", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Succve, 2},
-      {"SUCNOM", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Sucnom},
-      {"UniCve", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Unicve, 2},
-      {"UniNom", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Uninom},
-      {"AlmCve", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Almcve, 6},
-      {"AlmNom", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Almnom},
-      {"EMPSTATUS", &R::zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empstatus, 2},
+      {"EmpTipo", &R::type, 2},       {"EmpNum", &R::number, 11},   {"EmpRFC", &R::rfc},
+      {"EmpNombre", &R::name},        {"EmpLicencia", &R::license}, {"EmpDireccion", &R::address},
+      {"EVALREG", &R::licenseStatus}, {"SUCCVE", &R::region, 2},    {"SUCNOM", &R::regionName},
+      {"UniCve", &R::unit, 2},        {"UniNom", &R::unitName},     {"AlmCve", &R::warehouse, 6},
+      {"AlmNom", &R::warehouseName},  {"EMPSTATUS", &R::status, 2},
   };
   return fields;
 }
@@ -239,9 +226,9 @@ const std::vector<SoapField<st2cporteIt>>& st2cporteIt::Fields() {
 const std::vector<SoapField<st1UOpItem>>& st1UOpItem::Fields() {
   using R = st1UOpItem;
   static const std::vector<SoapField<R>> fields = {
-      {"RegCve", &R::zqTv_SdtsdtConcBancaria_UOpItem_Regcve, 2},
-      {"UniCve", &R::zqTv_SdtsdtConcBancaria_UOpItem_Unicve, 1},
-      {"Referencia", &R::zqTv_SdtsdtConcBancaria_UOpItem_Referencia},
+      {"RegCve", &R::region, 2},
+      {"UniCve", &R::unit, 1},
+      {"Referencia", &R::reference},
   };
   return fields;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The record classes the central services exchange: vehicles (st1Etd_vcpv), operators
 // (st2cportev2, and st2cporteIt of the earlier reply layout) and unit-operation
-// references (st1UOpItem). Each has public fields under the services' long names and
-// reads and writes itself as XML through its field table:
+// references (st1UOpItem). Each has public fields named by their role and reads and
+// writes itself as XML through its field table, which gives each field its element name:
 //  - reading compares every element with every field (the order of the elements does
 //    not matter): the element's local name must equal the field's element name exactly,
 //    and its namespace must be empty or the class's namespace;
@@ -57,23 +57,23 @@ class st1Etd_vcpv : public SoapRecord<st1Etd_vcpv> {
   static constexpr std::string_view kFullType = "Etd_vcpv3_Etd_vcpv3Item";
   static const std::vector<SoapField<st1Etd_vcpv>>& Fields();
 
-  Fixed4 zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehnumeco;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehsct;
-  int32_t zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehmodelo = 0;
-  int32_t zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehcve = 0;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehdes;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Numpoliza;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Fchvigencia;  // the date as received
-  int32_t zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatuscve = 0;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes;
-  int16_t zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehsuccve = 0;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Sucnom;
-  int16_t zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehunicve = 0;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Uninom;
-  int32_t zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehalmcve = 0;
-  std::string zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Almnom;
+  Fixed4 economicNumber;
+  std::string plates;
+  std::string sctType;
+  int32_t modelYear = 0;
+  int32_t vehicleType = 0;
+  std::string vehicleTypeName;
+  std::string policyNumber;
+  std::string insurer;
+  std::string policyValidUntil;  // the date as received
+  int32_t status = 0;
+  std::string statusName;
+  int16_t region = 0;
+  std::string regionName;
+  int16_t unit = 0;
+  std::string unitName;
+  int32_t warehouse = 0;
+  std::string warehouseName;
 };
 
 // Operator (driver) of the operator service.
@@ -84,29 +84,27 @@ class st2cportev2 : public SoapRecord<st2cportev2> {
       "Etd_Operadores_cportev2_Etd_Operadores_cportev2Item";
   static const std::vector<SoapField<st2cportev2>>& Fields();
 
-  int16_t zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipo = 0;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipodes;
-  Fixed4 zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnum;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emprfc;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empcurp;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emptipolicencia;
-  DateValue zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchvigencialic =
-      kEmptyDate;
-  DateValue zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchexpedicionlic =
-      kEmptyDate;
-  DateValue zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfching = kEmptyDate;
-  DateValue zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchbaja = kEmptyDate;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnombre;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Emplicencia;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empdireccion;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Evalreg;
-  int16_t zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Succve = 0;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Sucnom;
-  int16_t zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Unicve = 0;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Uninom;
-  int32_t zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Almcve = 0;
-  std::string zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Almnom;
-  int16_t zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empstatus = 0;
+  int16_t type = 0;
+  std::string typeName;
+  Fixed4 number;
+  std::string rfc;
+  std::string curp;
+  std::string licenseType;
+  DateValue licenseValidUntil = kEmptyDate;
+  DateValue licenseIssueDate = kEmptyDate;
+  DateValue hireDate = kEmptyDate;
+  DateValue leaveDate = kEmptyDate;
+  std::string name;
+  std::string license;
+  std::string address;
+  std::string licenseStatus;
+  int16_t region = 0;
+  std::string regionName;
+  int16_t unit = 0;
+  std::string unitName;
+  int32_t warehouse = 0;
+  std::string warehouseName;
+  int16_t status = 0;
 };
 
 // Operator of the earlier reply layout.
@@ -116,20 +114,20 @@ class st2cporteIt : public SoapRecord<st2cporteIt> {
   static constexpr std::string_view kFullType = "Etd_Operadores_cporte_Etd_Operadores_cporteItem";
   static const std::vector<SoapField<st2cporteIt>>& Fields();
 
-  int16_t zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Emptipo = 0;
-  Fixed4 zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empnum;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Emprfc;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empnombre;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Emplicencia;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empdireccion;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Evalreg;
-  int16_t zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Succve = 0;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Sucnom;
-  int16_t zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Unicve = 0;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Uninom;
-  int32_t zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Almcve = 0;
-  std::string zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Almnom;
-  int16_t zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empstatus = 0;
+  int16_t type = 0;
+  Fixed4 number;
+  std::string rfc;
+  std::string name;
+  std::string license;
+  std::string address;
+  std::string licenseStatus;
+  int16_t region = 0;
+  std::string regionName;
+  int16_t unit = 0;
+  std::string unitName;
+  int32_t warehouse = 0;
+  std::string warehouseName;
+  int16_t status = 0;
 };
 
 // Unit-operation reference.
@@ -139,9 +137,9 @@ class st1UOpItem : public SoapRecord<st1UOpItem> {
   static constexpr std::string_view kFullType = "sdtConcBancaria.UOpItem";
   static const std::vector<SoapField<st1UOpItem>>& Fields();
 
-  int16_t zqTv_SdtsdtConcBancaria_UOpItem_Regcve = 0;
-  int16_t zqTv_SdtsdtConcBancaria_UOpItem_Unicve = 0;  // written with width 1
-  std::string zqTv_SdtsdtConcBancaria_UOpItem_Referencia;
+  int16_t region = 0;
+  int16_t unit = 0;  // written with width 1
+  std::string reference;
 };
 
 extern template class SoapRecord<st1Etd_vcpv>;

@@ -176,20 +176,14 @@ void AZT903114::ApplyDataFixes() {
 
 void AZT903114::ReloadStoredViews() {
   ctx_.steps.Begin(StepId::StoredViews);
-  // Each call gets its own arguments, as literals passed by reference do: what one
-  // procedure does to its argument never reaches the next.
-  Call("PCARGAVISTASPG", [&] {
-    int16_t AV17Local = 1;
-    PCARGAVISTASPG(ctx_).Run(AV17Local);
-  });
+  Call("PCARGAVISTASPG", [&] { PCARGAVISTASPG(ctx_).Run(/*inPackageFolder=*/1); });
   // The drop pass and the create pass are one transaction, committed once the last view
   // is created again: a run that ends between them (a failure, a kill, a power cut) leaves
   // every view as it was, and the next run finds the views it builds on.
   auto apply = [&](const char* option) {
     Call(std::string("PCONSULTASPG ") + option, [&] {
-      std::string AV12Archiv = "SQLPG.XMZ", AV13Opcion = option;
       PCONSULTASPG views(ctx_);
-      views.Run(AV12Archiv, AV13Opcion);
+      views.Run("SQLPG.XMZ", option);
       takenViews_.insert(takenViews_.end(), views.Taken().begin(), views.Taken().end());
     });
   };
@@ -212,20 +206,11 @@ void AZT903114::ReloadStoredViews() {
 
 void AZT903114::LoadCatalogues() {
   ctx_.steps.Begin(StepId::PostalCodes);
-  Call("PCARGACP_SAT", [&] {
-    int16_t AV26Local = 1;
-    PCARGACP_SAT(ctx_).Run(AV26Local);
-  });
+  Call("PCARGACP_SAT", [&] { PCARGACP_SAT(ctx_).Run(/*inPackageFolder=*/1); });
   ctx_.steps.Begin(StepId::Colonies);
-  Call("PCARGACATCOLONIAS", [&] {
-    int16_t AV26Local = 1;
-    PCARGACATCOLONIAS(ctx_).Run(AV26Local);
-  });
+  Call("PCARGACATCOLONIAS", [&] { PCARGACATCOLONIAS(ctx_).Run(/*inPackageFolder=*/1); });
   ctx_.steps.Begin(StepId::SystemData);
-  Call("PCARGADATOSDELSISTEMA", [&] {
-    int16_t AV18Local = 1;
-    PCARGADATOSDELSISTEMA(ctx_).Run(AV18Local);
-  });
+  Call("PCARGADATOSDELSISTEMA", [&] { PCARGADATOSDELSISTEMA(ctx_).Run(/*inPackageFolder=*/1); });
 }
 
 void AZT903114::RepairCustomersAndInvoices() {

@@ -690,12 +690,10 @@ TEST(SystemLogTest, OneRowPerUserAndSecondCommittedByTheCaller) {
       setenv("KALU_REGISTRY", (wf.Path() / "none.reg").c_str(), 1);
     }
     t.clock.Set(MakeDate(2024, 3, 20, 13, 5, s.second));
-    std::string user, object = "CargaDatosDelSistema", mode = "IMP";
-    DateValue date = 0, time = 0;
-    PGUARDASESION(*t).Run(user, date, time, object, mode);
-    EXPECT_EQ(user, s.user);
-    EXPECT_EQ(date, MakeDate(2024, 3, 20));
-    EXPECT_EQ(time, MakeDate(2024, 3, 20, 13, 5, s.second));
+    const PGUARDASESION::Login login = PGUARDASESION(*t).Run("CargaDatosDelSistema", "IMP");
+    EXPECT_EQ(login.user, s.user);
+    EXPECT_EQ(login.date, MakeDate(2024, 3, 20));
+    EXPECT_EQ(login.time, MakeDate(2024, 3, 20, 13, 5, s.second));
     t.session.Commit();
     EXPECT_EQ(db.Rows("select trim(loguser), logtime from logsystem order by 1, 2"), s.log);
   }
@@ -710,9 +708,7 @@ TEST(SystemLogTest, TheRowWaitsForTheCallersCommit) {
   TestDatabase::WriteDsn();
   PutRegistry(wf, "CAJERO01");
   TestContext t(db.Name());
-  std::string user, object = "CargaDatosDelSistema", mode = "IMP";
-  DateValue date = 0, time = 0;
-  PGUARDASESION(*t).Run(user, date, time, object, mode);
+  PGUARDASESION(*t).Run("CargaDatosDelSistema", "IMP");
   EXPECT_EQ(db.Value("select count(*) from logsystem"), "0");
   t.session.Commit();
   EXPECT_EQ(db.Value("select count(*) from logsystem"), "1");
@@ -728,9 +724,7 @@ TEST(SystemLogTest, TheLoginSystemsRegistryReadInAnyCase) {
            "\"userlogin\"=\"CAJERO02\"\r\n");
   setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
   TestContext t;
-  std::string path = "Administracion\\UserLogin", value;
-  PREADADMSYS(*t).Run(path, value);
-  EXPECT_EQ(value, "CAJERO02");
+  EXPECT_EQ(PREADADMSYS(*t).Run("Administracion\\UserLogin"), "CAJERO02");
   EXPECT_FALSE(t.session.IsConnected());
 }
 

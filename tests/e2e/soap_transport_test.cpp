@@ -162,15 +162,14 @@ TEST_F(SoapTransport, VehiclesOfTheStoreComeBackWithEveryField) {
               "<VehStatusDes>Activo</VehStatusDes><VehSucCve>1</VehSucCve><SUCNOM>Norte</SUCNOM>"
               "<VehUniCve>2</VehUniCve><UniNom>Centro</UniNom><VehAlmCve>3</VehAlmCve>"
               "<AlmNom>Bodega 3</AlmNom></Etd_vcpv3_Etd_vcpv3Item>");
-    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(2).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "DEF456");
-    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(3).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "GHI789");
-    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(1).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora,
-              "GNP & Asociados");
+    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(2).plates, "DEF456");
+    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(3).plates, "GHI789");
+    EXPECT_EQ(vehicles.ItemAs<st1Etd_vcpv>(1).insurer, "GNP & Asociados");
   }
 
   ZQSCollection one = Vehicles(0, 0, "OTRA01");
   ASSERT_EQ(one.Count(), 1);
-  EXPECT_EQ(one.ItemAs<st1Etd_vcpv>(1).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehsuccve, 5);
+  EXPECT_EQ(one.ItemAs<st1Etd_vcpv>(1).region, 5);
 }
 
 TEST_F(SoapTransport, OperatorsComeBackWithTheirDates) {
@@ -179,14 +178,12 @@ TEST_F(SoapTransport, OperatorsComeBackWithTheirDates) {
   ZQSCollection operators = proxy.execute(0, 0, 0, 0, Fixed4(), "XAXX010101000");
   ASSERT_EQ(operators.Count(), 1);
   const auto& op = operators.ItemAs<st2cportev2>(1);
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnombre, "José Pérez");
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empnum,
-            Fixed4::FromText("5001"));
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfching,
-            DateFromParts(2020, 3, 5));
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchbaja, kEmptyDate);
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Almcve, 3);
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empstatus, 1);
+  EXPECT_EQ(op.name, "José Pérez");
+  EXPECT_EQ(op.number, Fixed4::FromText("5001"));
+  EXPECT_EQ(op.hireDate, DateFromParts(2020, 3, 5));
+  EXPECT_EQ(op.leaveDate, kEmptyDate);
+  EXPECT_EQ(op.warehouse, 3);
+  EXPECT_EQ(op.status, 1);
   EXPECT_EQ(proxy.execute(1, 2, 0, 0, Fixed4(), "").Count(), 2);
 }
 
@@ -197,7 +194,7 @@ TEST_F(SoapTransport, TwoCallsOnOneProxyShareNoReplyData) {
   ZQSCollection second = proxy.execute(0, 0, 0, Fixed4(), "DEF456");
   EXPECT_EQ(first.Count(), 3);
   ASSERT_EQ(second.Count(), 1);
-  EXPECT_EQ(second.ItemAs<st1Etd_vcpv>(1).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "DEF456");
+  EXPECT_EQ(second.ItemAs<st1Etd_vcpv>(1).plates, "DEF456");
   EXPECT_EQ(proxy.execute(9, 9, 0, Fixed4(), "").Count(), 0);
   EXPECT_EQ(first.Count(), 3);  // an earlier result stays as it was
 }

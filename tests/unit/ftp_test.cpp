@@ -169,8 +169,8 @@ std::string Package() {
 }
 
 struct Download {
-  std::string pathds;
-  int16_t envio = -7;
+  std::string folder;
+  bool arrived = false;
 };
 
 Download RunDownload(test::TestContext& ctx, const std::string& file = "DATOS.XMZ",
@@ -178,9 +178,8 @@ Download RunDownload(test::TestContext& ctx, const std::string& file = "DATOS.XM
   PFTPGETXMZ procedure(*ctx);
   procedure.ftpLimits = FtpLimits{boundSeconds, boundSeconds, boundSeconds};
   Download d;
-  std::string srcfil = file;
-  d.pathds = folder;
-  procedure.Run(srcfil, d.pathds, d.envio);
+  d.folder = folder;
+  d.arrived = procedure.Run(file, d.folder);
   return d;
 }
 
@@ -195,8 +194,8 @@ TEST(PackageDownload, ExistingPackageIsDownloadedAndInflated) {
 
   Download d = RunDownload(ctx);
 
-  EXPECT_NE(d.envio, 0);
-  EXPECT_EQ(d.pathds, ".\\Importar\\");
+  EXPECT_TRUE(d.arrived);
+  EXPECT_EQ(d.folder, ".\\Importar\\");
   EXPECT_EQ(ReadFile(folder.Path() / "Importar/DATOS.XMZ"), kDocument);
   EXPECT_TRUE(ctx.display.messages.empty());
   ASSERT_FALSE(ctx.display.progress.empty());
@@ -230,7 +229,7 @@ TEST(PackageDownload, FailuresGiveTheMessageAndAFalseFlag) {
     folder.Write("Importar/" + c.file, "former content");
     test::TestContext ctx;
     Download d = RunDownload(ctx, c.file);
-    EXPECT_EQ(d.envio, 0) << c.what;
+    EXPECT_FALSE(d.arrived) << c.what;
     EXPECT_EQ(ctx.display.messages, std::vector<std::string>{kDownloadFailed}) << c.what;
     EXPECT_EQ(ctx.display.LastProgress(), "") << c.what;
     EXPECT_EQ(ReadFile(folder.Path() / "Importar" / c.file), "former content") << c.what;
@@ -250,7 +249,7 @@ TEST(PackageDownload, SilentServerFailsWithinTheBound) {
   auto start = std::chrono::steady_clock::now();
   Download d = RunDownload(ctx, "DATOS.XMZ", ".\\Importar", 2);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(d.envio, 0);
+  EXPECT_FALSE(d.arrived);
   EXPECT_EQ(ctx.display.messages, std::vector<std::string>{kDownloadFailed});
   EXPECT_LT(seconds, 20.0);  // the bound is 2 s; hanging would never come back
   EXPECT_FALSE(fs::exists(folder.Path() / "Importar/DATOS.XMZ"));
@@ -296,8 +295,8 @@ TEST(PackageDownload, DestinationFolderRule) {
     folder.Write("PREFERENCIAS.XML", Preferences(DeadAddress()));
     test::TestContext ctx;
     Download d = RunDownload(ctx, "DATOS.XMZ", c.given);
-    EXPECT_EQ(d.pathds, c.result) << c.given;
-    EXPECT_EQ(d.envio, 0) << c.given;
+    EXPECT_EQ(d.folder, c.result) << c.given;
+    EXPECT_FALSE(d.arrived) << c.given;
   }
 }
 
@@ -306,7 +305,7 @@ TEST(PackageDownload, MissingPreferencesGiveTheReaderErrorAndNoServer) {
   fs::create_directories(folder.Path() / "Importar");
   test::TestContext ctx;
   Download d = RunDownload(ctx);
-  EXPECT_EQ(d.envio, 0);
+  EXPECT_FALSE(d.arrived);
   // "Error:" + the reader's code right-aligned in ten characters + " " + its description,
   // then the download fails for want of a server.
   XmlReader reader;
@@ -348,10 +347,8 @@ TEST(Preferences, SectionRules) {
     test::WorkFolder folder;
     folder.Write("PREFERENCIAS.XML", c.document);
     test::TestContext ctx;
-    std::string archivo = "PREFERENCIAS.XML", seccion = "WEBSERVICE2", dato = "WEBSERVER";
-    std::string valor = "left over";
-    POBTPREFS(*ctx).Run(archivo, seccion, dato, valor);
-    EXPECT_EQ(valor, c.value) << c.what;
+    EXPECT_EQ(POBTPREFS(*ctx).Run("PREFERENCIAS.XML", "WEBSERVICE2", "WEBSERVER"), c.value)
+        << c.what;
     EXPECT_EQ(ctx.display.messages.size(), c.message ? 1u : 0u) << c.what;
     if (c.message && !ctx.display.messages.empty()) {
       EXPECT_EQ(ctx.display.messages[0].rfind("Error:", 0), 0u) << ctx.display.messages[0];

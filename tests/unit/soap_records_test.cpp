@@ -37,23 +37,23 @@ TEST(SoapRecord, ReadsEveryVehicleFieldWhateverTheOrder) {
       "<VehModelo>2019</VehModelo><TipoVehSct>C2</TipoVehSct><VehPlacas>ABC123</VehPlacas>"
       "<VehNumEco>123.4567</VehNumEco>"));
   EXPECT_GE(status, 1);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehnumeco.Raw(), 1234567);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "ABC123");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehsct, "C2");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehmodelo, 2019);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehcve, 4);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Tipovehdes, "Camion");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Numpoliza, "P-77");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Nomaseguradora, "GNP");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Fchvigencia, "2025-01-31");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatuscve, 3);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehstatusdes, "Activo");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehsuccve, 1);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Sucnom, "Norte");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehunicve, 2);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Uninom, "Centro");
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehalmcve, 7);
-  EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Almnom, "Bodega");
+  EXPECT_EQ(v.economicNumber.Raw(), 1234567);
+  EXPECT_EQ(v.plates, "ABC123");
+  EXPECT_EQ(v.sctType, "C2");
+  EXPECT_EQ(v.modelYear, 2019);
+  EXPECT_EQ(v.vehicleType, 4);
+  EXPECT_EQ(v.vehicleTypeName, "Camion");
+  EXPECT_EQ(v.policyNumber, "P-77");
+  EXPECT_EQ(v.insurer, "GNP");
+  EXPECT_EQ(v.policyValidUntil, "2025-01-31");
+  EXPECT_EQ(v.status, 3);
+  EXPECT_EQ(v.statusName, "Activo");
+  EXPECT_EQ(v.region, 1);
+  EXPECT_EQ(v.regionName, "Norte");
+  EXPECT_EQ(v.unit, 2);
+  EXPECT_EQ(v.unitName, "Centro");
+  EXPECT_EQ(v.warehouse, 7);
+  EXPECT_EQ(v.warehouseName, "Bodega");
 }
 
 TEST(SoapRecord, ElementsMatchByExactLocalNameInTheRecordsNamespaceOrNone) {
@@ -77,7 +77,7 @@ TEST(SoapRecord, ElementsMatchByExactLocalNameInTheRecordsNamespaceOrNone) {
     SCOPED_TRACE(c.name);
     st1Etd_vcpv v;
     EXPECT_EQ(v.fromxml(c.xml), c.status);
-    EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, c.plates);
+    EXPECT_EQ(v.plates, c.plates);
   }
 }
 
@@ -88,7 +88,7 @@ TEST(SoapRecord, NumbersRoundHalfToEvenAndOverflowIsError6) {
     SCOPED_TRACE(text);
     st1Etd_vcpv v;
     v.fromxml(VehicleXml(std::string("<VehSucCve>") + text + "</VehSucCve>"));
-    EXPECT_EQ(v.zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehsuccve, expected);
+    EXPECT_EQ(v.region, expected);
   }
   st1Etd_vcpv v;
   try {
@@ -107,10 +107,9 @@ TEST(SoapRecord, OperatorDatesReadAndWriteAsTheServicesWriteThem) {
                  "<EmpFchVigenciaLic>2023-04-31</EmpFchVigenciaLic><EmpRFC>XAXX010101000</EmpRFC>"
                  "</Etd_Operadores_cportev2.Etd_Operadores_cportev2Item>"),
       1);
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchbaja, kEmptyDate);
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfching,
-            DateFromParts(2024, 3, 5));
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cportev2_Etd_Operadores_cportev2Item_Empfchvigencialic,
+  EXPECT_EQ(op.leaveDate, kEmptyDate);
+  EXPECT_EQ(op.hireDate, DateFromParts(2024, 3, 5));
+  EXPECT_EQ(op.licenseValidUntil,
             kEmptyDate);  // 31 April is no date
   std::string xml = op.toxml("ignored", "");
   EXPECT_NE(xml.find("<EmpFchBaja>0000-00-00</EmpFchBaja>"), std::string::npos) << xml;
@@ -122,9 +121,9 @@ TEST(SoapRecord, OperatorDatesReadAndWriteAsTheServicesWriteThem) {
 
 TEST(SoapRecord, WritesFieldsInTableOrderWithTheirWidths) {
   st1UOpItem item;
-  item.zqTv_SdtsdtConcBancaria_UOpItem_Regcve = 12;
-  item.zqTv_SdtsdtConcBancaria_UOpItem_Unicve = 12;
-  item.zqTv_SdtsdtConcBancaria_UOpItem_Referencia = "  REF 1 ";
+  item.region = 12;
+  item.unit = 12;
+  item.reference = "  REF 1 ";
   EXPECT_EQ(item.toxml("x", ""),
             "<sdtConcBancaria.UOpItem xmlns=\"KALU2001\"><RegCve>12</RegCve><UniCve>*</UniCve>"
             "<Referencia>REF 1</Referencia></sdtConcBancaria.UOpItem>");
@@ -160,10 +159,10 @@ TEST(SoapRecord, CloneCopiesEveryFieldAndInitializeClearsThem) {
   ASSERT_TRUE(copy);
   EXPECT_NE(copy.get(), &op);
   EXPECT_EQ(copy->toxml("", ""), op.toxml("", ""));
-  EXPECT_EQ(copy->zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Empnombre, "Ana");
+  EXPECT_EQ(copy->name, "Ana");
   copy->initialize();
   EXPECT_EQ(copy->toxml("", ""), st2cporteIt().toxml("", ""));
-  EXPECT_EQ(op.zqTv_SdtEtd_Operadores_cporte_Etd_Operadores_cporteItem_Almcve, 99);
+  EXPECT_EQ(op.warehouse, 99);
 }
 
 // A collection of vehicles read from `xml` (the reader on its first node).
@@ -180,8 +179,8 @@ TEST(SoapCollection, ReadsItemsUpToTheEndOfTheResult) {
                           VehicleXml("<VehPlacas>B2</VehPlacas>") + "</Etd_vcpv3>");
   EXPECT_GE(status, 1);
   ASSERT_EQ(c.Count(), 2);
-  EXPECT_EQ(c.ItemAs<st1Etd_vcpv>(1).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "A1");
-  EXPECT_EQ(c.ItemAs<st1Etd_vcpv>(2).zqTv_SdtEtd_vcpv3_Etd_vcpv3Item_Vehplacas, "B2");
+  EXPECT_EQ(c.ItemAs<st1Etd_vcpv>(1).plates, "A1");
+  EXPECT_EQ(c.ItemAs<st1Etd_vcpv>(2).plates, "B2");
 
   // An item with a stranger stops the reading with its negative status.
   ZQSCollection bad;
@@ -247,7 +246,7 @@ TEST(SoapCollection, WritesItsItemsUnderTheContainedType) {
   ZQSCollection c;
   c.ContainedType = "UOp";
   auto item = std::make_shared<st1UOpItem>();
-  item->zqTv_SdtsdtConcBancaria_UOpItem_Referencia = "R";
+  item->reference = "R";
   c.Add(item);
   const std::string uop =
       "<UOp xmlns=\"KALU2001\"><RegCve>0</RegCve><UniCve>0</UniCve><Referencia>R</Referencia>"

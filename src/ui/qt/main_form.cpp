@@ -24,7 +24,8 @@ MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
       toolBar_(addToolBar(QStringLiteral("Herramientas"))) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromUtf8(kMainCaption));
-  resize(860, 700);
+  resize(kWindowWidth, kWindowHeight);
+  setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
   setCentralWidget(&stepsView_);
 
   // The image list of the tool bar: the buttons name their picture by its index.
@@ -44,7 +45,7 @@ MainForm::MainForm(std::function<void()> onClose, int messageTimeoutMs)
     QLabel& panel = panels_[i];
     panel.setObjectName(QStringLiteral("Panel%1").arg(i + 1));
     panel.setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel.setMinimumWidth(90);
+    panel.setMinimumWidth(kClockPanelWidth);
     bar->addWidget(&panel, i + 1 == panels_.size() ? 1 : 0);
   }
   ShowClock();

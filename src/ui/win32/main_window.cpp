@@ -14,12 +14,6 @@ namespace kalu {
 namespace {
 
 enum Timer : UINT_PTR { kClockTimer = 1, kProgressTimer, kStepsTimer, kMessageTimer };
-// Sizes at 96 DPI (Scaled).
-constexpr int kPanelWidth = 90;
-constexpr int kInitialWidth = 860;
-constexpr int kInitialHeight = 700;
-constexpr int kMinimumWidth = 640;
-constexpr int kMinimumHeight = 520;
 constexpr int kProgressPanel = 2;
 constexpr const char* kEndSessionReason =
     "Actualización de la base de datos en curso: se detiene en un punto seguro";
@@ -38,7 +32,7 @@ void SetPanel(HWND statusBar, int panel, const wchar_t* text) {
 
 // Date, time, and the progress text in the rest.
 bool SetPanelEdges(HWND statusBar) {
-  int edges[] = {Scaled(statusBar, kPanelWidth), Scaled(statusBar, 2 * kPanelWidth), -1};
+  int edges[] = {Scaled(statusBar, kClockPanelWidth), Scaled(statusBar, 2 * kClockPanelWidth), -1};
   return SendMessageW(statusBar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges)) !=
          0;
 }
@@ -111,8 +105,8 @@ bool MainWindow::Open() {
   const int dpi = static_cast<int>(GetDpiForSystem());
   HWND window = CreateWindowExW(
       0, kMainWindowClass, WideOf(kMainCaption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-      CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(kInitialWidth, dpi, USER_DEFAULT_SCREEN_DPI),
-      MulDiv(kInitialHeight, dpi, USER_DEFAULT_SCREEN_DPI), nullptr, nullptr, Instance(), this);
+      CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(kWindowWidth, dpi, USER_DEFAULT_SCREEN_DPI),
+      MulDiv(kWindowHeight, dpi, USER_DEFAULT_SCREEN_DPI), nullptr, nullptr, Instance(), this);
   if (!window) {
     (void)window_.release();  // the system destroyed it already
     return false;
@@ -143,7 +137,8 @@ LRESULT MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_GETMINMAXINFO: {
       // The steps and a few lines of the summary stay in sight.
       auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-      limits->ptMinTrackSize = {Scaled(window, kMinimumWidth), Scaled(window, kMinimumHeight)};
+      limits->ptMinTrackSize = {Scaled(window, kMinimumWindowWidth),
+                                Scaled(window, kMinimumWindowHeight)};
       return 0;
     }
     case WM_DPICHANGED: {
