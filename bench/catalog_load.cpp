@@ -21,7 +21,6 @@
 #include "packages/pcargacatcolonias.h"
 #include "packages/pcargacp_sat.h"
 #include "platform/clock.h"
-#include "platform/desktop_db.h"
 #include "platform/display.h"
 #include "run/context.h"
 #include "run/run_log.h"
@@ -95,9 +94,8 @@ int main(int argc, char** argv) {
   CountingDisplay display;
   SystemClock clock;
   RunLog log;
-  DesktopDatabase desktopDb;
   Session session(";Database=" + db.Name() + ";Readonly=No;");
-  Context ctx(display, session, clock, log, desktopDb);
+  Context ctx(display, session, clock, log);
 
   // One load of a package copied fresh into the package folder (a load inflates it in place).
   auto load = [&](const char* package, const std::function<void()>& run, long rows) {

@@ -18,10 +18,10 @@
 #include "app/run_summary.h"
 #include "app/store_check.h"
 #include "app/way_back.h"
+#include "build_config.h"
 #include "database/run_lock.h"
 #include "database/session.h"
 #include "platform/clock.h"
-#include "platform/desktop_db.h"
 #include "platform/json_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -309,7 +309,7 @@ class UpgradeRun {
   int Run(kalu::Display& screen, kalu::StepObserver* observer) {
     // A console display answers by itself when nobody is there; a window is told to.
     kalu::LoggedDisplay display(screen, log_, stop_, unattended_ && !console_);
-    kalu::Context ctx{display, session_, clock_, log_, desktopDb_};
+    kalu::Context ctx{display, session_, clock_, log_};
     ctx_ = &ctx;
     if (observer) ctx.steps.SetObserver(observer);
     session_.Library().SetNoteSink([this](std::string_view note) { log_.Line(note); });
@@ -515,7 +515,6 @@ class UpgradeRun {
   kalu::RunLog log_;
   kalu::Session session_;
   kalu::SystemClock clock_;
-  kalu::DesktopDatabase desktopDb_;
   kalu::StopRequest stop_;
   std::optional<kalu::MachineRunMark> machineMark_;
   std::optional<kalu::RunLock> runLock_;

@@ -1,5 +1,6 @@
 #include "app/run_report.h"
 
+#include "build_config.h"
 #include "platform/clock.h"
 
 namespace kalu {

@@ -7,6 +7,7 @@
 
 #include "app/run_report.h"
 #include "app/way_back.h"
+#include "build_config.h"
 #include "database/cursor.h"
 #include "packages/catalog_package.h"
 #include "packages/package_format.h"

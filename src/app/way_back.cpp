@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/run_report.h"
+#include "build_config.h"
 #include "platform/json_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"

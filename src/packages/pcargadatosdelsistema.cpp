@@ -2,7 +2,7 @@
 
 #include "database/cursor.h"
 #include "packages/catalog_package.h"
-#include "procedures/pguardasesion.h"
+#include "packages/pguardasesion.h"
 #include "run/message_pump.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"

@@ -75,9 +75,9 @@ void PACTUALIZASAT::RecordRefresh() {
 
 void PACTUALIZASAT::ImportAll() {
   std::string blank = " ";
-  POPERADORADDP(ctx_).Run(blank, kOwnStore);
+  POPERADORADDP(ctx_, soap_).Run(blank, kOwnStore);
   blank = " ";
-  PVEHICULOSADDP(ctx_).Run(blank, kOwnStore);
+  PVEHICULOSADDP(ctx_, soap_).Run(blank, kOwnStore);
   ctx_.session.Commit();
   RefreshExternal();
 }
@@ -86,10 +86,10 @@ void PACTUALIZASAT::RefreshExternal() {
   RefreshEach(
       "P14725", "SELECT VehLocal, VehPlacas FROM VEHICULOS WHERE VehLocal = 0 ORDER BY VehPlacas",
       placas_,
-      [this](std::string& plates, int16_t action) { PVEHICULOSADDP(ctx_).Run(plates, action); });
+      [&](std::string& plates, int16_t act) { PVEHICULOSADDP(ctx_, soap_).Run(plates, act); });
   RefreshEach(
       "P14726", "SELECT OpeVLocal, OpeVRFC FROM OPERADORVEH WHERE OpeVLocal = 0 ORDER BY OpeVRFC",
-      rfc_, [this](std::string& rfc, int16_t action) { POPERADORADDP(ctx_).Run(rfc, action); });
+      rfc_, [&](std::string& rfc, int16_t act) { POPERADORADDP(ctx_, soap_).Run(rfc, act); });
 }
 
 void PACTUALIZASAT::RefreshEach(std::string_view cursorId, std::string_view sql, std::string& key,

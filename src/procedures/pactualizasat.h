@@ -17,6 +17,7 @@
 
 #include "run/context.h"
 #include "runtime/convert.h"
+#include "soap/soap_parm.h"
 
 namespace kalu {
 
@@ -37,6 +38,8 @@ class PACTUALIZASAT {
   void zq_Init_all();
   // Refreshes every external vehicle by its plates, then every external operator by RFC.
   void RefreshExternal();  // U1214W1
+  // The last SOAP error of the refresh's service calls.
+  int16_t LastSoapError() const { return soap_.LastErrorNumber(); }
 
  private:
   // The import run: the store's operators, then its vehicles, commit, then the refresh of
@@ -52,6 +55,9 @@ class PACTUALIZASAT {
                    const std::function<void(std::string&, int16_t)>& import);
 
   Context& ctx_;
+  // The service locations, read at the first call of a service, and the last SOAP error:
+  // the imports of this refresh call the services through them.
+  SOAPParm_mod soap_;
   DateValue businessDate_ = kEmptyDate;
   DateValue refreshDate_ = kEmptyDate;
   int16_t ctrReg_ = 0;

@@ -20,8 +20,6 @@ constexpr int kRfcWidth = 13;  // OpeVRFC
 
 }  // namespace
 
-POPERADORADDP::POPERADORADDP(Context& ctx) : ctx_(ctx), operators_(&ctx.display) {}
-
 void POPERADORADDP::zq_Init_all() {
   succve_ = unicve_ = almcve_ = emptipo_ = 0;
   empnum_ = 0;
@@ -34,7 +32,7 @@ void POPERADORADDP::zq_Init_all() {
 
 void POPERADORADDP::Run(std::string& rfc, int16_t action) {
   zq_Init_all();
-  st1cartapor proxy(ctx_.soap, &ctx_.display);
+  st1cartapor proxy(soap_, &ctx_.display);
 
   if (action == kOwnStore) {
     ReadLastControlRegionAndUnit(ctx_, kApp, "P15122", succve_, unicve_);
@@ -79,7 +77,7 @@ void POPERADORADDP::Run(std::string& rfc, int16_t action) {
   // An external operator the service no longer returns is removed. A reply that was not
   // read to its end without error (a location that does not cancel on errors) says
   // nothing about the operator, so it removes nothing.
-  if (action == kRefreshOne && !processed_ && ctx_.soap.LastErrorNumber() == 0) {
+  if (action == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
     PVEHICULOSDEL(ctx_).Run("", rfc, PVEHICULOSDEL::kOperator);
   }
   Progress(ctx_, std::string(47, ' '));

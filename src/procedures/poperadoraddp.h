@@ -17,6 +17,7 @@
 
 #include "run/context.h"
 #include "soap/collection.h"
+#include "soap/soap_parm.h"
 
 namespace kalu {
 
@@ -24,7 +25,9 @@ class POPERADORADDP {
  public:
   static constexpr const char* kApp = "POPERADORADDP";
 
-  explicit POPERADORADDP(Context& ctx);
+  // `soap`: the service locations, which the call of the operator service reports to.
+  POPERADORADDP(Context& ctx, SOAPParm_mod& soap)
+      : ctx_(ctx), soap_(soap), operators_(&ctx.display) {}
 
   // `rfc`: in, the RFC asked for under actions 1 and 3 (" " under action 2);
   // out, the RFC of the last record processed. `action`: the action code above.
@@ -54,6 +57,7 @@ class POPERADORADDP {
   void SetRowFromRecord(const std::string& rfc, int16_t action);
 
   Context& ctx_;
+  SOAPParm_mod& soap_;
   int16_t succve_ = 0;
   int16_t unicve_ = 0;
   int16_t almcve_ = 0;

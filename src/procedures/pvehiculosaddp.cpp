@@ -21,8 +21,6 @@ constexpr int kPlatesWidth = 7;  // VehPlacas
 
 }  // namespace
 
-PVEHICULOSADDP::PVEHICULOSADDP(Context& ctx) : ctx_(ctx), vehicles_(&ctx.display) {}
-
 void PVEHICULOSADDP::zq_Init_all() {
   succve_ = unicve_ = almcve_ = 0;
   numeco_ = 0;
@@ -35,7 +33,7 @@ void PVEHICULOSADDP::zq_Init_all() {
 
 void PVEHICULOSADDP::Run(std::string& plates, int16_t action) {
   zq_Init_all();
-  st2cartapor proxy(ctx_.soap, &ctx_.display);
+  st2cartapor proxy(soap_, &ctx_.display);
 
   if (action == kOwnFleet) {
     ReadLastControlRegionAndUnit(ctx_, kApp, "P15152", succve_, unicve_);
@@ -83,7 +81,7 @@ void PVEHICULOSADDP::Run(std::string& plates, int16_t action) {
   // An external vehicle the service no longer returns is removed. A reply that was not
   // read to its end without error (a location that does not cancel on errors) says
   // nothing about the vehicle, so it removes nothing.
-  if (action == kRefreshOne && !processed_ && ctx_.soap.LastErrorNumber() == 0) {
+  if (action == kRefreshOne && !processed_ && soap_.LastErrorNumber() == 0) {
     PVEHICULOSDEL(ctx_).Run(plates, "", PVEHICULOSDEL::kVehicle);
   }
   Progress(ctx_, std::string(47, ' '));

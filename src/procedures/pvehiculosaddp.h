@@ -17,6 +17,7 @@
 
 #include "run/context.h"
 #include "soap/collection.h"
+#include "soap/soap_parm.h"
 
 namespace kalu {
 
@@ -27,7 +28,9 @@ class PVEHICULOSADDP {
   static constexpr const char* kApp = "PVEHICULOSADDP";
   static constexpr const char* kInOperation = "EN OPERACION";
 
-  explicit PVEHICULOSADDP(Context& ctx);
+  // `soap`: the service locations, which the call of the vehicle service reports to.
+  PVEHICULOSADDP(Context& ctx, SOAPParm_mod& soap)
+      : ctx_(ctx), soap_(soap), vehicles_(&ctx.display) {}
 
   // `plates`: in, the plates asked for under actions 1 and 3 (" " under
   // action 2); out, the plates of the last record processed. `action`: the action
@@ -64,6 +67,7 @@ class PVEHICULOSADDP {
   void BindColumns(Cursor& cursor, int first) const;
 
   Context& ctx_;
+  SOAPParm_mod& soap_;
   int16_t succve_ = 0;
   int16_t unicve_ = 0;
   int16_t almcve_ = 0;

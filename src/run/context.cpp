@@ -5,8 +5,8 @@
 namespace kalu {
 
 void ProcedureEpilogue(Context& ctx, bool commit) {
-  ctx.desktopDb.Idle(1);  // free locks
-  if (commit && ctx.session.Handle() != -1) ctx.session.Commit();
+  ctx.sequenceOnly.desktopDb.Idle(1);  // free locks
+  if (commit) ctx.session.Commit();
   ctx.display.SetMousePointer(ctx.savedPointer);
 }
 

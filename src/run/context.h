@@ -1,7 +1,7 @@
 #pragma once
 // The process context: the one instance of everything a run shares (display, database
-// session, clock, run log, desktop database, folders, user). Procedures are constructed
-// with it; nothing else in the program is process-wide.
+// session, clock, run log, steps, and what the store system's sequence keeps).
+// Procedures are constructed with it; nothing else in the program is process-wide.
 
 #include <cstdint>
 #include <functional>
@@ -10,25 +10,14 @@
 
 #include "database/store_views.h"
 #include "platform/clock.h"
-#include "platform/desktop_db.h"
 #include "platform/display.h"
 #include "run/run_log.h"
+#include "run/sequence_only.h"
 #include "run/steps.h"
-#include "soap/soap_parm.h"
 
 namespace kalu {
 
 class Session;
-
-// Folders of the installation, read from the settings file; each ends with "\".
-struct Folders {
-  std::string data;
-  std::string data2;
-  std::string menu;
-  std::string graph;
-  std::string chart;
-  std::string aux;
-};
 
 // How long one procedure of the run took, the rows it handled and the statements it sent.
 struct ProcedureTiming {
@@ -39,26 +28,20 @@ struct ProcedureTiming {
 };
 
 struct Context {
-  Context(Display& display, Session& session, const Clock& clock, RunLog& log,
-          DesktopDatabase& desktopDb)
-      : display(display), session(session), clock(clock), log(log), desktopDb(desktopDb) {}
+  Context(Display& display, Session& session, const Clock& clock, RunLog& log)
+      : display(display), session(session), clock(clock), log(log) {}
 
   Display& display;
   Session& session;
   const Clock& clock;
   RunLog& log;
-  DesktopDatabase& desktopDb;
 
-  Folders folders;
-  std::string localDatabasePath;   // data folder + "Kalu.MDB"
-  std::string userName = "GUEST";  // LOGNAME trimmed, or "GUEST"
-  std::string runningProgram;      // "AZT903114"
+  SequenceOnly sequenceOnly;  // folders, names and desktop database that nothing reads
   int16_t savedPointer = kPointerDefault;
   int16_t runCounter = 0;
   std::vector<ProcedureTiming> timings;  // in the order the procedures ran
   Steps steps;                           // the upgrade's steps as the operator sees them
   std::vector<StoreView> droppedViews;   // views of the store dropped and not created again
-  SOAPParm_mod soap;                     // service locations and the last SOAP error of the process
   // Runs when the operator has accepted the start of the upgrade, before its first
   // statement (the run log's row counts).
   std::function<void()> onUpgradeStart;
@@ -67,8 +50,8 @@ struct Context {
 };
 
 // The last steps of every procedure: the desktop database engine idles with the
-// free-locks option, the connection is committed when `commit` is set and the session
-// is connected (check and react), and the saved mouse pointer comes back.
+// free-locks option, the session commits when `commit` is set (a failure is raised as the
+// database error), and the saved mouse pointer comes back.
 void ProcedureEpilogue(Context& ctx, bool commit);
 
 // Writes a progress text (third panel of the main window's status bar).

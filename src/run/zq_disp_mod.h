@@ -3,19 +3,10 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "run/context.h"
 
 namespace kalu {
-
-// The settings file: the program's folder, its base name and ".INI".
-std::string SettingsFilePath(const std::string& programPath);
-
-// Reads a folder key of section "ZQFiles" of the settings file; the result always ends
-// with "\". `defaultFolder` is used (with its "\") when the file or key is missing.
-std::string ReadSettingsPath(const std::string& settingsFile, std::string defaultFolder,
-                             std::string_view key);
 
 // Start-up steps 1 to 9: folders, user, hourglass, data-access library, desktop database,
 // running program name, main window, run counter.

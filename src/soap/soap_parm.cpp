@@ -1,16 +1,10 @@
 #include "soap/soap_parm.h"
 
+#include "build_config.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
 #include "soap/collection.h"
 #include "soap/xml_nodes.h"
-
-#ifndef KALU_SERVICES_HOST
-#define KALU_SERVICES_HOST "transporte.kalu.com.mx"
-#endif
-#ifndef KALU_INTERNAL_HOST
-#define KALU_INTERNAL_HOST "servicios.kalu.com.mx"
-#endif
 
 namespace kalu {
 
@@ -26,7 +20,7 @@ struct BuiltInLocation {
 
 // The services this program calls, then the internal server whose host and base URL a
 // location added by "location.xml" starts from (it must stay the last entry). Hosts are
-// deployment values set by the build (KALU_SERVICES_HOST, KALU_INTERNAL_HOST).
+// deployment values set by the build (build_config.h).
 constexpr BuiltInLocation kBuiltIn[] = {
     {SOAPParm_mod::kVehiclesLocation, KALU_SERVICES_HOST, 80, "/morvel25/servlet/", 0},
     {SOAPParm_mod::kOperatorsLocation, KALU_SERVICES_HOST, 80, "/morvel25/servlet/", 0},

@@ -1,7 +1,8 @@
 #pragma once
 // Module SOAPParm_mod: the location table of the web services, its lookup, the settings
-// of an HTTP client from a location, and the last SOAP error. One object per process,
-// owned by the process context; the service proxies report to it.
+// of an HTTP client from a location, and the last SOAP error. The Carta Porte refresh holds
+// one and hands it to the imports that call the services (the store check has its own);
+// the service proxies report to it.
 //
 // The table is built on the first lookup from the built-in locations and the optional
 // file "location.xml" of the working folder, and then lives as long as the object:

@@ -245,7 +245,7 @@ void AZT903114::Finish() {
   if (ctx_.onUpgradeEnd) ctx_.onUpgradeEnd();
   Progress(ctx_, "");
   ctx_.display.ShowMessage("Reorganización Versión ZIDEVURO 24.03.20 Terminada");
-  ctx_.desktopDb.Idle(1);
+  ctx_.sequenceOnly.desktopDb.Idle(1);
   ctx_.session.Commit();
   ctx_.display.SetMousePointer(ctx_.savedPointer);
 }

@@ -268,9 +268,9 @@ TEST_F(CartaPorteTest, OwnFleetIsAskedByTheLastControlRowWithWarehouseZero) {
       std::string key = " ";
       int16_t action = 2;
       if (c.vehicles) {
-        PVEHICULOSADDP(*t).Run(key, action);
+        PVEHICULOSADDP(*t, t.soap).Run(key, action);
       } else {
-        POPERADORADDP(*t).Run(key, action);
+        POPERADORADDP(*t, t.soap).Run(key, action);
       }
     }
     EXPECT_EQ(RequestParameters(services->LastRequest()), c.request);
@@ -308,7 +308,7 @@ TEST_F(CartaPorteTest, OnlyVehiclesInOperationAreStored) {
   TestContext t(db->Name());
   std::string plates = " ";
   int16_t action = 2;
-  PVEHICULOSADDP(*t).Run(plates, action);
+  PVEHICULOSADDP(*t, t.soap).Run(plates, action);
   EXPECT_EQ(plates, "VEH0009") << "the plates of the last record";
   EXPECT_EQ(Vehicles(*db), expected);
   EXPECT_EQ(t.display.progress.size(), std::size(cases) + 1);
@@ -352,11 +352,11 @@ TEST_F(CartaPorteTest, ExternalEntriesAreRefreshedOrRemovedKeepingTheLocalFlag) 
     // The store's own entries asked one by one.
     for (std::string key : {"LOC0001", "LOC0002"}) {
       int16_t action = 3;
-      PVEHICULOSADDP(*t).Run(key, action);
+      PVEHICULOSADDP(*t, t.soap).Run(key, action);
     }
     for (std::string key : {"LOCO030303AB3", "LOCO040404AB4"}) {
       int16_t action = 3;
-      POPERADORADDP(*t).Run(key, action);
+      POPERADORADDP(*t, t.soap).Run(key, action);
     }
     EXPECT_TRUE(Contains(t.display.progress, "Actualizacion de Vehiculos,  Placas:  EXT0001"));
     EXPECT_TRUE(
@@ -465,9 +465,9 @@ TEST_F(CartaPorteTest, EntriesAskedOnRequestAreExternalAndConfirmed) {
     std::string key = c.key;
     int16_t action = 1;
     if (c.vehicle) {
-      PVEHICULOSADDP(*t).Run(key, action);
+      PVEHICULOSADDP(*t, t.soap).Run(key, action);
     } else {
-      POPERADORADDP(*t).Run(key, action);
+      POPERADORADDP(*t, t.soap).Run(key, action);
     }
     EXPECT_EQ(t.display.messages, c.messages);
     EXPECT_EQ(c.vehicle ? Vehicles(*db) : Operators(*db), c.stored);
@@ -584,8 +584,9 @@ TEST_F(CartaPorteTest, FailedCallThatDoesNotCancelRemovesNothing) {
       "insert into operadorveh (opevrfc, opevnum, opevstatus, opevlocal) values "
       "('EXTO010101AB1', 1, 1, 0)");
   TestContext t(db->Name());
-  PACTUALIZASAT(*t).RefreshExternal();
-  EXPECT_EQ(t->soap.LastErrorNumber(), -20005);
+  PACTUALIZASAT refresh(*t);
+  refresh.RefreshExternal();
+  EXPECT_EQ(refresh.LastSoapError(), -20005);
   EXPECT_EQ(Vehicles(*db), Rows{"EXT0001|0|1|EN OPERACION"});
   EXPECT_EQ(Operators(*db), Rows{"EXTO010101AB1|0|1|1"});
 }

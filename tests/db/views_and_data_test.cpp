@@ -14,10 +14,10 @@
 #include "packages/pcargadatosdelsistema.h"
 #include "packages/pcargavistaspg.h"
 #include "packages/pconsultaspg.h"
+#include "packages/pguardasesion.h"
+#include "packages/preadadmsys.h"
 #include "packages/view_package.h"
 #include "platform/process.h"
-#include "procedures/pguardasesion.h"
-#include "procedures/preadadmsys.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
 #include "support/test_support.h"
@@ -302,7 +302,7 @@ TEST(ViewsTest, ViewNamesThatAreNotPlainNamesAreSkipped) {
   TestDatabase::WriteDsn();
   TestContext t(db.Name());
   RunLog log("run.log");
-  Context ctx(t.display, t.session, t.clock, log, t.desktopDb);
+  Context ctx(t.display, t.session, t.clock, log);
 
   // Drop pass: a name that would carry more SQL is left out, and nothing reaches the server.
   wf.Write("SQLPG.XMZ", ViewDocument(View("edocta_view CASCADE --", "select 1") +
@@ -630,7 +630,7 @@ TEST(SystemDataTest, OneLogEntryForTheCataloguesAndOneOrTwoPerEntry) {
                 Dato("1", "1", "Efectivo") + Dato("1", "2", "Cheque") + Dato("2", "1", "PUE"))));
   TestContext t(db.Name());
   SteppingClock clock;
-  Context ctx(t.display, t.session, clock, t.log, t.desktopDb);
+  Context ctx(t.display, t.session, clock, t.log);
   RunDatos(ctx);
   EXPECT_EQ(db.Value("select count(*) from logsystem"), "5");
   EXPECT_EQ(db.Rows("select distinct dattime from datos where datnoca in ('1','2','3')"),

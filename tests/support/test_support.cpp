@@ -249,6 +249,6 @@ static std::string ConnectionDataFor(const std::string& database) {
 TestContext::TestContext(const std::string& database)
     : clock(MakeDate(2024, 3, 20, 13, 5, 9)),
       session(ConnectionDataFor(database)),
-      ctx{display, session, clock, log, desktopDb} {}
+      ctx{display, session, clock, log} {}
 
 }  // namespace kalu::test

@@ -8,10 +8,10 @@
 
 #include "database/session.h"
 #include "platform/clock.h"
-#include "platform/desktop_db.h"
 #include "platform/recording_display.h"
 #include "run/context.h"
 #include "run/run_log.h"
+#include "soap/soap_parm.h"
 
 namespace kalu::test {
 
@@ -123,9 +123,9 @@ class TestContext {
   RecordingDisplay display;
   FixedClock clock;
   RunLog log;
-  DesktopDatabase desktopDb;
   Session session;
   Context ctx;
+  SOAPParm_mod soap;  // the service locations handed to the vehicle and operator imports
 };
 
 }  // namespace kalu::test

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "build_config.h"
 #include "platform/http.h"
 #include "platform/recording_display.h"
 #include "platform/xml.h"

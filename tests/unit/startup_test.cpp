@@ -44,17 +44,18 @@ TEST(StartUp, FoldersUserPointerAndDesktopDatabase) {
     TestContext t;
     t.display.pointer = 5;
     StartUp(*t, dir + "/kalu-upgrade", c.logname);
-    EXPECT_EQ(t->folders.data, Expand(c.data, dir)) << c.name;
-    EXPECT_EQ(t->folders.data2, t->folders.data) << c.name;
-    EXPECT_EQ(t->folders.graph, Expand(c.graph, dir)) << c.name;
-    EXPECT_EQ(t->folders.menu, dir + "\\") << c.name;
-    EXPECT_EQ(t->localDatabasePath, t->folders.data + "Kalu.MDB") << c.name;
-    EXPECT_EQ(t.desktopDb.IsOpen(), c.opened) << c.name;  // a missing file stops nothing
-    EXPECT_EQ(t->userName, c.user) << c.name;
+    const SequenceOnly& kept = t->sequenceOnly;
+    EXPECT_EQ(kept.folders.data, Expand(c.data, dir)) << c.name;
+    EXPECT_EQ(kept.folders.data2, kept.folders.data) << c.name;
+    EXPECT_EQ(kept.folders.graph, Expand(c.graph, dir)) << c.name;
+    EXPECT_EQ(kept.folders.menu, dir + "\\") << c.name;
+    EXPECT_EQ(kept.localDatabasePath, kept.folders.data + "Kalu.MDB") << c.name;
+    EXPECT_EQ(kept.desktopDb.IsOpen(), c.opened) << c.name;  // a missing file stops nothing
+    EXPECT_EQ(kept.userName, c.user) << c.name;
     EXPECT_EQ(t->savedPointer, 5) << c.name;
     EXPECT_EQ(t.display.pointer, kPointerHourglass) << c.name;
     EXPECT_TRUE(t.display.shown) << c.name;
-    EXPECT_EQ(t->runningProgram, "AZT903114") << c.name;
+    EXPECT_EQ(kept.runningProgram, "AZT903114") << c.name;
     EXPECT_TRUE(t.session.IsInitialized()) << c.name;
     EXPECT_FALSE(t.session.IsConnected()) << c.name;  // opened by the first statement
   }
@@ -95,9 +96,9 @@ TEST(Shutdown, ClosesEverythingAndWaitsOnePeriodForTheReportViewer) {
   WaitingDisplay display;
   FixedClock clock(0);
   RunLog log;
-  DesktopDatabase desktopDb;
   Session session;
-  Context ctx(display, session, clock, log, desktopDb);
+  Context ctx(display, session, clock, log);
+  DesktopDatabase& desktopDb = ctx.sequenceOnly.desktopDb;
   ASSERT_TRUE(desktopDb.Open(".\\kalu.mdb"));
   session.Initialize();
   display.shown = true;
@@ -115,8 +116,8 @@ TEST(Epilogue, IdlesCommitsWhenConnectedAndRestoresThePointer) {
   t->savedPointer = 0;
   t.display.pointer = kPointerHourglass;
   ProcedureEpilogue(*t, true);  // never connected: the commit is skipped
-  EXPECT_EQ(t.desktopDb.Idles(), 1);
-  EXPECT_EQ(t.desktopDb.LastIdleOption(), 1);
+  EXPECT_EQ(t->sequenceOnly.desktopDb.Idles(), 1);
+  EXPECT_EQ(t->sequenceOnly.desktopDb.LastIdleOption(), 1);
   EXPECT_EQ(t.display.pointer, 0);
 }
 

@@ -68,7 +68,7 @@ TEST(PVALIDAUUID, FormOfTheStampIdentifier) {
     // nothing after an invalid one.
     EXPECT_EQ(t.display.LastProgress(), c.ok == 1 ? Trimmed(c.text).substr(35) + " ok" : "");
     EXPECT_FALSE(t.session.IsConnected()) << "the check touches no table";
-    EXPECT_EQ(t.desktopDb.Idles(), 1);
+    EXPECT_EQ(t->sequenceOnly.desktopDb.Idles(), 1);
   }
 }
 

@@ -1,7 +1,7 @@
-#include "procedures/pguardasesion.h"
+#include "packages/pguardasesion.h"
 
-#include "procedures/preadadmsys.h"
-#include "procedures/preglogsys.h"
+#include "packages/preadadmsys.h"
+#include "packages/preglogsys.h"
 
 namespace kalu {
 

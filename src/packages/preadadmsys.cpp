@@ -1,4 +1,4 @@
-#include "procedures/preadadmsys.h"
+#include "packages/preadadmsys.h"
 
 #include "platform/zqregacc.h"
 #include "runtime/text.h"

@@ -1,4 +1,4 @@
-#include "procedures/preglogsys.h"
+#include "packages/preglogsys.h"
 
 #include "database/cursor.h"
 #include "platform/process.h"
