@@ -112,9 +112,8 @@ Result Run(PGconn* c, const std::string& sql) {
 
 // Drops the copies and failed databases the way back kept of `database`.
 void DropKept(PGconn* c, const std::string& database) {
-  Result kept =
-      Run(c, "SELECT datname FROM pg_database WHERE strpos(datname, '" + database +
-                 "_antes_') = 1 OR strpos(datname, '" + database + "_fallida_') = 1");
+  Result kept = Run(c, "SELECT datname FROM pg_database WHERE strpos(datname, '" + database +
+                           "_antes_') = 1 OR strpos(datname, '" + database + "_fallida_') = 1");
   for (int i = 0; i < PQntuples(kept.get()); ++i) {
     gen::Sandbox::In(SandboxDir()).Drop(PQgetvalue(kept.get(), i, 0));
   }
@@ -250,5 +249,16 @@ TestContext::TestContext(const std::string& database)
     : clock(MakeDate(2024, 3, 20, 13, 5, 9)),
       session(ConnectionDataFor(database)),
       ctx{display, session, clock, log} {}
+
+void PutLoginRegistry(const WorkFolder& wf, const std::string& user) {
+  wf.Write("registry.reg",
+           "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion]\r\n"
+           "\"Sistema\"=\"KaluBO\"\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion]\r\n"
+           "\"UserLogin\"=\"" +
+               user + "\"\r\n");
+  setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
+}
 
 }  // namespace kalu::test
