@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
+#include "support/sample_store.h"
 #include "support/test_support.h"
 #include "upgrade/azt903114.h"
 #include "upgrade/schema_changes.h"

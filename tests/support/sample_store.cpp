@@ -40,4 +40,15 @@ void SampleStore::WritePackages() const {
   }
 }
 
+void PutLoginRegistry(const WorkFolder& wf, const std::string& user) {
+  wf.Write("registry.reg",
+           "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion]\r\n"
+           "\"Sistema\"=\"KaluBO\"\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion]\r\n"
+           "\"UserLogin\"=\"" +
+               user + "\"\r\n");
+  setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
+}
+
 }  // namespace kalu::test

@@ -5,9 +5,11 @@
 // services' stand-in, which answers from fixtures/services/standin.json.
 
 #include <filesystem>
+#include <string>
 
 #include "support/standin.h"
 #include "support/store_under_test.h"
+#include "support/test_support.h"
 
 namespace kalu::test {
 
@@ -22,5 +24,9 @@ class SampleStore : public StoreUnderTest {
   std::filesystem::path folder_;
   ServicesStandIn services_;
 };
+
+// The registry of the login system for a test: "Sistema" names the back-office key, below
+// it the logged-in user; the program reads it from the work folder.
+void PutLoginRegistry(const WorkFolder& wf, const std::string& user);
 
 }  // namespace kalu::test

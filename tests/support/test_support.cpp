@@ -250,15 +250,4 @@ TestContext::TestContext(const std::string& database)
       session(ConnectionDataFor(database)),
       ctx{display, session, clock, log} {}
 
-void PutLoginRegistry(const WorkFolder& wf, const std::string& user) {
-  wf.Write("registry.reg",
-           "Windows Registry Editor Version 5.00\r\n\r\n"
-           "[HKEY_CURRENT_USER\\Software\\Tellmark\\Administracion]\r\n"
-           "\"Sistema\"=\"KaluBO\"\r\n\r\n"
-           "[HKEY_CURRENT_USER\\Software\\KaluBO\\Administracion]\r\n"
-           "\"UserLogin\"=\"" +
-               user + "\"\r\n");
-  setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
-}
-
 }  // namespace kalu::test

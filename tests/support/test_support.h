@@ -70,10 +70,6 @@ class WorkFolder {
   std::filesystem::path previous_;
 };
 
-// The registry of the login system for a test: "Sistema" names the back-office key, below
-// it the logged-in user; the program reads it from the work folder.
-void PutLoginRegistry(const WorkFolder& wf, const std::string& user);
-
 // A database of the throwaway PostgreSQL, created from the store template (the store
 // database before release 24.03.20 with its sample data) and dropped afterwards, with the
 // copies and failed databases the program kept of it.
