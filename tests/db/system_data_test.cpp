@@ -62,10 +62,6 @@ void RunDatos(Context& ctx) {
   PCARGADATOSDELSISTEMA(ctx).Run(local);
 }
 
-std::string Host() {
-  return WorkstationName(254);
-}
-
 TEST(SystemDataTest, SamplePackageLoadsCataloguesEntriesAndTheLog) {
   WorkFolder wf;
   TestDatabase db;
@@ -95,7 +91,8 @@ TEST(SystemDataTest, SamplePackageLoadsCataloguesEntriesAndTheLog) {
   // Every call falls in the same second of the same user: one log row.
   EXPECT_EQ(db.Rows("select trim(loguser), logdate, logtime, trim(logobjname), logmode, "
                     "trim(logpc) from logsystem"),
-            (Rows{"CAJERO01|2024-03-20|2024-03-20 13:05:09|CargaDatosDelSistema|IMP|" + Host()}));
+            (Rows{"CAJERO01|2024-03-20|2024-03-20 13:05:09|CargaDatosDelSistema|IMP|" +
+                  test::LogStation()}));
   EXPECT_EQ(t.display.progress, (Rows{"Cargando Actualización de Datos del Sistema...", " "}));
 }
 

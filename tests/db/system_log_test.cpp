@@ -32,10 +32,6 @@ using test::TestDatabase;
 using test::WorkFolder;
 using Rows = std::vector<std::string>;
 
-std::string Host() {
-  return WorkstationName(254);
-}
-
 TEST(SystemLogTest, OneRowPerUserAndSecondCommittedByTheCaller) {
   WorkFolder wf;
   TestDatabase db;
@@ -76,7 +72,7 @@ TEST(SystemLogTest, OneRowPerUserAndSecondCommittedByTheCaller) {
   }
   EXPECT_EQ(db.Rows("select distinct logdate, trim(logobjname), logmode, trim(logpc) from "
                     "logsystem"),
-            Rows{"2024-03-20|CargaDatosDelSistema|IMP|" + Host()});
+            Rows{"2024-03-20|CargaDatosDelSistema|IMP|" + test::LogStation()});
 }
 
 TEST(SystemLogTest, TheRowWaitsForTheCallersCommit) {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "packages/package_format.h"
+#include "platform/process.h"
 #include "support/test_support.h"
 
 namespace kalu::test {
@@ -49,6 +50,10 @@ void PutLoginRegistry(const WorkFolder& wf, const std::string& user) {
            "\"UserLogin\"=\"" +
                user + "\"\r\n");
   setenv("KALU_REGISTRY", (wf.Path() / "registry.reg").c_str(), 1);
+}
+
+std::string LogStation() {
+  return WorkstationName(254);
 }
 
 }  // namespace kalu::test

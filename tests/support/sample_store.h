@@ -29,4 +29,7 @@ class SampleStore : public StoreUnderTest {
 // it the logged-in user; the program reads it from the work folder.
 void PutLoginRegistry(const WorkFolder& wf, const std::string& user);
 
+// The workstation name the login system's log records for this machine.
+std::string LogStation();
+
 }  // namespace kalu::test
