@@ -20,7 +20,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/zqdata.h"
+#include "database/data_source.h"
+#include "database/zqdata.h"
 #include "runtime/errors.h"
 
 namespace kalu {

@@ -1,38 +1,20 @@
-#include "platform/zqdata.h"
+#include "database/zqdata.h"
 
-#include <libpq-fe.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
+#include <cctype>
+#include <map>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
+#include <vector>
 
-#include "platform/paths.h"
-#include "platform/settings_file.h"
+#include "database/data_source.h"
+#include "platform/pg_connection.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 
 namespace kalu {
 
 namespace {
-
-struct PGconnDeleter {
-  void operator()(PGconn* c) const { PQfinish(c); }
-};
-struct PGresultDeleter {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using ConnPtr = std::unique_ptr<PGconn, PGconnDeleter>;
-struct CancelDeleter {
-  void operator()(PGcancel* c) const { PQfreeCancel(c); }
-};
-using CancelPtr = std::unique_ptr<PGcancel, CancelDeleter>;
-using ResultPtr = std::unique_ptr<PGresult, PGresultDeleter>;
 
 constexpr int16_t kHandle = 1;  // the one connection this library opens
 
@@ -52,8 +34,17 @@ struct Statement {
   int paramCount = 0;
   bool prepared = false;
   std::vector<std::optional<std::string>> params;  // the SQL text of each value
-  ResultPtr result;
+  PgResult result;
   int row = -1;
+
+  // The values of its parameters, nullptr for one not set.
+  std::vector<const char*> Values() const {
+    std::vector<const char*> values(paramCount, nullptr);
+    for (int i = 0; i < paramCount && i < static_cast<int>(params.size()); ++i) {
+      if (params[i]) values[i] = params[i]->c_str();
+    }
+    return values;
+  }
 };
 
 // Turns "?" markers into $1..$n, leaving quoted literals and identifiers alone.
@@ -78,58 +69,14 @@ std::string NumberMarkers(std::string_view sql, int& count) {
   return out;
 }
 
-// Settings of an ODBC file data source: section [ODBC], keys compared without case.
-struct DsnSettings {
-  std::string host, port, database, sslmode;
-};
-
-// The connection settings of the data source file's section [ODBC], as PostgreSQL's ODBC
-// data sources write them; nothing when the file cannot be read.
-std::optional<DsnSettings> ReadDsn(const std::filesystem::path& file) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
-  const std::optional<std::string> text = ReadSettingsText(file);
-  if (!text) return std::nullopt;
-  auto value = [&](std::string_view key) {
-    return FindSettingsValue(*text, "ODBC", key).value_or("");
-  };
-  DsnSettings dsn;
-  dsn.host = value("Servername");
-  if (dsn.host.empty()) dsn.host = value("Server");
-  dsn.port = value("Port");
-  dsn.database = value("Database");
-  dsn.sslmode = value("SSLmode");
-  return dsn;
-}
-
 }  // namespace
-
-std::string DataSourceServer(std::string_view fileDsn) {
-  DsnSettings dsn = ReadDsn(NativePath(std::string(fileDsn))).value_or(DsnSettings{});
-  std::string host =
-      dsn.host.empty() || dsn.host.front() == '/' ? "socket local " + dsn.host : dsn.host;
-  return Trim(host) + ":" + (dsn.port.empty() ? "5432" : dsn.port);
-}
-
-std::optional<std::string> ConnectionDataValue(std::string_view data, std::string_view key) {
-  size_t pos = 0;
-  while (pos <= data.size()) {
-    size_t end = data.find(';', pos);
-    if (end == std::string_view::npos) end = data.size();
-    std::string_view pair = data.substr(pos, end - pos);
-    size_t eq = pair.find('=');
-    if (eq != std::string_view::npos && EqualsIgnoreCase(Trim(pair.substr(0, eq)), key)) {
-      return Trim(pair.substr(eq + 1));
-    }
-    pos = end + 1;
-  }
-  return std::nullopt;
-}
 
 struct ZQData::Impl {
   bool initialized = false;
   std::map<std::string, ConnDecl, std::less<>> decls;
-  ConnPtr conn;
+  std::unique_ptr<PgConnection> conn;
+  // While statements are sent without waiting: the pipeline they travel in.
+  std::optional<PgPipeline> pipeline;
   std::vector<Statement> stmts;
   std::map<std::string, int16_t, std::less<>> cursors;
   std::string text1, text2, sqlstate;
@@ -142,7 +89,7 @@ struct ZQData::Impl {
   std::vector<int16_t> preparedInPipeline;
   std::function<void(std::string_view)> noteSink;
   std::mutex cancelMutex;  // guards `cancel`, which another thread may use
-  CancelPtr cancel;        // the open connection's cancel request
+  PgCanceller cancel;      // the open connection's cancel request
 
   Statement* Stmt(int16_t s) {
     if (s < 0 || static_cast<size_t>(s) >= stmts.size()) return nullptr;
@@ -157,48 +104,43 @@ struct ZQData::Impl {
     return kDbError;
   }
 
+  // A failure of the connection itself: libpq's message.
+  int16_t Lost() { return Fail(-1, conn ? conn->Error() : "connection is not open"); }
+
   // The status of a failed statement: -1 when the connection is gone, else the SQLSTATE
   // class.
-  int16_t FailFrom(const PGresult* res) {
-    if (!conn || PQstatus(conn.get()) != CONNECTION_OK || res == nullptr) {
-      return Fail(-1, conn ? PQerrorMessage(conn.get()) : "connection is not open");
-    }
-    const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
-    std::string sqlstate = state ? state : "";
-    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
-    const char* detail = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL);
-    std::string message = primary ? primary : PQresultErrorMessage(res);
+  int16_t FailFrom(const PgResult& res) {
+    if (!conn || !conn->Ok() || !res) return Lost();
+    std::string state = res.SqlState();
     int32_t cls = 1;
-    if (sqlstate.size() >= 2 && isdigit(static_cast<unsigned char>(sqlstate[0])) &&
-        isdigit(static_cast<unsigned char>(sqlstate[1]))) {
-      cls = (sqlstate[0] - '0') * 10 + (sqlstate[1] - '0');
+    if (state.size() >= 2 && isdigit(static_cast<unsigned char>(state[0])) &&
+        isdigit(static_cast<unsigned char>(state[1]))) {
+      cls = (state[0] - '0') * 10 + (state[1] - '0');
       if (cls == 0) cls = 1;  // a failure is never native code 0
     }
-    const int16_t status = Fail(cls, "SQLSTATE " + sqlstate + ": " + message, detail ? detail : "");
-    this->sqlstate = std::move(sqlstate);
+    const int16_t status = Fail(cls, "SQLSTATE " + state + ": " + res.Message(), res.Detail());
+    sqlstate = std::move(state);
     return status;
   }
 
   // Runs an internal command text (simple protocol), returning whether every part of it
   // succeeded; the failure is recorded. `waiting`, when given, is called while the server
   // works.
-  bool Command(const char* text, const std::function<void()>& waiting = {}) {
+  bool Command(std::string_view text, const std::function<void()>& waiting = {}) {
     if (Flush() != kDbOk) return false;
     ++roundTrips;
-    if (!PQsendQuery(conn.get(), text)) {
-      Fail(-1, PQerrorMessage(conn.get()));
+    if (!conn->Send(text) || (waiting && !conn->AwaitResult(waiting))) {
+      Lost();
       return false;
     }
-    if (waiting && !AwaitResult(waiting)) return false;
+    const bool commits = text.find("COMMIT") != std::string_view::npos;
     bool ok = true;
-    while (PGresult* raw = PQgetResult(conn.get())) {
-      ResultPtr res(raw);
-      auto st = PQresultStatus(raw);
-      if (ok && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
-        FailFrom(raw);
+    while (PgResult res = conn->Next()) {
+      if (!ok) continue;
+      if (!res.Succeeded()) {
+        FailFrom(res);
         ok = false;
-      } else if (ok && std::strcmp(PQcmdStatus(raw), "ROLLBACK") == 0 &&
-                 std::strstr(text, "COMMIT") != nullptr) {
+      } else if (commits && res.CommandTag() == "ROLLBACK") {
         // A transaction that failed earlier is rolled back by its COMMIT: nothing of it
         // was committed, and that is a failure.
         Fail(40, "SQLSTATE 40000: the transaction was rolled back, not committed");
@@ -208,56 +150,22 @@ struct ZQData::Impl {
     return ok;
   }
 
-  // Waits for the result of a statement sent, calling `waiting` every few hundredths of a
-  // second; false (the failure recorded) when the connection is lost.
-  bool AwaitResult(const std::function<void()>& waiting) {
-    constexpr std::chrono::milliseconds kWait{30};
-    for (;;) {
-      if (!PQconsumeInput(conn.get())) {
-        Fail(-1, PQerrorMessage(conn.get()));
-        return false;
-      }
-      if (!PQisBusy(conn.get())) return true;
-      waiting();
-      std::this_thread::sleep_for(kWait);
-    }
-  }
-
   // Sends a statement with no rows to read in pipeline mode, without waiting for its result.
   int16_t Send(int16_t index) {
     Statement& s = stmts[index];
-    if (!conn) return Fail(-1, "connection is not open");
-    if (PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF && !PQenterPipelineMode(conn.get())) {
-      return Fail(-1, PQerrorMessage(conn.get()));
+    if (!conn) return Lost();
+    if (!pipeline && !pipeline.emplace(*conn).Ok()) {
+      pipeline.reset();
+      return Lost();
     }
     if (!s.prepared) {
-      if (!PQsendPrepare(conn.get(), s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr)) {
-        return Fail(-1, PQerrorMessage(conn.get()));
-      }
+      if (!pipeline->SendPrepare(s.cursor, s.sql, s.paramCount)) return Lost();
       s.prepared = true;
       preparedInPipeline.push_back(index);
     }
-    const auto values = ParamValues(s);
-    if (!PQsendQueryPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(), nullptr,
-                             nullptr, 0)) {
-      return Fail(-1, PQerrorMessage(conn.get()));
-    }
+    if (!pipeline->SendPrepared(s.cursor, s.Values())) return Lost();
     ++queued;
     return kDbOk;
-  }
-
-  // Reads the results that come back in pipeline mode up to the next sync, handing each to
-  // `each`; the failure when the connection is lost on the way.
-  int16_t ReadToSync(const std::function<void(ResultPtr)>& each) {
-    for (;;) {
-      ResultPtr res(PQgetResult(conn.get()));
-      if (!res) {
-        if (PQstatus(conn.get()) != CONNECTION_OK) return Fail(-1, PQerrorMessage(conn.get()));
-        continue;  // the end of one statement's results
-      }
-      if (PQresultStatus(res.get()) == PGRES_PIPELINE_SYNC) return kDbOk;
-      each(std::move(res));
-    }
   }
 
   // Reads the results of the statements sent since the last sync: the first failure among
@@ -265,16 +173,12 @@ struct ZQData::Impl {
   int16_t Sync() {
     ++roundTrips;
     queued = 0;
-    if (!PQpipelineSync(conn.get())) return Fail(-1, PQerrorMessage(conn.get()));
+    if (!pipeline->Sync()) return Lost();
     int16_t status = kDbOk;
-    const int16_t read = ReadToSync([&](ResultPtr res) {
-      const auto st = PQresultStatus(res.get());
-      if (status == kDbOk && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK &&
-          st != PGRES_PIPELINE_ABORTED) {
-        status = FailFrom(res.get());
-      }
+    const bool read = pipeline->ReadToSync([&](PgResult res) {
+      if (status == kDbOk && !res.Succeeded() && !res.WasSkipped()) status = FailFrom(res);
     });
-    if (read != kDbOk) return read;
+    if (!read) return Lost();
     // A statement whose preparation the failure skipped is prepared again on its next use.
     if (status != kDbOk) {
       for (int16_t index : preparedInPipeline) stmts[index].prepared = false;
@@ -286,70 +190,56 @@ struct ZQData::Impl {
   // Leaves pipeline mode, reading what is still on its way: every other call of the library
   // waits for its own result, so it sees the statements sent before it.
   int16_t Flush() {
-    if (!conn || PQpipelineStatus(conn.get()) == PQ_PIPELINE_OFF) return kDbOk;
+    if (!pipeline) return kDbOk;
     const int16_t status = Sync();
-    if (!PQexitPipelineMode(conn.get()) && status == kDbOk) {
-      return Fail(-1, PQerrorMessage(conn.get()));
-    }
+    const bool left = pipeline->Leave();
+    pipeline.reset();
+    if (!left && status == kDbOk) return Lost();
     return status;
-  }
-
-  static std::vector<const char*> ParamValues(const Statement& s) {
-    std::vector<const char*> values(s.paramCount, nullptr);
-    for (int i = 0; i < s.paramCount && i < static_cast<int>(s.params.size()); ++i) {
-      if (s.params[i]) values[i] = s.params[i]->c_str();
-    }
-    return values;
   }
 
   // A statement's first run: its preparation and its execution go out together in pipeline
   // mode and come back in one exchange. The status is the preparation's; the execution's
   // result, a failure included, is left in the statement.
   int16_t PrepareAndExecute(Statement& s, const std::vector<const char*>& values) {
-    PGconn* c = conn.get();
-    if (!PQenterPipelineMode(c) ||
-        !PQsendPrepare(c, s.cursor.c_str(), s.sql.c_str(), s.paramCount, nullptr) ||
-        !PQsendQueryPrepared(c, s.cursor.c_str(), s.paramCount, values.data(), nullptr, nullptr,
-                             0) ||
-        !PQpipelineSync(c)) {
-      return Fail(-1, PQerrorMessage(c));
+    PgPipeline first(*conn);
+    if (!first.Ok() || !first.SendPrepare(s.cursor, s.sql, s.paramCount) ||
+        !first.SendPrepared(s.cursor, values) || !first.Sync()) {
+      return Lost();
     }
     int16_t status = kDbOk;
     bool preparation = true;
-    const int16_t read = ReadToSync([&](ResultPtr res) {
-      const auto st = PQresultStatus(res.get());
+    const bool read = first.ReadToSync([&](PgResult res) {
       if (preparation) {
         preparation = false;
-        if (st == PGRES_COMMAND_OK) {
+        if (res.Succeeded()) {
           s.prepared = true;
         } else {
-          status = FailFrom(res.get());
+          status = FailFrom(res);
         }
-      } else if (st != PGRES_PIPELINE_ABORTED) {
+      } else if (!res.WasSkipped()) {
         s.result = std::move(res);
       }
     });
-    if (read != kDbOk) return read;
-    if (!PQexitPipelineMode(c) && status == kDbOk) return Fail(-1, PQerrorMessage(c));
+    if (!read) return Lost();
+    if (!first.Leave() && status == kDbOk) return Lost();
     return status;
   }
 
   int16_t Run(Statement& s) {
-    if (!conn) return Fail(-1, "connection is not open");
+    if (!conn) return Lost();
     if (const int16_t flushed = Flush(); flushed != kDbOk) return flushed;
-    const auto values = ParamValues(s);
+    const auto values = s.Values();
     ++roundTrips;
     if (s.prepared) {
-      s.result.reset(PQexecPrepared(conn.get(), s.cursor.c_str(), s.paramCount, values.data(),
-                                    nullptr, nullptr, 0));
+      s.result = conn->ExecPrepared(s.cursor, values);
     } else if (const int16_t prepared = PrepareAndExecute(s, values); prepared != kDbOk) {
       return prepared;
     }
     s.row = -1;
-    auto st = PQresultStatus(s.result.get());
-    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
-      int16_t status = FailFrom(s.result.get());
-      s.result.reset();
+    if (!s.result.Succeeded()) {
+      const int16_t status = FailFrom(s.result);
+      s.result = PgResult();
       return status;
     }
     return kDbOk;
@@ -360,17 +250,13 @@ struct ZQData::Impl {
   bool HasColumn(int16_t stmt, int16_t column) {
     Statement* s = Stmt(stmt);
     if (!s) return false;
-    return !s->result || (column >= 1 && column <= PQnfields(s->result.get()));
+    return !s->result || (column >= 1 && column <= s->result.Columns());
   }
 
   // The text of a column of the current row, or nullptr for NULL (or no row).
   const char* Value(int16_t stmt, int16_t column) {
     Statement* s = Stmt(stmt);
-    if (!s || !s->result || s->row < 0 || s->row >= PQntuples(s->result.get())) return nullptr;
-    int c = column - 1;
-    if (c < 0 || c >= PQnfields(s->result.get())) return nullptr;
-    if (PQgetisnull(s->result.get(), s->row, c)) return nullptr;
-    return PQgetvalue(s->result.get(), s->row, c);
+    return s ? s->result.Value(s->row, column - 1) : nullptr;
   }
 };
 
@@ -386,12 +272,13 @@ int16_t ZQData::ZQ_DB_Init(int16_t& value) {
 int16_t ZQData::ZQ_DB_End() {
   {
     std::lock_guard<std::mutex> lock(impl_->cancelMutex);
-    impl_->cancel.reset();
+    impl_->cancel = PgCanceller();
   }
   impl_->stmts.clear();
   impl_->preparedInPipeline.clear();
   impl_->queued = 0;
   impl_->cursors.clear();
+  impl_->pipeline.reset();
   impl_->conn.reset();
   impl_->decls.clear();
   impl_->initialized = false;
@@ -433,49 +320,21 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
   auto it = impl_->decls.find(name);
   if (it == impl_->decls.end()) return impl_->Fail(-1, "connection is not declared");
   const ConnDecl& decl = it->second;
-
-  std::optional<DsnSettings> read = ReadDsn(NativePath(decl.fileDsn));
-  if (!read) return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
-  DsnSettings dsn = std::move(*read);
-  if (auto db = ConnectionDataValue(decl.connData, "Database")) dsn.database = *db;
-
-  std::vector<const char*> keys, values;
-  auto add = [&](const char* k, const std::string& v) {
-    if (!v.empty()) {
-      keys.push_back(k);
-      values.push_back(v.c_str());
-    }
-  };
-  std::string encoding = "UTF8",
-              options =
-                  "-c DateStyle=ISO,YMD -c lock_timeout=" + std::to_string(kLockTimeoutSeconds) +
-                  "s",
-              appName = kApplicationName, timeout = "15";
-  add("host", dsn.host);
-  add("port", dsn.port);
-  add("dbname", dsn.database);
-  add("sslmode", dsn.sslmode);
-  add("user", decl.user);
-  add("password", decl.password);
-  add("client_encoding", encoding);
-  add("options", options);
-  add("application_name", appName);
-  add("connect_timeout", timeout);
-  keys.push_back(nullptr);
-  values.push_back(nullptr);
+  std::optional<PgSettings> settings =
+      DataSourceSettings(decl.fileDsn, decl.connData, decl.user, decl.password);
+  if (!settings) return impl_->Fail(-1, "data source file not found: " + decl.fileDsn);
 
   ++impl_->roundTrips;
-  ConnPtr conn(PQconnectdbParams(keys.data(), values.data(), 0));
-  if (PQstatus(conn.get()) != CONNECTION_OK) {
-    std::string msg = PQerrorMessage(conn.get());
-    while (!msg.empty() && (msg.back() == '\n' || msg.back() == ' ')) msg.pop_back();
+  auto conn = std::make_unique<PgConnection>(*settings);
+  if (!conn->Ok()) {
+    std::string msg = conn->Error();
     // Windows tries "localhost" at ::1 first; a server that takes only 127.0.0.1 (by its
     // listen_addresses or its pg_hba.conf) then refuses a connection it would accept there.
-    if (EqualsIgnoreCase(dsn.host, "localhost")) {
-      std::vector<const char*> loopback = values;
-      loopback[0] = "127.0.0.1";  // the host comes first
-      ConnPtr probe(PQconnectdbParams(keys.data(), loopback.data(), 0));
-      if (PQstatus(probe.get()) == CONNECTION_OK) {
+    auto host = std::find_if(settings->begin(), settings->end(),
+                             [](const auto& setting) { return setting.first == "host"; });
+    if (host != settings->end() && EqualsIgnoreCase(host->second, "localhost")) {
+      host->second = "127.0.0.1";
+      if (PgConnection(*settings).Ok()) {
         msg +=
             "; el servidor escucha en 127.0.0.1 pero no en ::1: use Servername=127.0.0.1 en "
             "Kalu.dsn";
@@ -483,20 +342,14 @@ int16_t ZQData::ZQ_DB_Connect(std::string_view name, int16_t& handle) {
     }
     return impl_->Fail(-1, msg);
   }
+  // The server's notices ("drop cascades to view …") go to the notes.
+  conn->SetNoticeSink([impl = impl_.get()](std::string_view text) {
+    if (impl->noteSink) impl->noteSink(text);
+  });
   impl_->conn = std::move(conn);
-  // The server's notices ("drop cascades to view …") go to the notes, never to stderr.
-  PQsetNoticeProcessor(
-      impl_->conn.get(),
-      [](void* arg, const char* message) {
-        auto* impl = static_cast<Impl*>(arg);
-        std::string text = message;
-        while (!text.empty() && text.back() == '\n') text.pop_back();
-        if (impl->noteSink) impl->noteSink(text);
-      },
-      impl_.get());
   {
     std::lock_guard<std::mutex> lock(impl_->cancelMutex);
-    impl_->cancel.reset(PQgetCancel(impl_->conn.get()));
+    impl_->cancel = impl_->conn->Canceller();
   }
   handle = kHandle;
   return kDbOk;
@@ -516,44 +369,35 @@ int16_t ZQData::ZQ_DB_ExecImm(int16_t handle, std::string_view app, std::string_
   if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
   ++impl_->roundTrips;
   impl_->rowsChanged = 0;
-  std::string text(sql);
-  ResultPtr res(
-      PQexecParams(impl_->conn.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-  auto st = PQresultStatus(res.get());
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) return impl_->FailFrom(res.get());
-  impl_->rowsChanged = std::atoll(PQcmdTuples(res.get()));
+  const PgResult res = impl_->conn->Exec(sql);
+  if (!res.Succeeded()) return impl_->FailFrom(res);
+  impl_->rowsChanged = res.RowsChanged();
   return kDbOk;
 }
 
 bool ZQData::TransactionFailed() const {
-  return impl_->conn && PQtransactionStatus(impl_->conn.get()) == PQTRANS_INERROR;
+  return impl_->conn && impl_->conn->TransactionFailed();
 }
 
 int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql,
                                 const std::function<void()>& waiting) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  return impl_->Command(std::string(sql).c_str(), waiting) ? kDbOk : kDbError;
+  return impl_->Command(sql, waiting) ? kDbOk : kDbError;
 }
 
 int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
   if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
-  PGconn* conn = impl_->conn.get();
+  PgConnection& conn = *impl_->conn;
   ++impl_->roundTrips;
-  ResultPtr start(PQexec(conn, std::string(copySql).c_str()));
-  if (PQresultStatus(start.get()) != PGRES_COPY_IN) return impl_->FailFrom(start.get());
+  const PgResult start = conn.ExecSimple(copySql);
+  if (!start.WantsCopyData()) return impl_->FailFrom(start);
   ++impl_->roundTrips;
-  // libpq buffers the data and sends it in pieces of its own choosing.
-  constexpr size_t kPiece = 1 << 20;
-  for (size_t pos = 0; pos < data.size(); pos += kPiece) {
-    size_t n = std::min(kPiece, data.size() - pos);
-    if (PQputCopyData(conn, data.data() + pos, static_cast<int>(n)) != 1) break;
-  }
-  if (PQputCopyEnd(conn, nullptr) != 1) return impl_->Fail(-1, PQerrorMessage(conn));
-  int16_t status = kDbOk;
-  while (PGresult* raw = PQgetResult(conn)) {
-    ResultPtr res(raw);
-    if (status == kDbOk && PQresultStatus(raw) != PGRES_COMMAND_OK) status = impl_->FailFrom(raw);
+  const bool sent = conn.PutCopyData(data);
+  if (!conn.EndCopy()) return impl_->Lost();
+  int16_t status = sent ? kDbOk : impl_->Lost();
+  while (PgResult res = conn.Next()) {
+    if (status == kDbOk && !res.Succeeded()) status = impl_->FailFrom(res);
   }
   return status;
 }
@@ -598,14 +442,14 @@ int16_t ZQData::ZQ_DB_SetParm(int16_t stmt, int16_t number, std::string text) {
 int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
-  s->result.reset();
+  s->result = PgResult();
   return impl_->Run(*s);
 }
 
 int16_t ZQData::ZQ_DB_StmtSend(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
-  s->result.reset();
+  s->result = PgResult();
   return impl_->Send(stmt);
 }
 
@@ -614,8 +458,7 @@ int ZQData::SentUnread() const {
 }
 
 int16_t ZQData::ZQ_DB_ReadSent() {
-  return impl_->conn && PQpipelineStatus(impl_->conn.get()) != PQ_PIPELINE_OFF ? impl_->Sync()
-                                                                               : kDbOk;
+  return impl_->pipeline ? impl_->Sync() : kDbOk;
 }
 
 int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {
@@ -623,7 +466,7 @@ int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {
   if (!s) return kDbFailure;
   int16_t status = impl_->Run(*s);
   if (status != kDbOk) return status;
-  if (PQntuples(s->result.get()) == 0) return kDbNoRows;
+  if (s->result.Rows() == 0) return kDbNoRows;
   s->row = 0;
   return kDbOk;
 }
@@ -632,8 +475,8 @@ int16_t ZQData::ZQ_DB_StmtFetchNext(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
   if (!s->result) return kDbNoRows;
-  if (s->row + 1 >= PQntuples(s->result.get())) {
-    s->row = PQntuples(s->result.get());
+  if (s->row + 1 >= s->result.Rows()) {
+    s->row = s->result.Rows();
     return kDbNoRows;
   }
   ++s->row;
@@ -643,14 +486,14 @@ int16_t ZQData::ZQ_DB_StmtFetchNext(int16_t stmt) {
 int16_t ZQData::ZQ_DB_SetClosable(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
-  s->result.reset();
+  s->result = PgResult();
   s->row = -1;
   return kDbOk;
 }
 
 int64_t ZQData::ZQ_DB_StmtRowCount(int16_t stmt) const {
   Statement* s = impl_->Stmt(stmt);
-  return s && s->result ? PQntuples(s->result.get()) : 0;
+  return s ? s->result.Rows() : 0;
 }
 
 int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator) {
@@ -709,12 +552,11 @@ int64_t ZQData::RoundTrips() const {
 
 bool ZQData::CancelRunning() {
   std::lock_guard<std::mutex> lock(impl_->cancelMutex);
-  char error[256];
-  return impl_->cancel && PQcancel(impl_->cancel.get(), error, sizeof error);
+  return impl_->cancel.Cancel();
 }
 
 int32_t ZQData::BackendPid() const {
-  return impl_->conn ? PQbackendPID(impl_->conn.get()) : 0;
+  return impl_->conn ? impl_->conn->BackendPid() : 0;
 }
 
 }  // namespace kalu
