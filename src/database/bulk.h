@@ -61,9 +61,8 @@ class BatchWriter {
   BatchWriter& Date(DateValue v);
   BatchWriter& DateTime(DateValue v);
   BatchWriter& Null();
-  void EndRow();  // flushes when the batch is full
-  void Flush();   // sends what is pending (nothing when empty); commits asynchronously
-  size_t PendingRows() const { return pendingRows_; }
+  void EndRow();         // flushes when the batch is full
+  void Flush();          // sends what is pending (nothing when empty); commits asynchronously
   int64_t Rows() const;  // rows written so far
 
  private:

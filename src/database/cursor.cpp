@@ -58,9 +58,6 @@ Cursor& Cursor::SetInt32(int n, int32_t value) {
 Cursor& Cursor::SetInt64(int n, int64_t value) {
   return Param(n, SqlText(value));
 }
-Cursor& Cursor::SetDouble(int n, double value) {
-  return Param(n, SqlText(value));
-}
 Cursor& Cursor::SetDecimal(int n, Fixed4 value) {
   return Param(n, SqlText(value));
 }
@@ -114,12 +111,6 @@ int32_t Cursor::Int32(int column) {
   int32_t value = 0;
   int16_t ind = 0;
   Require(session_.Library().ZQ_DB_GetColLong(stmt_, column, value, ind), "la columna", column);
-  return value;
-}
-double Cursor::Double(int column) {
-  double value = 0;
-  int16_t ind = 0;
-  Require(session_.Library().ZQ_DB_GetColDouble(stmt_, column, value, ind), "la columna", column);
   return value;
 }
 Fixed4 Cursor::Decimal(int column) {

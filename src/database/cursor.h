@@ -70,7 +70,6 @@ class Cursor {
   Cursor& SetInt16(int n, int16_t value);
   Cursor& SetInt32(int n, int32_t value);
   Cursor& SetInt64(int n, int64_t value);
-  Cursor& SetDouble(int n, double value);
   Cursor& SetDecimal(int n, Fixed4 value);
   Cursor& SetText(int n, std::string_view value, int width);
   // A list of texts, each cut as SetText cuts it, as one array value: the statement reads
@@ -90,7 +89,6 @@ class Cursor {
   // fault of the procedure: it raises the fatal database error.
   int16_t Int16(int column);
   int32_t Int32(int column);
-  double Double(int column);
   Fixed4 Decimal(int column);
   std::string Text(int column);    // right-trimmed
   DateValue Date(int column);      // read as text with DateFromIsoText

@@ -1,7 +1,5 @@
 #include "database/sql_text.h"
 
-#include <charconv>
-
 #include "runtime/text.h"
 
 namespace kalu {
@@ -16,12 +14,6 @@ std::string CutText(std::string_view value, int width, bool* cut) {
 std::string CutNote(std::string_view app, std::string_view cursor, int parameter, int width) {
   return "Texto recortado a " + std::to_string(width) + " caracteres: " + std::string(app) +
          ", cursor " + std::string(cursor) + ", parametro " + std::to_string(parameter);
-}
-
-std::string SqlTraits<double>::Text(double value) {
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, res.ptr);
 }
 
 }  // namespace kalu

@@ -5,6 +5,7 @@
 //   std::string text = SqlText(Fixed4::FromText("12.3456"));   // "12.3456"
 //   std::string key = SqlText(Char{name, 80});                 // cut as the column holds it
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -42,21 +43,9 @@ struct SqlDateTime {
 template <typename T>
 struct SqlTraits;
 
-template <>
-struct SqlTraits<int16_t> {
-  static std::string Text(int16_t value) { return std::to_string(value); }
-};
-template <>
-struct SqlTraits<int32_t> {
-  static std::string Text(int32_t value) { return std::to_string(value); }
-};
-template <>
-struct SqlTraits<int64_t> {
-  static std::string Text(int64_t value) { return std::to_string(value); }
-};
-template <>
-struct SqlTraits<double> {
-  static std::string Text(double value);  // the shortest text that reads back the same
+template <std::integral T>
+struct SqlTraits<T> {
+  static std::string Text(T value) { return std::to_string(value); }
 };
 template <>
 struct SqlTraits<Fixed4> {

@@ -1,5 +1,6 @@
 #include "database/zqdata.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <mutex>
@@ -27,9 +28,7 @@ struct ConnDecl {
 };
 
 struct Statement {
-  std::string app;
   std::string cursor;
-  int16_t flag = 0;
   std::string sql;  // with $n markers
   int paramCount = 0;
   bool prepared = false;
@@ -72,7 +71,6 @@ std::string NumberMarkers(std::string_view sql, int& count) {
 }  // namespace
 
 struct ZQData::Impl {
-  bool initialized = false;
   std::map<std::string, ConnDecl, std::less<>> decls;
   std::unique_ptr<PgConnection> conn;
   // While statements are sent without waiting: the pipeline they travel in.
@@ -83,10 +81,14 @@ struct ZQData::Impl {
   int32_t native = 0;
   int64_t roundTrips = 0;
   int64_t rowsChanged = 0;  // of the last statement run at once
-  int queued = 0;           // statements sent in pipeline mode since the last sync
-  // The statements whose preparation is on its way in the pipeline, by their index in
-  // `stmts`, which may grow while they wait.
-  std::vector<int16_t> preparedInPipeline;
+  // What went into the pipeline since the last sync, in order: each statement's
+  // preparation (on its first run) and execution, by its index in `stmts`.
+  struct Sent {
+    int16_t stmt;
+    bool preparation;
+  };
+  std::vector<Sent> sent;
+  int queued = 0;  // statements sent since the last sync
   std::function<void(std::string_view)> noteSink;
   std::mutex cancelMutex;  // guards `cancel`, which another thread may use
   PgCanceller cancel;      // the open connection's cancel request
@@ -123,33 +125,6 @@ struct ZQData::Impl {
     return status;
   }
 
-  // Runs an internal command text (simple protocol), returning whether every part of it
-  // succeeded; the failure is recorded. `waiting`, when given, is called while the server
-  // works.
-  bool Command(std::string_view text, const std::function<void()>& waiting = {}) {
-    if (Flush() != kDbOk) return false;
-    ++roundTrips;
-    if (!conn->Send(text) || (waiting && !conn->AwaitResult(waiting))) {
-      Lost();
-      return false;
-    }
-    const bool commits = text.find("COMMIT") != std::string_view::npos;
-    bool ok = true;
-    while (PgResult res = conn->Next()) {
-      if (!ok) continue;
-      if (!res.Succeeded()) {
-        FailFrom(res);
-        ok = false;
-      } else if (commits && res.CommandTag() == "ROLLBACK") {
-        // A transaction that failed earlier is rolled back by its COMMIT: nothing of it
-        // was committed, and that is a failure.
-        Fail(40, "SQLSTATE 40000: the transaction was rolled back, not committed");
-        ok = false;
-      }
-    }
-    return ok;
-  }
-
   // Sends a statement with no rows to read in pipeline mode, without waiting for its result.
   int16_t Send(int16_t index) {
     Statement& s = stmts[index];
@@ -161,111 +136,88 @@ struct ZQData::Impl {
     if (!s.prepared) {
       if (!pipeline->SendPrepare(s.cursor, s.sql, s.paramCount)) return Lost();
       s.prepared = true;
-      preparedInPipeline.push_back(index);
+      sent.push_back({index, true});
     }
     if (!pipeline->SendPrepared(s.cursor, s.Values())) return Lost();
+    sent.push_back({index, false});
     ++queued;
     return kDbOk;
   }
 
-  // Reads the results of the statements sent since the last sync: the first failure among
-  // them is the status (the server skips the rest of them).
-  int16_t Sync() {
+  // Reads the results of what was sent since the last sync: the first failure among them
+  // is the status (the server skips the rest of them). A statement whose preparation did
+  // not succeed is prepared again on its next use; `keep`, when given, keeps the result of
+  // its execution.
+  int16_t Sync(Statement* keep = nullptr) {
     ++roundTrips;
     queued = 0;
+    const std::vector<Sent> what = std::exchange(sent, {});
     if (!pipeline->Sync()) return Lost();
     int16_t status = kDbOk;
+    size_t next = 0;
     const bool read = pipeline->ReadToSync([&](PgResult res) {
       if (status == kDbOk && !res.Succeeded() && !res.WasSkipped()) status = FailFrom(res);
+      if (next >= what.size()) return;
+      Statement& s = stmts[what[next].stmt];
+      if (what[next++].preparation) {
+        s.prepared = res.Succeeded();
+      } else if (&s == keep) {
+        s.result = std::move(res);
+      }
     });
-    if (!read) return Lost();
-    // A statement whose preparation the failure skipped is prepared again on its next use.
-    if (status != kDbOk) {
-      for (int16_t index : preparedInPipeline) stmts[index].prepared = false;
-    }
-    preparedInPipeline.clear();
-    return status;
+    return read ? status : Lost();
   }
 
   // Leaves pipeline mode, reading what is still on its way: every other call of the library
   // waits for its own result, so it sees the statements sent before it.
-  int16_t Flush() {
+  int16_t Flush(Statement* keep = nullptr) {
     if (!pipeline) return kDbOk;
-    const int16_t status = Sync();
+    const int16_t status = Sync(keep);
     const bool left = pipeline->Leave();
     pipeline.reset();
     if (!left && status == kDbOk) return Lost();
     return status;
   }
 
-  // A statement's first run: its preparation and its execution go out together in pipeline
-  // mode and come back in one exchange. The status is the preparation's; the execution's
-  // result, a failure included, is left in the statement.
-  int16_t PrepareAndExecute(Statement& s, const std::vector<const char*>& values) {
-    PgPipeline first(*conn);
-    if (!first.Ok() || !first.SendPrepare(s.cursor, s.sql, s.paramCount) ||
-        !first.SendPrepared(s.cursor, values) || !first.Sync()) {
-      return Lost();
-    }
+  // Runs a statement and keeps its result. Its first run sends its preparation and its
+  // execution together in pipeline mode, to come back in one exchange.
+  int16_t Run(int16_t index) {
+    Statement& s = stmts[index];
+    if (!conn) return Lost();
+    if (const int16_t flushed = Flush(); flushed != kDbOk) return flushed;
+    s.row = -1;
     int16_t status = kDbOk;
-    bool preparation = true;
-    const bool read = first.ReadToSync([&](PgResult res) {
-      if (preparation) {
-        preparation = false;
-        if (res.Succeeded()) {
-          s.prepared = true;
-        } else {
-          status = FailFrom(res);
-        }
-      } else if (!res.WasSkipped()) {
-        s.result = std::move(res);
-      }
-    });
-    if (!read) return Lost();
-    if (!first.Leave() && status == kDbOk) return Lost();
+    if (!s.prepared) {
+      status = Send(index);
+      if (status == kDbOk) status = Flush(&s);
+    } else {
+      ++roundTrips;
+      s.result = conn->ExecPrepared(s.cursor, s.Values());
+      if (!s.result.Succeeded()) status = FailFrom(s.result);
+    }
+    if (status != kDbOk) s.result = PgResult();
     return status;
   }
 
-  int16_t Run(Statement& s) {
-    if (!conn) return Lost();
-    if (const int16_t flushed = Flush(); flushed != kDbOk) return flushed;
-    const auto values = s.Values();
-    ++roundTrips;
-    if (s.prepared) {
-      s.result = conn->ExecPrepared(s.cursor, values);
-    } else if (const int16_t prepared = PrepareAndExecute(s, values); prepared != kDbOk) {
-      return prepared;
-    }
-    s.row = -1;
-    if (!s.result.Succeeded()) {
-      const int16_t status = FailFrom(s.result);
-      s.result = PgResult();
-      return status;
-    }
+  // Reads a column of the statement's current row through `convert`: a NULL (or no row)
+  // reads as T's zero with indicator -1. Any column number reads so while the statement has
+  // no result; once it has one, a number beyond it is a failure.
+  template <typename T, typename Convert>
+  int16_t Column(int16_t stmt, int16_t column, T& value, int16_t& indicator, Convert convert) {
+    const Statement* s = Stmt(stmt);
+    if (!s || (s->result && (column < 1 || column > s->result.Columns()))) return kDbFailure;
+    const char* text = s->result.Value(s->row, column - 1);
+    indicator = text ? 0 : -1;
+    value = text ? convert(text) : T{};
     return kDbOk;
-  }
-
-  // Whether `column` is a column of the statement's result (any number when there is no
-  // result yet, which reads as no row).
-  bool HasColumn(int16_t stmt, int16_t column) {
-    Statement* s = Stmt(stmt);
-    if (!s) return false;
-    return !s->result || (column >= 1 && column <= s->result.Columns());
-  }
-
-  // The text of a column of the current row, or nullptr for NULL (or no row).
-  const char* Value(int16_t stmt, int16_t column) {
-    Statement* s = Stmt(stmt);
-    return s ? s->result.Value(s->row, column - 1) : nullptr;
   }
 };
 
 ZQData::ZQData() : impl_(std::make_unique<Impl>()) {}
 ZQData::~ZQData() = default;
 
-int16_t ZQData::ZQ_DB_Init(int16_t& value) {
-  (void)value;
-  impl_->initialized = true;
+// Nothing to initialise: libpq needs no set-up.
+int16_t ZQData::ZQ_DB_Init(int16_t&) {
   return kDbOk;
 }
 
@@ -275,13 +227,12 @@ int16_t ZQData::ZQ_DB_End() {
     impl_->cancel = PgCanceller();
   }
   impl_->stmts.clear();
-  impl_->preparedInPipeline.clear();
+  impl_->sent.clear();
   impl_->queued = 0;
   impl_->cursors.clear();
   impl_->pipeline.reset();
   impl_->conn.reset();
   impl_->decls.clear();
-  impl_->initialized = false;
   return kDbOk;
 }
 
@@ -382,7 +333,23 @@ bool ZQData::TransactionFailed() const {
 int16_t ZQData::ZQ_DB_ExecBatch(int16_t handle, std::string_view sql,
                                 const std::function<void()>& waiting) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  return impl_->Command(sql, waiting) ? kDbOk : kDbError;
+  if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
+  PgConnection& conn = *impl_->conn;
+  ++impl_->roundTrips;
+  if (!conn.Send(sql) || (waiting && !conn.AwaitResult(waiting))) return impl_->Lost();
+  const bool commits = sql.find("COMMIT") != std::string_view::npos;
+  int16_t status = kDbOk;
+  while (PgResult res = conn.Next()) {
+    if (status != kDbOk) continue;
+    if (!res.Succeeded()) {
+      status = impl_->FailFrom(res);
+    } else if (commits && res.CommandTag() == "ROLLBACK") {
+      // A transaction that failed earlier is rolled back by its COMMIT: nothing of it was
+      // committed, and that is a failure.
+      status = impl_->Fail(40, "SQLSTATE 40000: the transaction was rolled back, not committed");
+    }
+  }
+  return status;
 }
 
 int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::string_view data) {
@@ -390,7 +357,7 @@ int16_t ZQData::ZQ_DB_CopyIn(int16_t handle, std::string_view copySql, std::stri
   if (const int16_t flushed = impl_->Flush(); flushed != kDbOk) return flushed;
   PgConnection& conn = *impl_->conn;
   ++impl_->roundTrips;
-  const PgResult start = conn.ExecSimple(copySql);
+  const PgResult start = conn.Exec(copySql);
   if (!start.WantsCopyData()) return impl_->FailFrom(start);
   ++impl_->roundTrips;
   const bool sent = conn.PutCopyData(data);
@@ -413,11 +380,9 @@ bool ZQData::ZQ_DB_StmtIsDef(int16_t handle, std::string_view cursor, int16_t& s
 int16_t ZQData::ZQ_DB_Declare_StmtEx(int16_t handle, std::string_view app, std::string_view cursor,
                                      std::string_view, int16_t flag, int16_t& stmt) {
   if (handle != kHandle || !impl_->conn) return impl_->Fail(-1, "connection is not open");
-  Statement s;
-  s.app = std::string(app);
-  s.cursor = std::string(cursor);
-  s.flag = flag;
-  impl_->stmts.push_back(std::move(s));
+  (void)app;
+  (void)flag;
+  impl_->stmts.emplace_back().cursor = std::string(cursor);
   stmt = static_cast<int16_t>(impl_->stmts.size() - 1);
   impl_->cursors[std::string(cursor)] = stmt;
   return kDbOk;
@@ -443,7 +408,7 @@ int16_t ZQData::ZQ_DB_StmtExecute(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
   s->result = PgResult();
-  return impl_->Run(*s);
+  return impl_->Run(stmt);
 }
 
 int16_t ZQData::ZQ_DB_StmtSend(int16_t stmt) {
@@ -464,23 +429,17 @@ int16_t ZQData::ZQ_DB_ReadSent() {
 int16_t ZQData::ZQ_DB_StmtFetchFirst(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
-  int16_t status = impl_->Run(*s);
-  if (status != kDbOk) return status;
-  if (s->result.Rows() == 0) return kDbNoRows;
+  if (const int16_t status = impl_->Run(stmt); status != kDbOk) return status;
   s->row = 0;
-  return kDbOk;
+  return s->row < s->result.Rows() ? kDbOk : kDbNoRows;
 }
 
 int16_t ZQData::ZQ_DB_StmtFetchNext(int16_t stmt) {
   Statement* s = impl_->Stmt(stmt);
   if (!s) return kDbFailure;
-  if (!s->result) return kDbNoRows;
-  if (s->row + 1 >= s->result.Rows()) {
-    s->row = s->result.Rows();
-    return kDbNoRows;
-  }
-  ++s->row;
-  return kDbOk;
+  // Past the last row the statement stays there.
+  s->row = std::min(s->row + 1, s->result.Rows());
+  return s->row < s->result.Rows() ? kDbOk : kDbNoRows;
 }
 
 int16_t ZQData::ZQ_DB_SetClosable(int16_t stmt) {
@@ -497,37 +456,19 @@ int64_t ZQData::ZQ_DB_StmtRowCount(int16_t stmt) const {
 }
 
 int16_t ZQData::ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator) {
-  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
-  const char* v = impl_->Value(stmt, column);
-  indicator = v ? 0 : -1;
-  value = v ? ToInt16(LeadingNumericValue(v)) : 0;
-  return kDbOk;
+  return impl_->Column(stmt, column, value, indicator,
+                       [](const char* text) { return ToInt16(LeadingNumericValue(text)); });
 }
 
 int16_t ZQData::ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, int16_t& indicator) {
-  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
-  const char* v = impl_->Value(stmt, column);
-  indicator = v ? 0 : -1;
-  value = v ? ToInt32(LeadingNumericValue(v)) : 0;
-  return kDbOk;
-}
-
-int16_t ZQData::ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value,
-                                   int16_t& indicator) {
-  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
-  const char* v = impl_->Value(stmt, column);
-  indicator = v ? 0 : -1;
-  value = v ? LeadingNumericValue(v) : 0.0;
-  return kDbOk;
+  return impl_->Column(stmt, column, value, indicator,
+                       [](const char* text) { return ToInt32(LeadingNumericValue(text)); });
 }
 
 int16_t ZQData::ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value,
                                 int16_t& indicator) {
-  if (!impl_->HasColumn(stmt, column)) return kDbFailure;
-  const char* v = impl_->Value(stmt, column);
-  indicator = v ? 0 : -1;
-  value = v ? v : "";
-  return kDbOk;
+  return impl_->Column(stmt, column, value, indicator,
+                       [](const char* text) { return std::string(text); });
 }
 
 void ZQData::SetNoteSink(std::function<void(std::string_view)> sink) {

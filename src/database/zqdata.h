@@ -104,7 +104,6 @@ class ZQData {
   // Values of the current row; `indicator` is -1 for NULL.
   int16_t ZQ_DB_GetColInt(int16_t stmt, int16_t column, int16_t& value, int16_t& indicator);
   int16_t ZQ_DB_GetColLong(int16_t stmt, int16_t column, int32_t& value, int16_t& indicator);
-  int16_t ZQ_DB_GetColDouble(int16_t stmt, int16_t column, double& value, int16_t& indicator);
   int16_t ZQ_DB_GetColStr(int16_t stmt, int16_t column, std::string& value, int16_t& indicator);
 
   // Where notes go that are not errors: the server's notices, a text cut to its width.

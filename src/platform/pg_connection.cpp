@@ -43,8 +43,7 @@ int PgResult::Columns() const {
 
 const char* PgResult::Value(int row, int column) const {
   if (row < 0 || row >= Rows() || column < 0 || column >= Columns()) return nullptr;
-  if (PQgetisnull(result_.get(), row, column)) return nullptr;
-  return PQgetvalue(result_.get(), row, column);
+  return PQgetisnull(result_.get(), row, column) ? nullptr : PQgetvalue(result_.get(), row, column);
 }
 
 std::string PgResult::CommandTag() const {
@@ -112,10 +111,6 @@ std::string PgConnection::Error() const {
 PgResult PgConnection::Exec(std::string_view sql) {
   const std::string text(sql);
   return PgResult(PQexecParams(conn_, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-}
-
-PgResult PgConnection::ExecSimple(std::string_view sql) {
-  return PgResult(PQexec(conn_, std::string(sql).c_str()));
 }
 
 PgResult PgConnection::ExecPrepared(const std::string& name, std::span<const char* const> values) {

@@ -89,8 +89,6 @@ class PgConnection {
 
   // Runs one statement without parameters in the extended protocol, which takes one only.
   PgResult Exec(std::string_view sql);
-  // Runs statements in the simple protocol and returns the first result (COPY starts so).
-  PgResult ExecSimple(std::string_view sql);
   PgResult ExecPrepared(const std::string& name, std::span<const char* const> values);
 
   // Sends statements in the simple protocol without waiting for their results.

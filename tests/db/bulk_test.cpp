@@ -74,6 +74,17 @@ TEST(BatchWriter, RowsReachTheTablesInBatches) {
   EXPECT_EQ(e.Number(), kErrFatalDatabase);
   EXPECT_NE(e.Description().find("SQLSTATE 23505"), std::string::npos) << e.Description();
   EXPECT_EQ(db.Value("select count(*) from t"), "3");
+
+  // A row the COPY itself rejects fails the same way, and the session opens anew after it.
+  e = Raised([&] {
+    BatchWriter wide(t.session, "T", "kalu_t", columns, "INSERT INTO t SELECT * FROM kalu_t");
+    wide.Int32(70000).Null().Null().Null().Null().Null().Null().EndRow();
+    wide.Flush();
+  });
+  EXPECT_NE(e.Description().find("SQLSTATE 22003"), std::string::npos) << e.Description();
+  t.session.Execute("T", "DELETE FROM t WHERE k = 3");
+  t.session.Commit();
+  EXPECT_EQ(db.Value("select count(*) from t"), "2");
 }
 
 }  // namespace
