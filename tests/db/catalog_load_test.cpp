@@ -69,13 +69,11 @@ bool Shown(const std::vector<std::string>& texts, const std::string& text) {
 }
 
 void LoadPostalCodes(TestContext& t) {
-  int16_t local = 1;
-  PCARGACP_SAT(*t).Run(local);
+  PCARGACP_SAT(*t).Run(/*inPackageFolder=*/1);
 }
 
 void LoadColonies(TestContext& t) {
-  int16_t local = 1;
-  PCARGACATCOLONIAS(*t).Run(local);
+  PCARGACATCOLONIAS(*t).Run(/*inPackageFolder=*/1);
 }
 
 // Postal codes from..to of one state, as package rows and as stored rows.
@@ -373,13 +371,12 @@ TEST_F(CatalogTest, NumbersOutOfRangeRaiseOverflowAndKeepWhatWasStored) {
     caseDb.UpgradeSchema();
     wf.PutPackage(c.package, c.document);
     TestContext t(caseDb.Name());
-    int16_t local = 1;
     int32_t number = 0;
     try {
       if (std::string(c.package) == "CATCOLONIAS.XMZ") {
-        PCARGACATCOLONIAS(*t).Run(local);
+        PCARGACATCOLONIAS(*t).Run(/*inPackageFolder=*/1);
       } else {
-        PCARGACP_SAT(*t).Run(local);
+        PCARGACP_SAT(*t).Run(/*inPackageFolder=*/1);
       }
     } catch (const RuntimeError& e) {
       number = e.Number();
@@ -428,11 +425,10 @@ TEST_F(CatalogTest, FailedDownloadReadsNothing) {
   // No preferences file: no server to download from.
   for (bool colonies : {false, true}) {
     TestContext t(db.Name());
-    int16_t local = 0;
     if (colonies) {
-      PCARGACATCOLONIAS(*t).Run(local);
+      PCARGACATCOLONIAS(*t).Run(/*inPackageFolder=*/0);
     } else {
-      PCARGACP_SAT(*t).Run(local);
+      PCARGACP_SAT(*t).Run(/*inPackageFolder=*/0);
     }
     EXPECT_TRUE(
         Shown(t.display.messages, "Error: No se pudo completar la descarga, intente mas tarde"));

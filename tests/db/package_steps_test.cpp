@@ -38,9 +38,9 @@ TEST(PackageStepsTest, AFailedDownloadLoadsNothingAndChangesNothing) {
   TestDatabase::WriteDsn();
   test::PutLoginRegistry(wf, "CAJERO01");
   TestContext t(db.Name());
-  int16_t download = 0;  // no PREFERENCIAS.XML: no server to download from
-  PCARGAVISTASPG(*t).Run(download);
-  PCARGADATOSDELSISTEMA(*t).Run(download);
+  // Downloaded, with no PREFERENCIAS.XML: no server to download from.
+  PCARGAVISTASPG(*t).Run(/*inPackageFolder=*/0);
+  PCARGADATOSDELSISTEMA(*t).Run(/*inPackageFolder=*/0);
   ASSERT_FALSE(t.display.messages.empty());
   EXPECT_EQ(t.display.messages.back(),
             "Error: No se pudo completar la descarga, intente mas tarde");

@@ -58,8 +58,7 @@ constexpr const char* kDatos1Sql =
     "from datos1 order by 1, 2";
 
 void RunDatos(Context& ctx) {
-  int16_t local = 1;
-  PCARGADATOSDELSISTEMA(ctx).Run(local);
+  PCARGADATOSDELSISTEMA(ctx).Run(/*inPackageFolder=*/1);
 }
 
 TEST(SystemDataTest, SamplePackageLoadsCataloguesEntriesAndTheLog) {

@@ -58,12 +58,10 @@ const Rows kTemplateViews = {"edocta_view", "edoctafolios_view", "rpt_cargos_vie
 // create pass over the plain "SQLPG.XMZ" of the working folder, both passes committed
 // together as the upgrade commits them. Returns the views the drops took.
 std::vector<StoreView> RunViewSteps(Context& ctx) {
-  int16_t local = 1;
-  std::string file = "SQLPG.XMZ", drop = "B", create = "C";
-  PCARGAVISTASPG(ctx).Run(local);
+  PCARGAVISTASPG(ctx).Run(/*inPackageFolder=*/1);
   PCONSULTASPG dropPass(ctx);
-  dropPass.Run(file, drop);
-  PCONSULTASPG(ctx).Run(file, create);
+  dropPass.Run("SQLPG.XMZ", "B");
+  PCONSULTASPG(ctx).Run("SQLPG.XMZ", "C");
   ctx.session.Commit();
   return dropPass.Taken();
 }
@@ -172,8 +170,7 @@ TEST(ViewsTest, WalkOfTheViewPackage) {
     if (!c.before.empty()) db.Exec(c.before);
     wf.PutPackage("SQLPG.XMZ", ViewDocument(c.views));
     TestContext t(db.Name());
-    int16_t local = 1;
-    PCARGAVISTASPG(*t).Run(local);
+    PCARGAVISTASPG(*t).Run(/*inPackageFolder=*/1);
     Rows rows = db.Rows(
         "select vistaid, rtrim(vistaname), vistabody, vistadate from vistapg where vistaname <> "
         "'vista_antigua' order by vistaid");
@@ -188,8 +185,7 @@ TEST(ViewsTest, ADocumentWhoseFirstReadFailsLoadsNothing) {
   TestDatabase::WriteDsn();
   wf.PutPackage("SQLPG.XMZ", "this is not XML");
   TestContext t(db.Name());
-  int16_t local = 1;
-  PCARGAVISTASPG(*t).Run(local);
+  PCARGAVISTASPG(*t).Run(/*inPackageFolder=*/1);
   EXPECT_EQ(db.Rows("select vistaid, rtrim(vistaname) from vistapg"), Rows{"1|vista_antigua"});
   EXPECT_EQ(t.display.progress, (Rows{"Actualización Catalogo de calidades...", "", ""}));
 }
@@ -202,9 +198,8 @@ TEST(ViewsTest, TheNodeCounterOverflowsAt32767Nodes) {
   for (int i = 0; i < 32800; ++i) filler += "<X/>";
   wf.PutPackage("SQLPG.XMZ", ViewDocument(View("a_view", "select 1") + filler));
   TestContext t(db.Name());
-  int16_t local = 1;
   try {
-    PCARGAVISTASPG(*t).Run(local);
+    PCARGAVISTASPG(*t).Run(/*inPackageFolder=*/1);
     ADD_FAILURE() << "no overflow";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.Number(), kErrOverflow);
